@@ -1,0 +1,5 @@
+// Placeholder until the console lands.
+#include "driver/console.h"
+void setupConsole() {}
+void waitForKey() {}
+void finalDelay() {}

@@ -1,0 +1,94 @@
+#include "driver/run.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "driver/console.h"
+#include "input/points_file.h"
+#include "mesh/triangulation.h"
+#include "output/statistic.h"
+#include "output/triangle_file.h"
+
+namespace {
+
+// The run owns its tables until it returns; they are released there only so
+// that a leak checker sees a clean process.
+struct RunTables {
+  MeshPoint* points = nullptr;
+  MeshTriangle* triangles = nullptr;
+  ~RunTables() {
+    meshRelease(triangles);
+    meshRelease(points);
+  }
+};
+
+// A failure that asks for a key: message, key wait, then the given status.
+int failWithKey(FILE* stream, const char* message, int status) {
+  std::fputs(message, stream);
+  waitForKey();
+  return status;
+}
+
+int failOnFile(const char* what, const std::string& path) {
+  // The path is shown as a C string shows it: up to a NUL, if it holds one.
+  std::fprintf(stderr, "Failed to %s file \"%s\"\nPress any key to exit.", what, path.c_str());
+  waitForKey();
+  return -1;
+}
+
+}  // namespace
+
+int runTsvmesh(int argc, char** argv) {
+  if (argc < 2) return -1;
+
+  MeshPointsFile tsv;
+  if (openPointsFile(argv[1], &tsv) != pointsFileOk) {
+    return failOnFile("open TSV", argv[1]);
+  }
+  std::string outputPath;
+  readOutputPath(&tsv, &outputPath);
+
+  const int32_t counted = countPoints(&tsv);
+  if (counted < 3) {
+    closePointsFile(&tsv);
+    return 0;
+  }
+
+  RunTables tables;
+  tables.points = allocatePointTable(counted);
+  if (tables.points == nullptr) {
+    closePointsFile(&tsv);
+    return failWithKey(stdout, "\nFailed P Memory Allocation. Press any key to exit.", 0);
+  }
+  const int32_t n = readPoints(&tsv, tables.points, counted);
+  closePointsFile(&tsv);
+
+  tables.triangles = allocateTriangleTable(n);
+  if (tables.triangles == nullptr) {
+    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0);
+  }
+  // The triangle table is still empty: the sort borrows it as scratch.
+  sortPointsByX(tables.points, n, tables.triangles,
+                static_cast<size_t>(n) * 4u * sizeof(MeshTriangle));
+
+  int32_t triangleCount = 0;
+  buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount);
+
+  // A path with a NUL in it names no file that can be opened as written.
+  MeshTriangleFile csv;
+  if (outputPath.find('\0') != std::string::npos ||
+      createTriangleFile(outputPath.c_str(), &csv) != triangleFileOk) {
+    return failOnFile("open CSV", outputPath);
+  }
+  MeshSideSum sides{0, false};
+  if (writeTriangleBlocks(&csv, tables.points, tables.triangles, triangleCount) != triangleFileOk ||
+      sumLongestSides(&csv, triangleCount, &sides) != triangleFileOk ||
+      writeTriangleSummary(&csv, triangleCount, sides) != triangleFileOk) {
+    closeTriangleFile(&csv);
+    return failOnFile("write CSV", outputPath);
+  }
+
+  finalDelay();
+  return 0;
+}

@@ -1,0 +1,67 @@
+// The points file: its first line names the triangle file, the rest holds
+// the points as numbers read three at a time (x, y, z).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "mesh/mesh_records.h"
+
+enum PointsFileStatus : int32_t {
+  pointsFileOk = 0,
+  pointsFileUnreadable = 1,  // missing, a folder, or anything else that is not readable as a file
+};
+
+// An open points file, read as text: every CR is dropped and a 0x1A byte
+// ends the data. Read through one fixed buffer; a file that cannot be
+// rewound (a pipe) is held in memory whole so that both passes see the same
+// bytes.
+struct MeshPointsFile {
+  int fd = -1;
+  bool inMemory = false;      // the whole file is in `data`
+  char* data = nullptr;       // read buffer, or the whole file when inMemory
+  size_t capacity = 0;        // bytes allocated at data
+  size_t begin = 0;           // next unread byte in data
+  size_t end = 0;             // end of the valid bytes in data
+  size_t memorySize = 0;      // whole-file size when inMemory
+  bool endOfData = false;     // end of file or 0x1A met
+};
+
+// Opens path for reading. pointsFileUnreadable when it cannot be opened or is
+// not something that reads as a file (a folder, for example).
+int32_t openPointsFile(const char* path, MeshPointsFile* file);
+
+// Reads the first line and gives it, without its line end, as the output
+// path: the whole line, whatever its length. A file without any line end is
+// all first line; an empty first line gives an empty path.
+void readOutputPath(MeshPointsFile* file, std::string* outputPath);
+
+// Counts the points after the first line: groups of three numbers as
+// "%lf %lf %lf" reads them, up to the first group that does not convert all
+// three or holds a value that is not finite. Saturates at INT32_MAX.
+int32_t countPoints(MeshPointsFile* file);
+
+// Rewinds, skips the first line and stores up to `capacity` points in file
+// order by the same rule as countPoints. Returns the number stored.
+int32_t readPoints(MeshPointsFile* file, MeshPoint* points, int32_t capacity);
+
+// Closes the file and releases its buffer; safe to call twice.
+void closePointsFile(MeshPointsFile* file);
+
+// -1, 0 or 1 by x alone (positive and negative zero are equal).
+int32_t comparePointsByX(const MeshPoint& a, const MeshPoint& b);
+
+// Sorts points[0 .. n-1] by ascending x, keeping the file order of equal x.
+// scratch (scratchBytes long, at least n * sizeof(MeshPoint)) is working
+// memory that the sort may overwrite; the run lends it the still empty
+// triangle table so that no fresh memory is touched.
+void sortPointsByX(MeshPoint* points, int32_t n, void* scratch, size_t scratchBytes);
+
+// The point table: n + 3 slots (three for the super-triangle). nullptr when
+// the heap refuses or the size does not fit a 32-bit count.
+MeshPoint* allocatePointTable(int32_t n);
+
+// The triangle table: room for 4 * n triangles. nullptr when the heap
+// refuses or 4 * n does not fit a 32-bit count.
+MeshTriangle* allocateTriangleTable(int32_t n);

@@ -1,0 +1,23 @@
+// The circumcircle test on which the triangulation rests.
+#pragma once
+
+#include <cstdint>
+
+// Two y values closer than this count as level. Absolute, in coordinate units.
+inline constexpr double levelTolerance = 1e-6;
+
+// Finds the circle through (x0, y0), (x1, y1), (x2, y2) and tells whether
+// (testX, testY) lies inside it or on it (1) or outside (0).
+//
+// The corners are not interchangeable: the centre formula depends on which
+// pairs are level (|dy| below levelTolerance), and the squared radius is
+// measured to the second corner. Every formula is evaluated in long double
+// and each named value is rounded to double when it is stored, so the result
+// is the same on every run.
+//
+// centreX, centreY and radiusSquared are written only for a proper triangle.
+// A level triangle, three corners on one straight line, or a circle whose
+// centre or squared radius is not finite gives 0 and leaves all three alone.
+int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
+                             double x2, double y2, double* centreX, double* centreY,
+                             double* radiusSquared);

@@ -1,0 +1,32 @@
+// Incremental Delaunay triangulation (Bowyer-Watson inside a super-triangle).
+#pragma once
+
+#include <cstdint>
+
+#include "mesh/mesh_records.h"
+
+enum MeshStatus : int32_t {
+  meshOk = 0,
+  meshFlagsAllocFailed = 1,  // the per-triangle working memory was refused
+  meshEdgesAllocFailed = 2,  // the edge buffer was refused
+  meshEdgesGrowFailed = 3,   // growing the edge buffer was refused
+  meshTriangleLimit = 4,     // a new triangle would exceed 4n
+};
+
+// One edge of a triangle being removed; (-1, -1) once struck out.
+struct MeshEdge {
+  int32_t from;
+  int32_t to;
+};
+
+// Triangulates points[0 .. pointCount-1], sorted by ascending x, into
+// triangles (room for 4 * pointCount). The super-triangle corners go into
+// points[pointCount .. pointCount+2] and stay there. *triangleCount is the
+// live count throughout; on meshOk it is the size of the result, in which
+// every corner index is below pointCount and corner2 is the highest.
+//
+// Prints "\nProcessing Points." and a "." after every point whose index is a
+// multiple of 500. The order of the result is fixed by the insertion
+// mechanics (see triangulation.cpp) and is part of the program's output.
+int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
+                          int32_t* triangleCount);

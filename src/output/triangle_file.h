@@ -1,0 +1,54 @@
+// The triangle file: a placeholder line, then three lines "x,y,z" per
+// triangle, every line ended by CR LF; the statistic later overwrites the
+// placeholder with the triangle count and the average longest side.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "mesh/mesh_records.h"
+
+enum TriangleFileStatus : int32_t {
+  triangleFileOk = 0,
+  triangleFileOpenFailed = 1,   // the file cannot be created
+  triangleFileWriteFailed = 2,  // a write, flush, rewind, read or close failed
+};
+
+// One update stream over the triangle file, written and read through one
+// fixed buffer; it switches between writing and reading only by a rewind.
+struct MeshTriangleFile {
+  int fd = -1;
+  char* buffer = nullptr;
+  size_t capacity = 0;
+  size_t begin = 0;   // reading: next unread byte
+  size_t end = 0;     // writing: bytes pending; reading: valid bytes
+  bool writing = true;
+  bool failed = false;      // some write, flush, rewind or read failed
+  bool endOfFile = false;
+};
+
+// Creates (or empties) the file at path for update. triangleFileOpenFailed
+// when it cannot be opened.
+int32_t createTriangleFile(const char* path, MeshTriangleFile* file);
+
+// Writes the placeholder and one block per triangle in table order, flushes,
+// and on success prints "\n\nFormed %d triangles.  ". Returns
+// triangleFileWriteFailed (without printing) when any write failed.
+int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
+                            const MeshTriangle* triangles, int32_t triangleCount);
+
+// Appends the text of value as printf("%.2lf") prints it; returns the
+// number of characters written (at most 330 for any double).
+size_t formatTwoDecimals(double value, char* out);
+
+// Rewinds to byte 0 and switches the stream to reading.
+int32_t rewindTriangleFile(MeshTriangleFile* file);
+
+// Reads one whole line, whatever its length, into line (without CRs and
+// without its "\n"). false at the end of the file.
+bool readTriangleFileLine(MeshTriangleFile* file, std::string* line);
+
+// Flushes, closes and releases the buffer. triangleFileWriteFailed if the
+// flush or the close failed or any earlier operation did. Safe to call twice.
+int32_t closeTriangleFile(MeshTriangleFile* file);

@@ -1,0 +1,34 @@
+// Helpers shared by the tests: scratch folders, files and runs of the real binary.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ProcessResult {
+  int status = -1;      // exit status (0..255), or 128 + signal number
+  std::string out;      // everything written to standard output
+  std::string err;      // everything written to standard error
+};
+
+// A fresh empty folder for one test, removed by nothing: it lives under the
+// build tree's testing area (or /tmp) and has a unique name.
+std::string makeScratchDir();
+
+void writeFile(const std::string& path, const std::string& bytes);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+
+// Runs the tsvmesh binary with the given arguments (not counting the program
+// name) in its own session, so it has no controlling terminal and a key wait
+// returns at once. Standard input is /dev/null unless stdinPath is given.
+// The run is killed after timeoutSeconds.
+ProcessResult runTsvmeshBinary(const std::vector<std::string>& args, const std::string& workDir = "",
+                               const std::string& stdinPath = "", int timeoutSeconds = 120);
+
+// Same, with the program name argument chosen by the caller (argv may be empty).
+ProcessResult runProgram(const std::string& program, const std::vector<std::string>& argv,
+                         const std::string& workDir, const std::string& stdinPath,
+                         int timeoutSeconds);
+
+// The path of the tsvmesh binary under test.
+const char* tsvmeshBinary();
