@@ -31,9 +31,8 @@ double squaredDistance(double x, double y, double cx, double cy) {
 
 }  // namespace
 
-int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
-                             double x2, double y2, double* centreX, double* centreY,
-                             double* radiusSquared) {
+int32_t circumcircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
+                       double* centreX, double* centreY, double* radiusSquared) {
   const double d01 = static_cast<double>(std::fabs(static_cast<Wide>(y0) - y1));
   const double d12 = static_cast<double>(std::fabs(static_cast<Wide>(y1) - y2));
   if (d01 < levelTolerance && d12 < levelTolerance) return 0;
@@ -71,5 +70,23 @@ int32_t circumcircleContains(double testX, double testY, double x0, double y0, d
   *centreX = cx;
   *centreY = cy;
   *radiusSquared = r2;
-  return squaredDistance(testX, testY, cx, cy) <= r2 ? 1 : 0;
+  return 1;
+}
+
+int32_t circleContains(double testX, double testY, double centreX, double centreY,
+                       double radiusSquared) {
+  return squaredDistance(testX, testY, centreX, centreY) <= radiusSquared ? 1 : 0;
+}
+
+int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
+                             double x2, double y2, double* centreX, double* centreY,
+                             double* radiusSquared) {
+  double cx;
+  double cy;
+  double r2;
+  if (circumcircleOf(x0, y0, x1, y1, x2, y2, &cx, &cy, &r2) == 0) return 0;
+  *centreX = cx;
+  *centreY = cy;
+  *radiusSquared = r2;
+  return circleContains(testX, testY, cx, cy, r2);
 }

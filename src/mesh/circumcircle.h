@@ -18,6 +18,17 @@ inline constexpr double levelTolerance = 1e-6;
 // centreX, centreY and radiusSquared are written only for a proper triangle.
 // A level triangle, three corners on one straight line, or a circle whose
 // centre or squared radius is not finite gives 0 and leaves all three alone.
+// The circle part of the test alone: 1 and the three values for a proper
+// triangle; 0, writing nothing, where circumcircleContains would give 0
+// whatever the test point.
+int32_t circumcircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
+                       double* centreX, double* centreY, double* radiusSquared);
+
+// The containment part alone: 1 when (testX, testY) is inside the circle or
+// on it, by exactly the arithmetic of circumcircleContains.
+int32_t circleContains(double testX, double testY, double centreX, double centreY,
+                       double radiusSquared);
+
 int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
                              double x2, double y2, double* centreX, double* centreY,
                              double* radiusSquared);

@@ -1,40 +1,282 @@
 #include "mesh/triangulation.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <new>
 #include <unordered_set>
+#include <vector>
 
 #include "mesh/circumcircle.h"
+
+// Bowyer-Watson insertion whose result, table order included, is exactly
+// that of the plain scan: for every point, every live triangle is tested in
+// slot order; a triangle whose circle holds the point is deleted by moving
+// the last triangle into its slot, which is then examined again at once.
+//
+// Testing every triangle would make the run quadratic. Instead each live
+// triangle keeps its circle, computed once with the very arithmetic of the
+// test, in an index that finds every circle that can hold a point. The
+// slots of those circles, sorted, replay the scan's deletions in the scan's
+// order, so the edge buffer, the fan and the table come out the same.
+//
+// The index exploits the sweep: points come in ascending x, so every live
+// circle reaches left of the current point (it passes through corners taken
+// earlier) and a circle wholly left of it can never hold a later point.
+// The points are taken in slabs of consecutive points; for one slab each
+// circle is entered, by the y range that it covers within the slab's x
+// range, into a segment tree over y. A point then looks only at the tree
+// nodes on the path to its own leaf. At each slab start the tree is rebuilt
+// from the circles still alive, and those wholly left of the slab retire.
 
 namespace {
 
 using Wide = long double;
 
-// Deletes slot j by moving the last triangle (and its flag) into the gap.
-void removeTriangle(MeshTriangle* triangles, int32_t* flags, int32_t* count, int32_t j) {
+constexpr int32_t pointsPerSlab = 256;
+constexpr int32_t pairwiseEdgeLimit = 12;  // larger holes strike shared edges by hashing
+
+struct Circle {
+  double cx;
+  double cy;
+  double r2;
+  // A widened radius: a point farther than this from the centre, in x or in
+  // y alone, tests outside whatever the rounding of the test.
+  double reach;
+  int32_t slot;         // where the triangle stands in the table
+  uint32_t generation;  // bumped when the id is released
+  int32_t livePosition; // index in Sweep::live
+};
+
+// The circle is copied into the entry so that a scan reads entries in a row.
+struct IndexEntry {
+  double cx;
+  double cy;
+  double r2;
+  double right;         // x beyond which no point can test inside
+  int32_t id;
+  uint32_t generation;  // stale once it differs from the circle's
+};
+
+struct Sweep {
+  int32_t* circleOfSlot = nullptr;  // circle id of each table slot, -1 for none
+  std::vector<Circle> circles;
+  std::vector<int32_t> freeIds;
+  std::vector<int32_t> live;  // ids in use
+  int32_t leaves = 16;        // leaves of the segment tree over y, a power of two
+  double yLow = 0;
+  double yScale = 0;
+  std::vector<std::vector<IndexEntry>> nodes;  // heap order, root at 1
+  double stripLow = 0;   // x range of the current slab
+  double stripHigh = 0;
+  std::vector<int32_t> holeSlots;
+  std::vector<int64_t> edgeKeys;  // hash table for large holes
+  std::vector<int32_t> edgePending;
+};
+
+// Monotone in y, so a point inside an interval lands between its ends' leaves.
+int32_t leafOf(const Sweep& s, double y) {
+  const double t = (y - s.yLow) * s.yScale;
+  if (!(t >= 0)) return 0;
+  if (t >= static_cast<double>(s.leaves)) return s.leaves - 1;
+  return static_cast<int32_t>(t);
+}
+
+void enterCircle(Sweep& s, int32_t id) {
+  const Circle& c = s.circles[static_cast<size_t>(id)];
+  double gap = 0;
+  if (c.cx < s.stripLow) gap = s.stripLow - c.cx;
+  if (c.cx > s.stripHigh) gap = c.cx - s.stripHigh;
+  double half = c.reach;
+  if (gap > 0) {
+    // Half the chord at the strip's nearest x; the margin covers the
+    // rounding of the subtraction and of the root.
+    const double h2 = c.reach * c.reach - gap * gap;
+    half = (h2 > 0 ? std::sqrt(h2) : 0.0) + c.reach * 1e-6;
+  }
+  const IndexEntry entry{c.cx, c.cy, c.r2, c.cx + c.reach, id, c.generation};
+  int32_t low = leafOf(s, c.cy - half) + s.leaves;
+  int32_t high = leafOf(s, c.cy + half) + s.leaves + 1;
+  for (; low < high; low >>= 1, high >>= 1) {
+    if (low & 1) s.nodes[static_cast<size_t>(low++)].push_back(entry);
+    if (high & 1) s.nodes[static_cast<size_t>(--high)].push_back(entry);
+  }
+}
+
+// Gives the triangle now in `slot` its circle, or none when it has no proper one.
+void addCircle(Sweep& s, const MeshPoint* points, const MeshTriangle& t, int32_t slot) {
+  double cx, cy, r2;
+  if (circumcircleOf(points[t.corner0].x, points[t.corner0].y, points[t.corner1].x,
+                     points[t.corner1].y, points[t.corner2].x, points[t.corner2].y, &cx, &cy,
+                     &r2) == 0) {
+    s.circleOfSlot[slot] = -1;
+    return;
+  }
+  int32_t id;
+  if (!s.freeIds.empty()) {
+    id = s.freeIds.back();
+    s.freeIds.pop_back();
+  } else {
+    id = static_cast<int32_t>(s.circles.size());
+    s.circles.push_back(Circle{});
+    s.circles.back().generation = 0;
+  }
+  Circle& c = s.circles[static_cast<size_t>(id)];
+  c.cx = cx;
+  c.cy = cy;
+  c.r2 = r2;
+  // The relative margin covers the test's roundings; the absolute one keeps
+  // the squares of anything beyond it out of the subnormal range.
+  c.reach = std::sqrt(r2) * (1 + 1e-9) + 1e-150;
+  c.slot = slot;
+  c.livePosition = static_cast<int32_t>(s.live.size());
+  s.live.push_back(id);
+  s.circleOfSlot[slot] = id;
+  enterCircle(s, id);
+}
+
+void releaseCircle(Sweep& s, int32_t id) {
+  Circle& c = s.circles[static_cast<size_t>(id)];
+  ++c.generation;
+  const int32_t moved = s.live.back();
+  s.live[static_cast<size_t>(c.livePosition)] = moved;
+  s.circles[static_cast<size_t>(moved)].livePosition = c.livePosition;
+  s.live.pop_back();
+  s.freeIds.push_back(id);
+}
+
+// Starts the slab [stripLow, stripHigh]: retires the circles wholly left of
+// it and enters the others by the y range they cover within it.
+void startSlab(Sweep& s, double stripLow, double stripHigh) {
+  s.stripLow = stripLow;
+  s.stripHigh = stripHigh;
+  for (std::vector<IndexEntry>& node : s.nodes) node.clear();
+  for (size_t k = 0; k < s.live.size();) {
+    const int32_t id = s.live[k];
+    const Circle& c = s.circles[static_cast<size_t>(id)];
+    // Rounding is monotone: a sum rounded below stripLow was below it exactly.
+    if (c.cx + c.reach < stripLow) {
+      s.circleOfSlot[c.slot] = -1;
+      releaseCircle(s, id);  // moves the last live id into position k
+      continue;
+    }
+    enterCircle(s, id);
+    ++k;
+  }
+}
+
+// Slots of every live triangle whose circle holds (px, py), ascending.
+void findHole(Sweep& s, double px, double py) {
+  s.holeSlots.clear();
+  for (int32_t node = leafOf(s, py) + s.leaves; node >= 1; node >>= 1) {
+    std::vector<IndexEntry>& entries = s.nodes[static_cast<size_t>(node)];
+    for (size_t e = 0; e < entries.size();) {
+      const IndexEntry& entry = entries[e];
+      // Left behind by the sweep: no later point can fall inside either.
+      // (Rounding is monotone: a sum rounded below px was below it exactly.)
+      if (entry.right < px) {
+        entries[e] = entries.back();
+        entries.pop_back();
+        continue;
+      }
+      // A quick test in double first: far enough outside by its own
+      // rounding is outside by the exact test's too.
+      const double dx = px - entry.cx;
+      const double dy = py - entry.cy;
+      if (dx * dx + dy * dy > entry.r2 * (1 + 1e-12) && entry.r2 > 1e-280) {
+        ++e;
+        continue;
+      }
+      const Circle& c = s.circles[static_cast<size_t>(entry.id)];
+      if (c.generation != entry.generation) {
+        entries[e] = entries.back();
+        entries.pop_back();
+        continue;
+      }
+      if (circleContains(px, py, c.cx, c.cy, c.r2) != 0) s.holeSlots.push_back(c.slot);
+      ++e;
+    }
+  }
+  std::sort(s.holeSlots.begin(), s.holeSlots.end());
+}
+
+// Deletes slot j by moving the last triangle into the gap.
+void moveLastInto(Sweep* s, MeshTriangle* triangles, int32_t* count, int32_t j) {
   const int32_t last = *count - 1;
   triangles[j] = triangles[last];
-  if (flags != nullptr) flags[j] = flags[last];
+  if (s != nullptr) {
+    const int32_t id = s->circleOfSlot[last];
+    s->circleOfSlot[j] = id;
+    if (id >= 0) s->circles[static_cast<size_t>(id)].slot = j;
+  }
   *count = last;
 }
 
-}  // namespace
-
-int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
-                          int32_t* triangleCount) {
-  const int32_t n = pointCount;
-  if (n < 1) return meshOk;
-  const int64_t limit64 = int64_t{4} * n;
-  const int32_t limit = limit64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(limit64);
-  int32_t capacity = 200;
-  int32_t status = meshOk;
-
-  auto* flags = static_cast<int32_t*>(meshAllocate(static_cast<size_t>(limit) * sizeof(int32_t)));
-  if (flags == nullptr) return meshFlagsAllocFailed;
-  auto* edges = static_cast<MeshEdge*>(meshAllocate(static_cast<size_t>(capacity) * sizeof(MeshEdge)));
-  if (edges == nullptr) {
-    meshRelease(flags);
-    return meshEdgesAllocFailed;
+// Strikes out edges shared by two removed triangles, as a pass over all
+// pairs (a, b), a < b, would: copies of one edge, in either direction, pair
+// off in buffer order, and an odd copy out stays.
+void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount) {
+  if (edgeCount <= pairwiseEdgeLimit) {
+    for (int32_t a = 0; a + 1 < edgeCount; ++a) {
+      for (int32_t b = a + 1; b < edgeCount; ++b) {
+        if (edges[a].from == edges[b].to && edges[a].to == edges[b].from) edges[a] = edges[b] = {-1, -1};
+        if (edges[a].from == edges[b].from && edges[a].to == edges[b].to) edges[a] = edges[b] = {-1, -1};
+      }
+    }
+    return;
   }
+  size_t size = 64;
+  while (size < static_cast<size_t>(edgeCount) * 2) size *= 2;
+  s.edgeKeys.assign(size, -1);
+  s.edgePending.assign(size, -1);
+  for (int32_t e = 0; e < edgeCount; ++e) {
+    const int64_t low = std::min(edges[e].from, edges[e].to);
+    const int64_t high = std::max(edges[e].from, edges[e].to);
+    const int64_t key = (low << 32) | high;
+    size_t h = static_cast<size_t>((static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> 20) & (size - 1);
+    while (s.edgeKeys[h] != -1 && s.edgeKeys[h] != key) h = (h + 1) & (size - 1);
+    s.edgeKeys[h] = key;
+    const int32_t pending = s.edgePending[h];
+    if (pending >= 0) {
+      edges[pending] = edges[e] = {-1, -1};
+      s.edgePending[h] = -1;
+    } else {
+      s.edgePending[h] = e;
+    }
+  }
+}
+
+// Tells whether point i repeats the x and y of an earlier point. Equal x
+// are adjacent after the sort, so only the current run of equal x is searched.
+struct DuplicateFinder {
+  int32_t runStart = 0;
+  std::unordered_set<double> ys;  // used once a run grows long
+
+  bool repeats(const MeshPoint* points, int32_t i) {
+    if (i == 0 || points[i - 1].x != points[i].x) {
+      runStart = i;
+      ys.clear();
+      return false;
+    }
+    const double y = points[i].y + 0.0;  // -0 and +0 are one y
+    constexpr int32_t linearLimit = 32;
+    if (i - runStart < linearLimit) {
+      for (int32_t k = runStart; k < i; ++k) {
+        if (points[k].y == y) return true;
+      }
+      return false;
+    }
+    if (i - runStart == linearLimit) {
+      for (int32_t k = runStart; k < i; ++k) ys.insert(points[k].y + 0.0);
+    }
+    return !ys.insert(y).second;
+  }
+};
+
+int32_t triangulate(Sweep& s, int32_t n, MeshPoint* points, MeshTriangle* triangles,
+                    int32_t* triangleCount, int32_t limit, MeshEdge** edgeBuffer) {
+  MeshEdge* edges = *edgeBuffer;
+  int32_t capacity = 200;
 
   double xmin = points[0].x, xmax = xmin, ymin = points[0].y, ymax = ymin;
   for (int32_t i = 1; i < n; ++i) {
@@ -56,93 +298,115 @@ int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* t
   points[n] = {static_cast<double>(xmid - 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
   points[n + 1] = {xmid, static_cast<double>(ymid + 20.0L * dmax), 0.0};
   points[n + 2] = {static_cast<double>(xmid + 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
+
+  while (s.leaves < (1 << 16) && static_cast<double>(s.leaves) * s.leaves < 1.0 * n) s.leaves *= 2;
+  s.nodes.resize(static_cast<size_t>(s.leaves) * 2);
+  s.yLow = ymin;
+  const double scale = static_cast<double>(s.leaves) / (ymax - ymin);
+  s.yScale = std::isfinite(scale) ? scale : 0.0;
+
   triangles[0] = {n, n + 1, n + 2};
-  flags[0] = 0;
   *triangleCount = 1;
+  s.stripLow = points[0].x;
+  s.stripHigh = points[std::min(n, pointsPerSlab) - 1].x;
+  addCircle(s, points, triangles[0], 0);
   std::fputs("\nProcessing Points.", stdout);
 
-  double centreX = 0, centreY = 0, radiusSquared = 0;
-  std::unordered_set<double> ysAtThisX;
-  for (int32_t i = 0; i < n && status == meshOk; ++i) {
+  DuplicateFinder duplicates;
+  for (int32_t i = 0; i < n; ++i) {
     const double px = points[i].x;
     const double py = points[i].y;
-    // A point already in the mesh is not inserted again: it would only add
-    // triangles of zero area. Equal x are adjacent after the sort.
-    if (i == 0 || points[i - 1].x != px) ysAtThisX.clear();
-    const bool duplicate = !ysAtThisX.insert(py + 0.0).second;
+    if (i % pointsPerSlab == 0 && i > 0) {
+      startSlab(s, px, points[std::min(n, i + pointsPerSlab) - 1].x);
+    }
+    if (duplicates.repeats(points, i)) {
+      if (i % 500 == 0) std::fputc('.', stdout);
+      continue;
+    }
 
+    // Replay the scan's deletions: the lowest bad slot first; the triangle
+    // moved in from the last slot is examined in the same slot at once, and
+    // it is bad exactly when that last slot was bad.
+    findHole(s, px, py);
+    const std::vector<int32_t>& hole = s.holeSlots;
     int32_t edgeCount = 0;
-    for (int32_t j = 0; !duplicate && j < *triangleCount;) {
-      if (flags[j] != 0) {
-        ++j;
-        continue;
-      }
-      const MeshTriangle t = triangles[j];
-      const int32_t inside =
-          circumcircleContains(px, py, points[t.corner0].x, points[t.corner0].y, points[t.corner1].x,
-                               points[t.corner1].y, points[t.corner2].x, points[t.corner2].y,
-                               &centreX, &centreY, &radiusSquared);
-      // Retire a triangle once the point is right of its circle by the
-      // test's own arithmetic: later points, with larger x, are farther still.
-      const double a = static_cast<double>(static_cast<Wide>(px) - centreX);
-      if (a > 0 && static_cast<double>(static_cast<Wide>(a) * a) > radiusSquared) flags[j] = 1;
-      if (inside == 0) {
-        ++j;
-        continue;
-      }
-      if (edgeCount + 3 >= capacity) {
-        auto* grown = static_cast<MeshEdge*>(
-            meshResize(edges, static_cast<size_t>(capacity + 100) * sizeof(MeshEdge)));
-        if (grown == nullptr) {
-          status = meshEdgesGrowFailed;
-          break;
+    size_t low = 0;
+    size_t high = hole.size();  // one past the highest bad slot not yet moved
+    while (low < high) {
+      const int32_t j = hole[low];
+      for (;;) {
+        if (edgeCount + 3 >= capacity) {
+          auto* grown = static_cast<MeshEdge*>(
+              meshResize(edges, static_cast<size_t>(capacity + 100) * sizeof(MeshEdge)));
+          if (grown == nullptr) return meshEdgesGrowFailed;
+          edges = grown;
+          *edgeBuffer = edges;
+          capacity += 100;
         }
-        edges = grown;
-        capacity += 100;
+        const MeshTriangle t = triangles[j];
+        edges[edgeCount++] = {t.corner0, t.corner1};
+        edges[edgeCount++] = {t.corner1, t.corner2};
+        edges[edgeCount++] = {t.corner2, t.corner0};
+        releaseCircle(s, s.circleOfSlot[j]);
+        const int32_t last = *triangleCount - 1;
+        const bool lastIsBad = last != j && hole[high - 1] == last;
+        if (last == j) --high;
+        moveLastInto(last == j ? nullptr : &s, triangles, triangleCount, j);
+        if (!lastIsBad) break;
+        --high;
       }
-      edges[edgeCount++] = {t.corner0, t.corner1};
-      edges[edgeCount++] = {t.corner1, t.corner2};
-      edges[edgeCount++] = {t.corner2, t.corner0};
-      removeTriangle(triangles, flags, triangleCount, j);
+      ++low;
     }
-    if (status != meshOk) break;
 
-    // An edge shared by two removed triangles is inside the hole: strike both.
-    for (int32_t a = 0; a + 1 < edgeCount; ++a) {
-      for (int32_t b = a + 1; b < edgeCount; ++b) {
-        if (edges[a].from == edges[b].to && edges[a].to == edges[b].from) {
-          edges[a] = edges[b] = {-1, -1};
-        }
-        if (edges[a].from == edges[b].from && edges[a].to == edges[b].to) {
-          edges[a] = edges[b] = {-1, -1};
-        }
-      }
-    }
+    strikeSharedEdges(s, edges, edgeCount);
     for (int32_t e = 0; e < edgeCount; ++e) {
       if (edges[e].from < 0 || edges[e].to < 0) continue;
-      if (*triangleCount >= limit) {
-        status = meshTriangleLimit;
-        break;
-      }
-      triangles[*triangleCount] = {edges[e].from, edges[e].to, i};
-      flags[*triangleCount] = 0;
+      if (*triangleCount >= limit) return meshTriangleLimit;
+      const int32_t slot = *triangleCount;
+      triangles[slot] = {edges[e].from, edges[e].to, i};
+      addCircle(s, points, triangles[slot], slot);
       ++*triangleCount;
     }
-    if (status != meshOk) break;
     if (i % 500 == 0) std::fputc('.', stdout);
   }
 
-  if (status == meshOk) {
-    for (int32_t j = 0; j < *triangleCount;) {
-      const MeshTriangle t = triangles[j];
-      if (t.corner0 >= n || t.corner1 >= n || t.corner2 >= n) {
-        removeTriangle(triangles, nullptr, triangleCount, j);
-      } else {
-        ++j;
-      }
+  // Drop every triangle that touches the super-triangle.
+  for (int32_t j = 0; j < *triangleCount;) {
+    const MeshTriangle t = triangles[j];
+    if (t.corner0 >= n || t.corner1 >= n || t.corner2 >= n) {
+      moveLastInto(nullptr, triangles, triangleCount, j);
+    } else {
+      ++j;
     }
   }
+  return meshOk;
+}
+
+}  // namespace
+
+int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
+                          int32_t* triangleCount) {
+  const int32_t n = pointCount;
+  if (n < 1) return meshOk;
+  const int64_t limit64 = int64_t{4} * n;
+  const int32_t limit = limit64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(limit64);
+
+  Sweep sweep;
+  sweep.circleOfSlot = static_cast<int32_t*>(meshAllocate(static_cast<size_t>(limit) * sizeof(int32_t)));
+  if (sweep.circleOfSlot == nullptr) return meshFlagsAllocFailed;
+  auto* edges = static_cast<MeshEdge*>(meshAllocate(200 * sizeof(MeshEdge)));
+  if (edges == nullptr) {
+    meshRelease(sweep.circleOfSlot);
+    return meshEdgesAllocFailed;
+  }
+  int32_t status;
+  try {
+    status = triangulate(sweep, n, points, triangles, triangleCount, limit, &edges);
+  } catch (const std::bad_alloc&) {
+    // The index's own memory counts with the per-triangle working memory.
+    status = meshFlagsAllocFailed;
+  }
   meshRelease(edges);
-  meshRelease(flags);
+  meshRelease(sweep.circleOfSlot);
   return status;
 }
