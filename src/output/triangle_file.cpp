@@ -1,8 +1,257 @@
-// Placeholder until the triangle file lands.
 #include "output/triangle_file.h"
-int32_t createTriangleFile(const char*, MeshTriangleFile*) { return triangleFileOpenFailed; }
-int32_t writeTriangleBlocks(MeshTriangleFile*, const MeshPoint*, const MeshTriangle*, int32_t) { return triangleFileWriteFailed; }
-size_t formatTwoDecimals(double, char*) { return 0; }
-int32_t rewindTriangleFile(MeshTriangleFile*) { return triangleFileWriteFailed; }
-bool readTriangleFileLine(MeshTriangleFile*, std::string*) { return false; }
-int32_t closeTriangleFile(MeshTriangleFile*) { return triangleFileWriteFailed; }
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// One buffer serves the whole life of the file, first for writing, then for
+// reading back, then for the summary.
+constexpr size_t streamCapacity = size_t{1} << 20;
+
+// Longest text formatTwoDecimals can produce: sign, 309 digits, ".00".
+constexpr size_t longestValueText = 330;
+
+// Room for one block whatever its nine values print as: the values, six
+// commas and three CR LF pairs.
+constexpr size_t longestBlockText = 9 * longestValueText + 6 + 6;
+
+// Below this magnitude 100 * value rounds to an integer under 2^53, so the
+// text can be produced from a 64-bit integer.
+constexpr double fastFormatLimit = 0x1p53 / 100.0;
+
+constexpr char digitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes all of bytes, resuming after partial writes and interruptions.
+bool writeAll(int fd, const char* bytes, size_t count) {
+  while (count > 0) {
+    const ssize_t done = write(fd, bytes, count);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (done == 0) return false;
+    bytes += done;
+    count -= static_cast<size_t>(done);
+  }
+  return true;
+}
+
+// Once a write has failed the rest is dropped, so that no later bytes land
+// at a wrong place in the file.
+void flushPending(MeshTriangleFile* file) {
+  if (file->end > 0 && !file->failed && !writeAll(file->fd, file->buffer, file->end)) {
+    file->failed = true;
+  }
+  file->end = 0;
+}
+
+void switchToWriting(MeshTriangleFile* file) {
+  if (file->writing) return;
+  // Read-ahead in the buffer has already moved the descriptor; step back to
+  // the logical position.
+  const size_t unread = file->end - file->begin;
+  if (unread > 0 && lseek(file->fd, -static_cast<off_t>(unread), SEEK_CUR) < 0) file->failed = true;
+  file->begin = 0;
+  file->end = 0;
+  file->writing = true;
+  file->endOfFile = false;
+}
+
+void switchToReading(MeshTriangleFile* file) {
+  if (!file->writing) return;
+  flushPending(file);
+  file->begin = 0;
+  file->end = 0;
+  file->writing = false;
+  file->endOfFile = false;
+}
+
+void appendBytes(MeshTriangleFile* file, const char* bytes, size_t count) {
+  switchToWriting(file);
+  if (count > file->capacity - file->end) flushPending(file);
+  if (count > file->capacity) {
+    if (!file->failed && !writeAll(file->fd, bytes, count)) file->failed = true;
+    return;
+  }
+  std::memcpy(file->buffer + file->end, bytes, count);
+  file->end += count;
+}
+
+bool fillBuffer(MeshTriangleFile* file) {
+  for (;;) {
+    const ssize_t got = read(file->fd, file->buffer, file->capacity);
+    if (got > 0) {
+      file->begin = 0;
+      file->end = static_cast<size_t>(got);
+      return true;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) file->failed = true;
+    file->endOfFile = true;
+    return false;
+  }
+}
+
+// Text mode on reading: carriage returns are dropped wherever they stand.
+void appendWithoutCr(std::string* line, const char* bytes, size_t count) {
+  while (count > 0) {
+    const char* cr = static_cast<const char*>(std::memchr(bytes, '\r', count));
+    const size_t keep = cr != nullptr ? static_cast<size_t>(cr - bytes) : count;
+    line->append(bytes, keep);
+    if (cr == nullptr) return;
+    bytes += keep + 1;
+    count -= keep + 1;
+  }
+}
+
+char* appendValue(char* out, double value) {
+  out += formatTwoDecimals(value, out);
+  return out;
+}
+
+char* appendCorner(char* out, const MeshPoint& point) {
+  out = appendValue(out, point.x);
+  *out++ = ',';
+  out = appendValue(out, point.y);
+  *out++ = ',';
+  out = appendValue(out, point.z);
+  *out++ = '\r';
+  *out++ = '\n';
+  return out;
+}
+
+}  // namespace
+
+int32_t createTriangleFile(const char* path, MeshTriangleFile* file) {
+  *file = MeshTriangleFile{};
+  const int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return triangleFileOpenFailed;
+  char* buffer = static_cast<char*>(std::malloc(streamCapacity));
+  if (buffer == nullptr) {
+    close(fd);
+    return triangleFileOpenFailed;
+  }
+  file->fd = fd;
+  file->buffer = buffer;
+  file->capacity = streamCapacity;
+  return triangleFileOk;
+}
+
+size_t formatTwoDecimals(double value, char* out) {
+  if (std::fabs(value) < fastFormatLimit) {
+    // 100 * value is exact in the 64-bit significand, so rounding it to an
+    // integer (ties to even) is rounding the exact decimal value, as printf does.
+    const long long hundredths = std::llrintl(static_cast<long double>(value) * 100.0L);
+    unsigned long long rest = hundredths < 0 ? 0ull - static_cast<unsigned long long>(hundredths)
+                                             : static_cast<unsigned long long>(hundredths);
+    char digits[24];
+    char* p = digits + sizeof digits;
+    const unsigned fraction = static_cast<unsigned>(rest % 100);
+    rest /= 100;
+    p -= 2;
+    std::memcpy(p, digitPairs + 2 * fraction, 2);
+    *--p = '.';
+    while (rest >= 100) {
+      p -= 2;
+      std::memcpy(p, digitPairs + 2 * (rest % 100), 2);
+      rest /= 100;
+    }
+    if (rest >= 10) {
+      p -= 2;
+      std::memcpy(p, digitPairs + 2 * rest, 2);
+    } else {
+      *--p = static_cast<char>('0' + rest);
+    }
+    char* o = out;
+    if (std::signbit(value)) *o++ = '-';
+    const size_t length = static_cast<size_t>(digits + sizeof digits - p);
+    std::memcpy(o, p, length);
+    return static_cast<size_t>(o - out) + length;
+  }
+  const std::to_chars_result done =
+      std::to_chars(out, out + longestValueText, value, std::chars_format::fixed, 2);
+  return static_cast<size_t>(done.ptr - out);
+}
+
+int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
+                            const MeshTriangle* triangles, int32_t triangleCount) {
+  if (file->fd < 0 || file->buffer == nullptr) return triangleFileWriteFailed;
+  static const char placeholder[] = "**************\r\n";
+  appendBytes(file, placeholder, sizeof placeholder - 1);
+  for (int32_t k = 0; k < triangleCount && !file->failed; ++k) {
+    if (file->capacity - file->end < longestBlockText) flushPending(file);
+    char* out = file->buffer + file->end;
+    out = appendCorner(out, points[triangles[k].corner0]);
+    out = appendCorner(out, points[triangles[k].corner1]);
+    out = appendCorner(out, points[triangles[k].corner2]);
+    file->end = static_cast<size_t>(out - file->buffer);
+  }
+  flushPending(file);
+  if (file->failed) return triangleFileWriteFailed;
+  std::printf("\n\nFormed %d triangles.  ", static_cast<int>(triangleCount));
+  return triangleFileOk;
+}
+
+int32_t rewindTriangleFile(MeshTriangleFile* file) {
+  if (file->fd < 0 || file->buffer == nullptr) return triangleFileWriteFailed;
+  const bool failedBefore = file->failed;
+  if (file->writing) flushPending(file);
+  const bool flushed = failedBefore || !file->failed;
+  file->begin = 0;
+  file->end = 0;
+  file->writing = false;
+  file->endOfFile = false;
+  if (lseek(file->fd, 0, SEEK_SET) < 0) {
+    file->failed = true;
+    return triangleFileWriteFailed;
+  }
+  return flushed ? triangleFileOk : triangleFileWriteFailed;
+}
+
+bool readTriangleFileLine(MeshTriangleFile* file, std::string* line) {
+  line->clear();
+  if (file->fd < 0 || file->buffer == nullptr) return false;
+  switchToReading(file);
+  bool consumed = false;
+  for (;;) {
+    if (file->begin == file->end && (file->endOfFile || !fillBuffer(file))) return consumed;
+    const char* start = file->buffer + file->begin;
+    const size_t available = file->end - file->begin;
+    const char* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+    const size_t take = newline != nullptr ? static_cast<size_t>(newline - start) : available;
+    appendWithoutCr(line, start, take);
+    consumed = true;
+    if (newline != nullptr) {
+      file->begin += take + 1;
+      return true;
+    }
+    file->begin = file->end;
+  }
+}
+
+int32_t closeTriangleFile(MeshTriangleFile* file) {
+  if (file->fd >= 0) {
+    if (file->writing && file->buffer != nullptr) flushPending(file);
+    // Linux releases the descriptor even when close is interrupted; retrying
+    // could close someone else's.
+    if (close(file->fd) != 0 && errno != EINTR) file->failed = true;
+    file->fd = -1;
+  }
+  std::free(file->buffer);
+  file->buffer = nullptr;
+  file->capacity = 0;
+  file->begin = 0;
+  file->end = 0;
+  return file->failed ? triangleFileWriteFailed : triangleFileOk;
+}

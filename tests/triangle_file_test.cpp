@@ -1,0 +1,206 @@
+#include "output/triangle_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+std::string printfTwoDecimals(double value) {
+  char text[400];
+  std::snprintf(text, sizeof text, "%.2f", value);
+  return text;
+}
+
+std::string ownTwoDecimals(double value) {
+  char text[400];
+  const size_t length = formatTwoDecimals(value, text);
+  EXPECT_LE(length, 330u);
+  return std::string(text, length);
+}
+
+void expectSameAsPrintf(double value) {
+  ASSERT_EQ(ownTwoDecimals(value), printfTwoDecimals(value)) << std::hexfloat << value;
+}
+
+std::string captureBlocks(const std::string& path, const std::vector<MeshPoint>& points,
+                          const std::vector<MeshTriangle>& triangles, int32_t count, int32_t* status) {
+  MeshTriangleFile file;
+  EXPECT_EQ(createTriangleFile(path.c_str(), &file), triangleFileOk);
+  testing::internal::CaptureStdout();
+  *status = writeTriangleBlocks(&file, points.data(), triangles.data(), count);
+  std::fflush(stdout);
+  std::string out = testing::internal::GetCapturedStdout();
+  closeTriangleFile(&file);
+  return out;
+}
+
+}  // namespace
+
+TEST(FormatTwoDecimals, MatchesPrintfOnChosenValues) {
+  const double chosen[] = {
+      0.0, -0.0, 1.0, -0.5, 0.125, 0.375, 0.625, -0.125, 2.675, 1.005, 0.005, 0.015, 0.025, -0.004,
+      -0.005, -0.006, 0.004999999, 9.995, 99.995, 999.995, 1e15 + 0.005, 1e15, 123456789.125,
+      0.01, 0.1, 0.29, 1e-300, -1e-300, 4.9e-324, 1e300, -1e300, 1e38, 1e22, 1e23, 1.7976931348623157e308,
+      -1.7976931348623157e308, 4503599627370495.5, 9007199254740993.0, 90071992547409.92,
+      std::nextafter(0x1p53 / 100.0, 0.0), std::nextafter(0x1p53 / 100.0, 1e300), -0x1p53 / 100.0,
+      std::nextafter(-0x1p53 / 100.0, 0.0), 0x1p63 / 100.0, 0x1p64, 2147483647.0, -2147483648.0,
+      HUGE_VAL, -HUGE_VAL, std::nan(""), -std::nan("")};
+  for (double value : chosen) expectSameAsPrintf(value);
+}
+
+TEST(FormatTwoDecimals, MatchesPrintfOnTiesAndGrids) {
+  // Eighths are exact binary ties at the third decimal; x.xx5 mostly are not.
+  for (int k = -40000; k <= 40000; ++k) {
+    expectSameAsPrintf(k / 8.0);
+    expectSameAsPrintf(k / 1000.0);
+    expectSameAsPrintf(k * 1.005);
+    expectSameAsPrintf(1e12 + k / 8.0);
+  }
+  for (int k = 0; k < 2000; ++k) expectSameAsPrintf(static_cast<double>(k) * 1e10 + 0.005);
+}
+
+TEST(FormatTwoDecimals, MatchesPrintfOnRandomValuesAtEveryScale) {
+  std::mt19937_64 rng(20240601);
+  std::uniform_real_distribution<double> unit(1.0, 10.0);
+  for (int exponent = -3; exponent <= 20; ++exponent) {
+    for (int i = 0; i < 20000; ++i) {
+      const double value = unit(rng) * std::pow(10.0, exponent);
+      expectSameAsPrintf(value);
+      expectSameAsPrintf(-value);
+    }
+  }
+  for (int i = 0; i < 300; ++i) expectSameAsPrintf(unit(rng) * 1e299);
+  // Arbitrary bit patterns, finite ones only, across the whole range.
+  for (int i = 0; i < 100000; ++i) {
+    const uint64_t bits = rng();
+    double value;
+    static_assert(sizeof value == sizeof bits);
+    std::memcpy(&value, &bits, sizeof value);
+    if (std::isfinite(value)) expectSameAsPrintf(value);
+  }
+}
+
+TEST(TriangleFile, WritesTheWorkedExampleAndReportsTheCount) {
+  const std::string path = makeScratchDir() + "/out.csv";
+  const std::vector<MeshPoint> points = {{0, 0, 1.25}, {3, 0, 2}, {0, 4, 0.5}};
+  const std::vector<MeshTriangle> triangles = {{0, 1, 2}};
+  int32_t status = -1;
+  const std::string out = captureBlocks(path, points, triangles, 1, &status);
+  EXPECT_EQ(status, triangleFileOk);
+  EXPECT_EQ(out, "\n\nFormed 1 triangles.  ");
+  EXPECT_EQ(readFile(path),
+            "**************\r\n0.00,0.00,1.25\r\n3.00,0.00,2.00\r\n0.00,4.00,0.50\r\n");
+}
+
+TEST(TriangleFile, WritesCornersInOrderAndTrianglesInTableOrder) {
+  const std::string path = makeScratchDir() + "/out.csv";
+  const std::vector<MeshPoint> points = {{1, -0.5, 0}, {-0.004, 1e20, 7.777}, {2.675, 3, -1}};
+  const std::vector<MeshTriangle> triangles = {{2, 0, 1}, {1, 2, 0}};
+  int32_t status = -1;
+  captureBlocks(path, points, triangles, 2, &status);
+  EXPECT_EQ(status, triangleFileOk);
+  EXPECT_EQ(readFile(path),
+            "**************\r\n"
+            "2.67,3.00,-1.00\r\n1.00,-0.50,0.00\r\n-0.00,100000000000000000000.00,7.78\r\n"
+            "-0.00,100000000000000000000.00,7.78\r\n2.67,3.00,-1.00\r\n1.00,-0.50,0.00\r\n");
+}
+
+TEST(TriangleFile, EmptiesAnExistingFileAndWritesOnlyThePlaceholderForNoTriangles) {
+  const std::string path = makeScratchDir() + "/out.csv";
+  writeFile(path, std::string(100000, 'x'));
+  for (int32_t count : {0, -7}) {
+    int32_t status = -1;
+    const std::string out = captureBlocks(path, {}, {}, count, &status);
+    EXPECT_EQ(status, triangleFileOk);
+    EXPECT_EQ(out, "\n\nFormed " + std::to_string(count) + " triangles.  ");
+    EXPECT_EQ(readFile(path), "**************\r\n");
+  }
+}
+
+TEST(TriangleFile, ReportsOpenAndWriteFailures) {
+  MeshTriangleFile file;
+  EXPECT_EQ(createTriangleFile((makeScratchDir() + "/missing/out.csv").c_str(), &file),
+            triangleFileOpenFailed);
+
+  ASSERT_EQ(createTriangleFile("/dev/full", &file), triangleFileOk);
+  const std::vector<MeshPoint> points = {{0, 0, 1.25}, {3, 0, 2}, {0, 4, 0.5}};
+  const std::vector<MeshTriangle> triangles(5000, MeshTriangle{0, 1, 2});
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(writeTriangleBlocks(&file, points.data(), triangles.data(), 5000), triangleFileWriteFailed);
+  std::fflush(stdout);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);
+  EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);  // a second close is harmless
+  EXPECT_EQ(file.fd, -1);
+}
+
+TEST(TriangleFile, ReadsWholeLinesWithoutCarriageReturns) {
+  const std::string path = makeScratchDir() + "/out.csv";
+  MeshTriangleFile file;
+  ASSERT_EQ(createTriangleFile(path.c_str(), &file), triangleFileOk);
+  // Longer than any buffer, so it must be joined across refills.
+  const std::string longLine(3 * 1024 * 1024 + 17, '7');
+  const std::string bytes = "first\r\n\r\nmid\rdle\n" + longLine + "\r\nlast";
+  ASSERT_EQ(write(file.fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ASSERT_EQ(rewindTriangleFile(&file), triangleFileOk);
+
+  std::string line = "stale";
+  EXPECT_TRUE(readTriangleFileLine(&file, &line));
+  EXPECT_EQ(line, "first");
+  EXPECT_TRUE(readTriangleFileLine(&file, &line));
+  EXPECT_EQ(line, "");
+  EXPECT_TRUE(readTriangleFileLine(&file, &line));
+  EXPECT_EQ(line, "middle");
+  EXPECT_TRUE(readTriangleFileLine(&file, &line));
+  EXPECT_TRUE(line == longLine) << line.size();
+  EXPECT_TRUE(readTriangleFileLine(&file, &line));
+  EXPECT_EQ(line, "last");
+  EXPECT_FALSE(readTriangleFileLine(&file, &line));
+  EXPECT_EQ(line, "");
+  EXPECT_FALSE(readTriangleFileLine(&file, &line));
+
+  // A rewind starts the reading over from byte 0.
+  ASSERT_EQ(rewindTriangleFile(&file), triangleFileOk);
+  EXPECT_TRUE(readTriangleFileLine(&file, &line));
+  EXPECT_EQ(line, "first");
+  EXPECT_EQ(closeTriangleFile(&file), triangleFileOk);
+}
+
+TEST(TriangleFile, RewindFlushesPendingBlocksBeforeReading) {
+  const std::string path = makeScratchDir() + "/out.csv";
+  MeshTriangleFile file;
+  ASSERT_EQ(createTriangleFile(path.c_str(), &file), triangleFileOk);
+  std::vector<MeshPoint> points;
+  std::vector<MeshTriangle> triangles;
+  for (int32_t i = 0; i < 30000; ++i) {
+    points.push_back({i + 0.25, -i - 0.5, 1e6 + i});
+    triangles.push_back({i, i, i});
+  }
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(writeTriangleBlocks(&file, points.data(), triangles.data(), 30000), triangleFileOk);
+  std::fflush(stdout);
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(rewindTriangleFile(&file), triangleFileOk);
+  std::string line;
+  ASSERT_TRUE(readTriangleFileLine(&file, &line));
+  EXPECT_EQ(line, "**************");
+  for (int32_t i = 0; i < 30000; ++i) {
+    char expected[80];
+    std::snprintf(expected, sizeof expected, "%.2f,%.2f,%.2f", i + 0.25, -i - 0.5, 1e6 + i);
+    for (int corner = 0; corner < 3; ++corner) {
+      ASSERT_TRUE(readTriangleFileLine(&file, &line));
+      ASSERT_EQ(line, expected);
+    }
+  }
+  EXPECT_FALSE(readTriangleFileLine(&file, &line));
+  EXPECT_EQ(closeTriangleFile(&file), triangleFileOk);
+}
