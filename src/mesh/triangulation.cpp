@@ -25,8 +25,9 @@
 // earlier) and a circle wholly left of it can never hold a later point.
 // The points are taken in slabs of consecutive points; for one slab each
 // circle is entered, by the y range that it covers within the slab's x
-// range, into a segment tree over y. A point then looks only at the tree
-// nodes on the path to its own leaf. At each slab start the tree is rebuilt
+// range, into a binary tree over y buckets, at the lowest node whose range
+// holds that interval. A point then looks only at the nodes on the path
+// from its own leaf to the root. At each slab start the tree is rebuilt
 // from the circles still alive, and those wholly left of the slab retire.
 
 namespace {
@@ -95,12 +96,12 @@ void enterCircle(Sweep& s, int32_t id) {
     half = (h2 > 0 ? std::sqrt(h2) : 0.0) + c.reach * 1e-6;
   }
   const IndexEntry entry{c.cx, c.cy, c.r2, c.cx + c.reach, id, c.generation};
-  int32_t low = leafOf(s, c.cy - half) + s.leaves;
-  int32_t high = leafOf(s, c.cy + half) + s.leaves + 1;
-  for (; low < high; low >>= 1, high >>= 1) {
-    if (low & 1) s.nodes[static_cast<size_t>(low++)].push_back(entry);
-    if (high & 1) s.nodes[static_cast<size_t>(--high)].push_back(entry);
-  }
+  // One entry per circle, at the lowest node whose range holds the whole
+  // interval: the common ancestor of its two end leaves.
+  const uint32_t low = static_cast<uint32_t>(leafOf(s, c.cy - half));
+  const uint32_t high = static_cast<uint32_t>(leafOf(s, c.cy + half));
+  const int32_t level = low == high ? 0 : 32 - __builtin_clz(low ^ high);
+  s.nodes[static_cast<size_t>((low + static_cast<uint32_t>(s.leaves)) >> level)].push_back(entry);
 }
 
 // Gives the triangle now in `slot` its circle, or none when it has no proper one.
