@@ -71,8 +71,12 @@ struct Sweep {
   double stripLow = 0;   // x range of the current slab
   double stripHigh = 0;
   std::vector<int32_t> holeSlots;
-  std::vector<int64_t> edgeKeys;  // hash table for large holes
+  // Hash table for large holes; a slot belongs to the current hole only when
+  // its stamp matches, so nothing needs clearing between holes.
+  std::vector<int64_t> edgeKeys;
   std::vector<int32_t> edgePending;
+  std::vector<uint32_t> edgeStamps;
+  uint32_t stamp = 0;
 };
 
 // Monotone in y, so a point inside an interval lands between its ends' leaves.
@@ -226,20 +230,29 @@ void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount) {
     }
     return;
   }
-  size_t size = 64;
+  size_t size = std::max<size_t>(s.edgeKeys.size(), 64);
   while (size < static_cast<size_t>(edgeCount) * 2) size *= 2;
-  s.edgeKeys.assign(size, -1);
-  s.edgePending.assign(size, -1);
+  if (size != s.edgeKeys.size()) {
+    s.edgeKeys.assign(size, -1);
+    s.edgePending.assign(size, -1);
+    s.edgeStamps.assign(size, 0);
+  }
+  if (++s.stamp == 0) {  // wrapped: forget every old stamp
+    std::fill(s.edgeStamps.begin(), s.edgeStamps.end(), 0);
+    s.stamp = 1;
+  }
   for (int32_t e = 0; e < edgeCount; ++e) {
     const int64_t low = std::min(edges[e].from, edges[e].to);
     const int64_t high = std::max(edges[e].from, edges[e].to);
     const int64_t key = (low << 32) | high;
     size_t h = static_cast<size_t>((static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> 20) & (size - 1);
-    while (s.edgeKeys[h] != -1 && s.edgeKeys[h] != key) h = (h + 1) & (size - 1);
-    s.edgeKeys[h] = key;
-    const int32_t pending = s.edgePending[h];
-    if (pending >= 0) {
-      edges[pending] = edges[e] = {-1, -1};
+    while (s.edgeStamps[h] == s.stamp && s.edgeKeys[h] != key) h = (h + 1) & (size - 1);
+    if (s.edgeStamps[h] != s.stamp) {
+      s.edgeStamps[h] = s.stamp;
+      s.edgeKeys[h] = key;
+      s.edgePending[h] = e;
+    } else if (s.edgePending[h] >= 0) {
+      edges[s.edgePending[h]] = edges[e] = {-1, -1};
       s.edgePending[h] = -1;
     } else {
       s.edgePending[h] = e;
