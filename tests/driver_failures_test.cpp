@@ -1,0 +1,206 @@
+// The ways a run ends before it has a mesh to write.
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/run.h"
+#include "mesh/mesh_records.h"
+#include "test_support.h"
+
+namespace {
+
+std::set<std::string> folderEntries(const std::string& dir) {
+  std::set<std::string> names;
+  DIR* folder = opendir(dir.c_str());
+  if (folder == nullptr) return names;
+  while (dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.insert(name);
+  }
+  closedir(folder);
+  return names;
+}
+
+std::string tsvMessage(const std::string& path) {
+  return "Failed to open TSV file \"" + path + "\"\nPress any key to exit.";
+}
+
+TEST(DriverEarlyEnd, NoArgumentIsSilent) {
+  ProcessResult run = runTsvmeshBinary({});
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+
+  // Without even a program name the argument is still missing.
+  ProcessResult bare = runProgram(tsvmeshBinary(), {}, "", "", 60);
+  EXPECT_EQ(bare.status, 255);
+  EXPECT_EQ(bare.out, "");
+  EXPECT_EQ(bare.err, "");
+}
+
+TEST(DriverEarlyEnd, UnreadableTsvShowsThePathOnStandardError) {
+  const std::string dir = makeScratchDir();
+  // Relative, with a blank and a percent sign: the argument is shown unchanged.
+  const std::vector<std::string> paths = {dir + "/absent.tsv", "no such %s file.tsv", dir};
+  for (const std::string& path : paths) {
+    SCOPED_TRACE(path);
+    ProcessResult run = runTsvmeshBinary({path}, dir);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, tsvMessage(path));
+  }
+  EXPECT_EQ(folderEntries(dir), std::set<std::string>{});
+}
+
+TEST(DriverEarlyEnd, OnlyTheFirstArgumentCounts) {
+  const std::string dir = makeScratchDir();
+  const std::string good = dir + "/good.tsv";
+  const std::string csv = dir + "/out.csv";
+  writeFile(good, csv + "\n1 2 3\n4 5 6\n");  // two points: a silent end
+
+  ProcessResult missingFirst = runTsvmeshBinary({dir + "/absent.tsv", good});
+  EXPECT_EQ(missingFirst.status, 255);
+  EXPECT_EQ(missingFirst.out, "");
+  EXPECT_EQ(missingFirst.err, tsvMessage(dir + "/absent.tsv"));
+
+  ProcessResult goodFirst = runTsvmeshBinary({good, dir + "/absent.tsv", "third"});
+  EXPECT_EQ(goodFirst.status, 0);
+  EXPECT_EQ(goodFirst.out, "");
+  EXPECT_EQ(goodFirst.err, "");
+  EXPECT_FALSE(fileExists(csv));
+}
+
+TEST(DriverEarlyEnd, FewerThanThreePointsEndSilentlyWithoutACsv) {
+  const std::string dir = makeScratchDir();
+  const std::string csv = dir + "/out.csv";
+  const std::vector<std::string> bodies = {
+      "",                                  // no points at all
+      "1 2 3\n",                           // one point
+      "1 2 3\n4 5 6\n",                    // two points
+      "1 2 3\r\n4 5 6\r\n7 8\r\n",         // two points and a partial third
+      "1 2 3\n4 5 6\nseven 8 9\n10 11 12\n",  // the list ends at the bad group
+  };
+  for (const std::string& body : bodies) {
+    SCOPED_TRACE(body);
+    writeFile(dir + "/few.tsv", csv + "\n" + body);
+    ProcessResult run = runTsvmeshBinary({dir + "/few.tsv"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(folderEntries(dir), std::set<std::string>{"few.tsv"});
+  }
+}
+
+// The heap refusal is reached in-process: a forked child swaps the heap,
+// runs the driver with its streams on files, and reports the run's status.
+constexpr int32_t kPoints = 3001;
+size_t refusedBytes = 0;
+
+void* refuseOneSize(size_t bytes) {
+  if (bytes == refusedBytes) return nullptr;
+  return std::malloc(bytes == 0 ? 1 : bytes);
+}
+
+struct InProcessRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+InProcessRun runWithRefusedSize(const std::string& tsvPath, size_t bytes) {
+  const std::string dir = makeScratchDir();
+  const std::string outPath = dir + "/stdout";
+  const std::string errPath = dir + "/stderr";
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    setsid();  // no terminal: the key wait returns at once
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(120);
+    refusedBytes = bytes;
+    meshHeap.allocate = refuseOneSize;
+    std::string program = "tsvmesh";
+    std::string argument = tsvPath;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    const int result = runTsvmesh(2, argv);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    _exit(result);
+  }
+  InProcessRun run;
+  if (child < 0) return run;
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (waitpid(child, &status, WNOHANG) != child) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      waitpid(child, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.status = 128 + WTERMSIG(status);
+  if (fileExists(outPath)) run.out = readFile(outPath);
+  if (fileExists(errPath)) run.err = readFile(errPath);
+  return run;
+}
+
+std::string pointLines(int32_t count) {
+  std::string text;
+  for (int32_t i = 0; i < count; ++i) {
+    text += std::to_string(i % 61) + "." + std::to_string(i % 7) + "\t" + std::to_string(i / 61) +
+            "\t" + std::to_string(i % 13) + "\n";
+  }
+  return text;
+}
+
+struct RefusalCase {
+  const char* table;
+  size_t bytes;
+  const char* message;
+};
+
+TEST(DriverEarlyEnd, RefusedTablesAskForAKeyAndEndWithZero) {
+  // The point table has n + 3 slots, the triangle table room for 4n triangles.
+  const RefusalCase cases[] = {
+      {"point table", (kPoints + 3) * sizeof(MeshPoint),
+       "\nFailed P Memory Allocation. Press any key to exit."},
+      {"triangle table", 4 * kPoints * sizeof(MeshTriangle),
+       "\nFailed v Memory Allocation. Press any key to exit."},
+  };
+  for (const RefusalCase& refusal : cases) {
+    for (const bool csvExists : {false, true}) {
+      SCOPED_TRACE(std::string(refusal.table) + (csvExists ? ", CSV exists" : ", no CSV"));
+      const std::string dir = makeScratchDir();
+      const std::string csv = dir + "/out.csv";
+      writeFile(dir + "/points.tsv", csv + "\n" + pointLines(kPoints));
+      if (csvExists) writeFile(csv, "an earlier mesh\r\n");
+
+      const InProcessRun run = runWithRefusedSize(dir + "/points.tsv", refusal.bytes);
+      EXPECT_EQ(run.status, 0);
+      EXPECT_EQ(run.out, refusal.message);
+      EXPECT_EQ(run.err, "");
+      if (csvExists) {
+        EXPECT_EQ(readFile(csv), "an earlier mesh\r\n");
+      } else {
+        EXPECT_FALSE(fileExists(csv));
+      }
+    }
+  }
+}
+
+}  // namespace
