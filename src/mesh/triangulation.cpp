@@ -37,38 +37,34 @@ using Wide = long double;
 constexpr int32_t pointsPerSlab = 256;
 constexpr int32_t pairwiseEdgeLimit = 12;  // larger holes strike shared edges by hashing
 
-struct Circle {
+// One live triangle's circle, as the index holds it. Every circle has
+// exactly one entry; the entry goes stale when its id is released.
+struct IndexEntry {
   double cx;
   double cy;
   double r2;
   // A widened radius: a point farther than this from the centre, in x or in
   // y alone, tests outside whatever the rounding of the test.
   double reach;
-  int32_t slot;         // where the triangle stands in the table
-  uint32_t generation;  // bumped when the id is released
-  int32_t livePosition; // index in Sweep::live
+  int32_t id;
+  uint32_t generation;
 };
 
-// The circle is copied into the entry so that a scan reads entries in a row.
-struct IndexEntry {
-  double cx;
-  double cy;
-  double r2;
-  double right;         // x beyond which no point can test inside
-  int32_t id;
-  uint32_t generation;  // stale once it differs from the circle's
+struct CircleId {
+  int32_t slot;         // where the triangle stands in the table
+  uint32_t generation;  // bumped when the id is released
 };
 
 struct Sweep {
   int32_t* circleOfSlot = nullptr;  // circle id of each table slot, -1 for none
-  std::vector<Circle> circles;
+  std::vector<CircleId> ids;
   std::vector<int32_t> freeIds;
-  std::vector<int32_t> live;  // ids in use
-  int32_t leaves = 16;        // leaves of the segment tree over y, a power of two
+  int32_t leaves = 16;  // leaves of the tree over y, a power of two
   double yLow = 0;
   double yScale = 0;
   std::vector<std::vector<IndexEntry>> nodes;  // heap order, root at 1
-  double stripLow = 0;   // x range of the current slab
+  std::vector<IndexEntry> carried;             // scratch of the slab rebuild
+  double stripLow = 0;  // x range of the current slab
   double stripHigh = 0;
   std::vector<int32_t> holeSlots;
   // Hash table for large holes; a slot belongs to the current hole only when
@@ -87,87 +83,87 @@ int32_t leafOf(const Sweep& s, double y) {
   return static_cast<int32_t>(t);
 }
 
-void enterCircle(Sweep& s, int32_t id) {
-  const Circle& c = s.circles[static_cast<size_t>(id)];
+// Files the entry under the lowest node whose range holds the y interval
+// that its circle covers within the current slab's x range.
+void enterCircle(Sweep& s, const IndexEntry& entry) {
   double gap = 0;
-  if (c.cx < s.stripLow) gap = s.stripLow - c.cx;
-  if (c.cx > s.stripHigh) gap = c.cx - s.stripHigh;
-  double half = c.reach;
+  if (entry.cx < s.stripLow) gap = s.stripLow - entry.cx;
+  if (entry.cx > s.stripHigh) gap = entry.cx - s.stripHigh;
+  double half = entry.reach;
   if (gap > 0) {
     // Half the chord at the strip's nearest x; the margin covers the
     // rounding of the subtraction and of the root.
-    const double h2 = c.reach * c.reach - gap * gap;
-    half = (h2 > 0 ? std::sqrt(h2) : 0.0) + c.reach * 1e-6;
+    const double h2 = entry.reach * entry.reach - gap * gap;
+    half = (h2 > 0 ? std::sqrt(h2) : 0.0) + entry.reach * 1e-6;
   }
-  const IndexEntry entry{c.cx, c.cy, c.r2, c.cx + c.reach, id, c.generation};
-  // One entry per circle, at the lowest node whose range holds the whole
-  // interval: the common ancestor of its two end leaves.
-  const uint32_t low = static_cast<uint32_t>(leafOf(s, c.cy - half));
-  const uint32_t high = static_cast<uint32_t>(leafOf(s, c.cy + half));
+  const uint32_t low = static_cast<uint32_t>(leafOf(s, entry.cy - half));
+  const uint32_t high = static_cast<uint32_t>(leafOf(s, entry.cy + half));
   const int32_t level = low == high ? 0 : 32 - __builtin_clz(low ^ high);
   s.nodes[static_cast<size_t>((low + static_cast<uint32_t>(s.leaves)) >> level)].push_back(entry);
 }
 
 // Gives the triangle now in `slot` its circle, or none when it has no proper one.
 void addCircle(Sweep& s, const MeshPoint* points, const MeshTriangle& t, int32_t slot) {
-  double cx, cy, r2;
+  IndexEntry entry;
   if (circumcircleOf(points[t.corner0].x, points[t.corner0].y, points[t.corner1].x,
-                     points[t.corner1].y, points[t.corner2].x, points[t.corner2].y, &cx, &cy,
-                     &r2) == 0) {
+                     points[t.corner1].y, points[t.corner2].x, points[t.corner2].y, &entry.cx,
+                     &entry.cy, &entry.r2) == 0) {
     s.circleOfSlot[slot] = -1;
     return;
   }
-  int32_t id;
-  if (!s.freeIds.empty()) {
-    id = s.freeIds.back();
-    s.freeIds.pop_back();
-  } else {
-    id = static_cast<int32_t>(s.circles.size());
-    s.circles.push_back(Circle{});
-    s.circles.back().generation = 0;
+  if (s.freeIds.empty()) {
+    s.freeIds.push_back(static_cast<int32_t>(s.ids.size()));
+    s.ids.push_back(CircleId{0, 0});
   }
-  Circle& c = s.circles[static_cast<size_t>(id)];
-  c.cx = cx;
-  c.cy = cy;
-  c.r2 = r2;
+  entry.id = s.freeIds.back();
+  s.freeIds.pop_back();
+  CircleId& id = s.ids[static_cast<size_t>(entry.id)];
+  id.slot = slot;
+  entry.generation = id.generation;
   // The relative margin covers the test's roundings; the absolute one keeps
   // the squares of anything beyond it out of the subnormal range.
-  c.reach = std::sqrt(r2) * (1 + 1e-9) + 1e-150;
-  c.slot = slot;
-  c.livePosition = static_cast<int32_t>(s.live.size());
-  s.live.push_back(id);
-  s.circleOfSlot[slot] = id;
-  enterCircle(s, id);
+  entry.reach = std::sqrt(entry.r2) * (1 + 1e-9) + 1e-150;
+  s.circleOfSlot[slot] = entry.id;
+  enterCircle(s, entry);
 }
 
 void releaseCircle(Sweep& s, int32_t id) {
-  Circle& c = s.circles[static_cast<size_t>(id)];
-  ++c.generation;
-  const int32_t moved = s.live.back();
-  s.live[static_cast<size_t>(c.livePosition)] = moved;
-  s.circles[static_cast<size_t>(moved)].livePosition = c.livePosition;
-  s.live.pop_back();
+  ++s.ids[static_cast<size_t>(id)].generation;
   s.freeIds.push_back(id);
 }
 
+// A circle wholly left of x: no point from x on can fall inside, so its
+// triangle leaves the index for good. Rounding is monotone, so a sum rounded
+// below x was below it exactly.
+bool leftOf(const IndexEntry& entry, double x) { return entry.cx + entry.reach < x; }
+
+void retireCircle(Sweep& s, const IndexEntry& entry) {
+  s.circleOfSlot[s.ids[static_cast<size_t>(entry.id)].slot] = -1;
+  releaseCircle(s, entry.id);
+}
+
+bool isCurrent(const Sweep& s, const IndexEntry& entry) {
+  return s.ids[static_cast<size_t>(entry.id)].generation == entry.generation;
+}
+
 // Starts the slab [stripLow, stripHigh]: retires the circles wholly left of
-// it and enters the others by the y range they cover within it.
+// it and files the others by the y range they cover within it.
 void startSlab(Sweep& s, double stripLow, double stripHigh) {
   s.stripLow = stripLow;
   s.stripHigh = stripHigh;
-  for (std::vector<IndexEntry>& node : s.nodes) node.clear();
-  for (size_t k = 0; k < s.live.size();) {
-    const int32_t id = s.live[k];
-    const Circle& c = s.circles[static_cast<size_t>(id)];
-    // Rounding is monotone: a sum rounded below stripLow was below it exactly.
-    if (c.cx + c.reach < stripLow) {
-      s.circleOfSlot[c.slot] = -1;
-      releaseCircle(s, id);  // moves the last live id into position k
-      continue;
+  s.carried.clear();
+  for (std::vector<IndexEntry>& node : s.nodes) {
+    for (const IndexEntry& entry : node) {
+      if (!isCurrent(s, entry)) continue;
+      if (leftOf(entry, stripLow)) {
+        retireCircle(s, entry);
+      } else {
+        s.carried.push_back(entry);
+      }
     }
-    enterCircle(s, id);
-    ++k;
+    node.clear();
   }
+  for (const IndexEntry& entry : s.carried) enterCircle(s, entry);
 }
 
 // Slots of every live triangle whose circle holds (px, py), ascending.
@@ -175,32 +171,28 @@ void findHole(Sweep& s, double px, double py) {
   s.holeSlots.clear();
   for (int32_t node = leafOf(s, py) + s.leaves; node >= 1; node >>= 1) {
     std::vector<IndexEntry>& entries = s.nodes[static_cast<size_t>(node)];
-    for (size_t e = 0; e < entries.size();) {
-      const IndexEntry& entry = entries[e];
-      // Left behind by the sweep: no later point can fall inside either.
-      // (Rounding is monotone: a sum rounded below px was below it exactly.)
-      if (entry.right < px) {
-        entries[e] = entries.back();
-        entries.pop_back();
-        continue;
-      }
+    IndexEntry* entry = entries.data();
+    IndexEntry* end = entry + entries.size();
+    while (entry < end) {
       // A quick test in double first: far enough outside by its own
       // rounding is outside by the exact test's too.
-      const double dx = px - entry.cx;
-      const double dy = py - entry.cy;
-      if (dx * dx + dy * dy > entry.r2 * (1 + 1e-12) && entry.r2 > 1e-280) {
-        ++e;
+      const double dx = px - entry->cx;
+      const double dy = py - entry->cy;
+      if (dx * dx + dy * dy > entry->r2 * (1 + 1e-12) && entry->r2 > 1e-280 && !leftOf(*entry, px)) {
+        ++entry;
         continue;
       }
-      const Circle& c = s.circles[static_cast<size_t>(entry.id)];
-      if (c.generation != entry.generation) {
-        entries[e] = entries.back();
-        entries.pop_back();
+      if (!isCurrent(s, *entry) || leftOf(*entry, px)) {
+        if (isCurrent(s, *entry)) retireCircle(s, *entry);
+        *entry = *--end;
         continue;
       }
-      if (circleContains(px, py, c.cx, c.cy, c.r2) != 0) s.holeSlots.push_back(c.slot);
-      ++e;
+      if (circleContains(px, py, entry->cx, entry->cy, entry->r2) != 0) {
+        s.holeSlots.push_back(s.ids[static_cast<size_t>(entry->id)].slot);
+      }
+      ++entry;
     }
+    entries.resize(static_cast<size_t>(end - entries.data()));
   }
   std::sort(s.holeSlots.begin(), s.holeSlots.end());
 }
@@ -212,7 +204,7 @@ void moveLastInto(Sweep* s, MeshTriangle* triangles, int32_t* count, int32_t j) 
   if (s != nullptr) {
     const int32_t id = s->circleOfSlot[last];
     s->circleOfSlot[j] = id;
-    if (id >= 0) s->circles[static_cast<size_t>(id)].slot = j;
+    if (id >= 0) s->ids[static_cast<size_t>(id)].slot = j;
   }
   *count = last;
 }
