@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "mesh/triangulation.h"
+#include "reference_mesh.h"
 
 MeshResult triangulate(std::vector<MeshPoint>& points) {
   const int32_t n = static_cast<int32_t>(points.size());
@@ -24,6 +25,35 @@ MeshResult triangulate(std::vector<MeshPoint>& points) {
   result.progress = testing::internal::GetCapturedStdout();
   result.triangles.resize(static_cast<size_t>(count));
   return result;
+}
+
+std::string differenceFromScan(std::vector<MeshPoint> points, bool retire) {
+  std::vector<MeshPoint> copy = points;
+  MeshResult fast = triangulate(points);
+
+  const int32_t n = static_cast<int32_t>(copy.size());
+  std::stable_sort(copy.begin(), copy.end(), [](const MeshPoint& a, const MeshPoint& b) { return a.x < b.x; });
+  copy.resize(copy.size() + 3);
+  std::vector<MeshTriangle> table(static_cast<size_t>(4) * static_cast<size_t>(std::max(n, 1)));
+  int32_t count = 0;
+  testing::internal::CaptureStdout();
+  const int32_t status = buildDelaunayMeshByScan(n, copy.data(), table.data(), &count, retire);
+  std::fflush(stdout);
+  const std::string progress = testing::internal::GetCapturedStdout();
+
+  if (status != fast.status) return "status " + std::to_string(fast.status) + " vs " + std::to_string(status);
+  if (progress != fast.progress) return "progress text differs";
+  if (static_cast<size_t>(count) != fast.triangles.size()) {
+    return "count " + std::to_string(fast.triangles.size()) + " vs " + std::to_string(count);
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    const MeshTriangle& a = fast.triangles[static_cast<size_t>(k)];
+    const MeshTriangle& b = table[static_cast<size_t>(k)];
+    if (a.corner0 != b.corner0 || a.corner1 != b.corner1 || a.corner2 != b.corner2) {
+      return "triangle " + std::to_string(k) + " differs";
+    }
+  }
+  return "";
 }
 
 std::vector<MeshPoint> uniformPoints(int32_t n, uint32_t seed, double lo, double hi, int decimals) {

@@ -17,6 +17,11 @@ struct MeshResult {
 // buildDelaunayMesh; `points` gets the three super-triangle slots appended.
 MeshResult triangulate(std::vector<MeshPoint>& points);
 
+// Triangulates with buildDelaunayMesh and with the plain scan (retiring
+// finished triangles or not) and returns the first difference in status,
+// progress text or table, or "" when the two agree triangle for triangle.
+std::string differenceFromScan(std::vector<MeshPoint> points, bool retire = true);
+
 // Generators; all deterministic for a seed.
 std::vector<MeshPoint> uniformPoints(int32_t n, uint32_t seed, double lo = 0, double hi = 1000,
                                      int decimals = 6);

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "input/points_file.h"
+#include "test_support.h"
 
 namespace {
 
@@ -44,26 +45,7 @@ class MemoryFile {
   std::string path_;
 };
 
-struct ReadResult {
-  int32_t status = -1;
-  std::string path;
-  int32_t counted = -1;
-  std::vector<MeshPoint> points;
-};
 
-ReadResult readThroughPointsFile(const std::string& filePath) {
-  ReadResult result;
-  MeshPointsFile file;
-  result.status = openPointsFile(filePath.c_str(), &file);
-  if (result.status != pointsFileOk) return result;
-  readOutputPath(&file, &result.path);
-  result.counted = countPoints(&file);
-  result.points.resize(static_cast<size_t>(result.counted) + 3);
-  const int32_t stored = readPoints(&file, result.points.data(), result.counted);
-  result.points.resize(static_cast<size_t>(stored));
-  closePointsFile(&file);
-  return result;
-}
 
 // Text mode by hand, the first line by find, the points by glibc's fscanf.
 ReadResult referenceRead(const std::string& bytes) {
@@ -209,7 +191,7 @@ TEST(NumberReaderVersusGlibc, GeneratedTextsReadAsFscanfReadsThem) {
       const std::string bytes = "out.csv\n" + std::string(leadIn) + soup;
       file.write(bytes);
       const ReadResult want = referenceRead(bytes);
-      expectSameReading(bytes, readThroughPointsFile(file.path()), want);
+      expectSameReading(bytes, readPointsFileAt(file.path()), want);
       if (HasFailure()) return;
       pointsSeen += want.points.size();
     }
@@ -235,7 +217,7 @@ TEST(NumberReaderVersusGlibc, ScanfQuirksMatch) {
   for (const char* text : texts) {
     const std::string bytes = std::string("p\n") + text + "\n";
     file.write(bytes);
-    expectSameReading(bytes, readThroughPointsFile(file.path()), referenceRead(bytes));
+    expectSameReading(bytes, readPointsFileAt(file.path()), referenceRead(bytes));
   }
 }
 
@@ -265,7 +247,7 @@ TEST(NumberReaderVersusGlibc, NumbersAcrossTheBufferBoundaryReadWhole) {
     shifted.path = "out" + std::string(static_cast<size_t>(shift), 'x') + ".csv";
     file.write(shifted.path + "\n" + body);
     SCOPED_TRACE("shift " + std::to_string(shift));
-    expectSameReading("(large file)", readThroughPointsFile(file.path()), shifted);
+    expectSameReading("(large file)", readPointsFileAt(file.path()), shifted);
     if (HasFailure()) return;
   }
 }

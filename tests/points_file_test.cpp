@@ -22,28 +22,7 @@
 
 namespace {
 
-struct ReadResult {
-  int32_t status = -1;
-  std::string path;
-  int32_t counted = -1;
-  std::vector<MeshPoint> points;
-};
 
-// Runs the steps as a run does: open, first line, count, read into a table
-// of counted + 3 slots, close.
-ReadResult readPointsFileAt(const std::string& filePath) {
-  ReadResult result;
-  MeshPointsFile file;
-  result.status = openPointsFile(filePath.c_str(), &file);
-  if (result.status != pointsFileOk) return result;
-  readOutputPath(&file, &result.path);
-  result.counted = countPoints(&file);
-  result.points.resize(static_cast<size_t>(result.counted) + 3);
-  const int32_t stored = readPoints(&file, result.points.data(), result.counted);
-  result.points.resize(static_cast<size_t>(stored));
-  closePointsFile(&file);
-  return result;
-}
 
 ReadResult readText(const std::string& bytes) {
   static const std::string dir = makeScratchDir();

@@ -40,26 +40,7 @@ int32_t buildDelaunayMeshByScan(int32_t pointCount, MeshPoint* points, MeshTrian
     return meshEdgesAllocFailed;
   }
 
-  double xmin = points[0].x, xmax = xmin, ymin = points[0].y, ymax = ymin;
-  for (int32_t i = 1; i < n; ++i) {
-    if (points[i].x < xmin) xmin = points[i].x;
-    if (points[i].x > xmax) xmax = points[i].x;
-    if (points[i].y < ymin) ymin = points[i].y;
-    if (points[i].y > ymax) ymax = points[i].y;
-  }
-  const double dx = static_cast<double>(static_cast<Wide>(xmax) - xmin);
-  const double dy = static_cast<double>(static_cast<Wide>(ymax) - ymin);
-  const double dmax = dx > dy ? dx : dy;
-  const double xmid = static_cast<double>((static_cast<Wide>(xmax) + xmin) * 0.5L);
-  const double ymid = static_cast<double>((static_cast<Wide>(ymax) + ymin) * 0.5L);
-  // The super-triangle, corners in the three spare slots:
-  //                 n+1  (xmid, ymid + 20 dmax)
-  //                /   \  .
-  //               / box \     the points' box sits just above the base
-  //             n ------- n+2  (xmid -/+ 20 dmax, ymid - dmax)
-  points[n] = {static_cast<double>(xmid - 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
-  points[n + 1] = {xmid, static_cast<double>(ymid + 20.0L * dmax), 0.0};
-  points[n + 2] = {static_cast<double>(xmid + 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
+  placeSuperTriangle(points, n);
   triangles[0] = {n, n + 1, n + 2};
   flags[0] = 0;
   *triangleCount = 1;

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "input/points_file.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -125,4 +127,18 @@ ProcessResult runTsvmeshBinary(const std::vector<std::string>& args, const std::
   std::vector<std::string> argv{tsvmeshBinary()};
   argv.insert(argv.end(), args.begin(), args.end());
   return runProgram(tsvmeshBinary(), argv, workDir, stdinPath, timeoutSeconds);
+}
+
+ReadResult readPointsFileAt(const std::string& filePath) {
+  ReadResult result;
+  MeshPointsFile file;
+  result.status = openPointsFile(filePath.c_str(), &file);
+  if (result.status != pointsFileOk) return result;
+  readOutputPath(&file, &result.path);
+  result.counted = countPoints(&file);
+  result.points.resize(static_cast<size_t>(result.counted) + 3);
+  const int32_t stored = readPoints(&file, result.points.data(), result.counted);
+  result.points.resize(static_cast<size_t>(stored));
+  closePointsFile(&file);
+  return result;
 }

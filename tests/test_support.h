@@ -1,8 +1,11 @@
 // Helpers shared by the tests: scratch folders, files and runs of the real binary.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
+
+#include "mesh/mesh_records.h"
 
 struct ProcessResult {
   int status = -1;      // exit status (0..255), or 128 + signal number
@@ -32,3 +35,14 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
 
 // The path of the tsvmesh binary under test.
 const char* tsvmeshBinary();
+
+// A points file read as a run reads it: open, first line, count, read into a
+// table of counted + 3 slots, close.
+struct ReadResult {
+  int32_t status = -1;
+  std::string path;
+  int32_t counted = -1;
+  std::vector<MeshPoint> points;
+};
+
+ReadResult readPointsFileAt(const std::string& filePath);

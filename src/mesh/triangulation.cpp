@@ -284,31 +284,12 @@ int32_t triangulate(Sweep& s, int32_t n, MeshPoint* points, MeshTriangle* triang
   MeshEdge* edges = *edgeBuffer;
   int32_t capacity = 200;
 
-  double xmin = points[0].x, xmax = xmin, ymin = points[0].y, ymax = ymin;
-  for (int32_t i = 1; i < n; ++i) {
-    if (points[i].x < xmin) xmin = points[i].x;
-    if (points[i].x > xmax) xmax = points[i].x;
-    if (points[i].y < ymin) ymin = points[i].y;
-    if (points[i].y > ymax) ymax = points[i].y;
-  }
-  const double dx = static_cast<double>(static_cast<Wide>(xmax) - xmin);
-  const double dy = static_cast<double>(static_cast<Wide>(ymax) - ymin);
-  const double dmax = dx > dy ? dx : dy;
-  const double xmid = static_cast<double>((static_cast<Wide>(xmax) + xmin) * 0.5L);
-  const double ymid = static_cast<double>((static_cast<Wide>(ymax) + ymin) * 0.5L);
-  // The super-triangle, corners in the three spare slots:
-  //                 n+1  (xmid, ymid + 20 dmax)
-  //                /   \  .
-  //               / box \     the points' box sits just above the base
-  //             n ------- n+2  (xmid -/+ 20 dmax, ymid - dmax)
-  points[n] = {static_cast<double>(xmid - 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
-  points[n + 1] = {xmid, static_cast<double>(ymid + 20.0L * dmax), 0.0};
-  points[n + 2] = {static_cast<double>(xmid + 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
+  const MeshBox box = placeSuperTriangle(points, n);
 
   while (s.leaves < (1 << 16) && static_cast<double>(s.leaves) * s.leaves < 1.0 * n) s.leaves *= 2;
   s.nodes.resize(static_cast<size_t>(s.leaves) * 2);
-  s.yLow = ymin;
-  const double scale = static_cast<double>(s.leaves) / (ymax - ymin);
+  s.yLow = box.ymin;
+  const double scale = static_cast<double>(s.leaves) / (box.ymax - box.ymin);
   s.yScale = std::isfinite(scale) ? scale : 0.0;
 
   triangles[0] = {n, n + 1, n + 2};
@@ -389,6 +370,30 @@ int32_t triangulate(Sweep& s, int32_t n, MeshPoint* points, MeshTriangle* triang
 }
 
 }  // namespace
+
+MeshBox placeSuperTriangle(MeshPoint* points, int32_t n) {
+  MeshBox box{points[0].x, points[0].y, points[0].x, points[0].y};
+  for (int32_t i = 1; i < n; ++i) {
+    if (points[i].x < box.xmin) box.xmin = points[i].x;
+    if (points[i].x > box.xmax) box.xmax = points[i].x;
+    if (points[i].y < box.ymin) box.ymin = points[i].y;
+    if (points[i].y > box.ymax) box.ymax = points[i].y;
+  }
+  const double dx = static_cast<double>(static_cast<Wide>(box.xmax) - box.xmin);
+  const double dy = static_cast<double>(static_cast<Wide>(box.ymax) - box.ymin);
+  const double dmax = dx > dy ? dx : dy;
+  const double xmid = static_cast<double>((static_cast<Wide>(box.xmax) + box.xmin) * 0.5L);
+  const double ymid = static_cast<double>((static_cast<Wide>(box.ymax) + box.ymin) * 0.5L);
+  // The super-triangle, corners in the three spare slots:
+  //                 n+1  (xmid, ymid + 20 dmax)
+  //                /   \  .
+  //               / box \     the points' box sits just above the base
+  //             n ------- n+2  (xmid -/+ 20 dmax, ymid - dmax)
+  points[n] = {static_cast<double>(xmid - 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
+  points[n + 1] = {xmid, static_cast<double>(ymid + 20.0L * dmax), 0.0};
+  points[n + 2] = {static_cast<double>(xmid + 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
+  return box;
+}
 
 int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
                           int32_t* triangleCount) {

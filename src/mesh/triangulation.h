@@ -28,5 +28,17 @@ struct MeshEdge {
 // Prints "\nProcessing Points." and a "." after every point whose index is a
 // multiple of 500. The order of the result is fixed by the insertion
 // mechanics (see triangulation.cpp) and is part of the program's output.
+// The points' bounding box.
+struct MeshBox {
+  double xmin;
+  double ymin;
+  double xmax;
+  double ymax;
+};
+
+// Writes the super-triangle's corners (z = 0) into points[n .. n+2], sized
+// from the bounding box of points[0 .. n-1], n >= 1, and returns that box.
+MeshBox placeSuperTriangle(MeshPoint* points, int32_t n);
+
 int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
                           int32_t* triangleCount);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mesh/triangulation.h"
@@ -15,25 +16,7 @@
 namespace {
 
 void expectSameAsScan(std::vector<MeshPoint> points, const std::string& name) {
-  std::vector<MeshPoint> copy = points;
-  MeshResult fast = triangulate(points);
-  const int32_t n = static_cast<int32_t>(copy.size());
-  std::stable_sort(copy.begin(), copy.end(), [](const MeshPoint& a, const MeshPoint& b) { return a.x < b.x; });
-  copy.resize(copy.size() + 3);
-  std::vector<MeshTriangle> table(static_cast<size_t>(4) * static_cast<size_t>(n));
-  int32_t count = 0;
-  testing::internal::CaptureStdout();
-  const int32_t status = buildDelaunayMeshByScan(n, copy.data(), table.data(), &count);
-  const std::string progress = testing::internal::GetCapturedStdout();
-  ASSERT_EQ(fast.status, status) << name;
-  ASSERT_EQ(fast.progress, progress) << name;
-  ASSERT_EQ(fast.triangles.size(), static_cast<size_t>(count)) << name;
-  for (int32_t k = 0; k < count; ++k) {
-    const MeshTriangle& a = fast.triangles[static_cast<size_t>(k)];
-    const MeshTriangle& b = table[static_cast<size_t>(k)];
-    ASSERT_TRUE(a.corner0 == b.corner0 && a.corner1 == b.corner1 && a.corner2 == b.corner2)
-        << name << ": triangle " << k << " differs";
-  }
+  EXPECT_EQ(differenceFromScan(std::move(points)), "") << name;
 }
 
 std::vector<MeshPoint> onCircle(int32_t n, uint32_t seed) {
