@@ -93,7 +93,8 @@ void enterCircle(Sweep& s, const IndexEntry& entry) {
   if (gap > 0) {
     // Half the chord at the strip's nearest x; the margin covers the
     // rounding of the subtraction and of the root.
-    const double h2 = entry.reach * entry.reach - gap * gap;
+    // Formed as a product so that no square can overflow.
+    const double h2 = (entry.reach - gap) * (entry.reach + gap);
     half = (h2 > 0 ? std::sqrt(h2) : 0.0) + entry.reach * 1e-6;
   }
   const uint32_t low = static_cast<uint32_t>(leafOf(s, entry.cy - half));

@@ -151,8 +151,12 @@ int32_t createTriangleFile(const char* path, MeshTriangleFile* file) {
 size_t formatTwoDecimals(double value, char* out) {
   if (std::fabs(value) < fastFormatLimit) {
     // 100 * value is exact in the 64-bit significand, so rounding it to an
-    // integer (ties to even) is rounding the exact decimal value, as printf does.
-    const long long hundredths = std::llrintl(static_cast<long double>(value) * 100.0L);
+    // integer (ties to even) is rounding the exact decimal value, as printf
+    // does. Adding and taking away 1.5 * 2^63 rounds it in two instructions:
+    // the sum's last significand bit is the units place.
+    const long double scaled = static_cast<long double>(value) * 100.0L;
+    constexpr long double roundingShift = 0x1.8p63L;
+    const long long hundredths = static_cast<long long>((scaled + roundingShift) - roundingShift);
     unsigned long long rest = hundredths < 0 ? 0ull - static_cast<unsigned long long>(hundredths)
                                              : static_cast<unsigned long long>(hundredths);
     char digits[24];
