@@ -24,7 +24,8 @@ void removeTriangle(MeshTriangle* triangles, int32_t* flags, int32_t* count, int
 }  // namespace
 
 int32_t buildDelaunayMeshByScan(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
-                                int32_t* triangleCount, bool retire) {
+                                int32_t* triangleCount, bool retire,
+                                int32_t* largestHole) {
   const int32_t n = pointCount;
   if (n < 1) return meshOk;
   const int64_t limit64 = int64_t{4} * n;
@@ -92,6 +93,7 @@ int32_t buildDelaunayMeshByScan(int32_t pointCount, MeshPoint* points, MeshTrian
     }
     if (status != meshOk) break;
 
+    if (largestHole != nullptr && edgeCount / 3 > *largestHole) *largestHole = edgeCount / 3;
     // An edge shared by two removed triangles is inside the hole: strike both.
     for (int32_t a = 0; a + 1 < edgeCount; ++a) {
       for (int32_t b = a + 1; b < edgeCount; ++b) {

@@ -2,13 +2,16 @@
 // working buffers, and the invariants of a sound mesh on larger sets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mesh/triangulation.h"
 #include "mesh_support.h"
+#include "reference_mesh.h"
 
 namespace {
 
@@ -109,8 +112,8 @@ void* recordResize(void* block, size_t bytes) {
 
 void* refuseResize(void*, size_t) { return nullptr; }
 
-// Points on one circle, then its centre: the centre lies inside the circle of
-// every triangle of the fan that the circle's points build.
+// Points on one circle: a point near its centre lies inside the circles of
+// many triangles at once, so the number of spokes sets the size of its hole.
 std::vector<MeshPoint> wheel(int32_t spokes) {
   std::vector<MeshPoint> points;
   for (int32_t k = 0; k < spokes; ++k) {
@@ -118,6 +121,33 @@ std::vector<MeshPoint> wheel(int32_t spokes) {
     points.push_back({100 + 50 * std::cos(angle), 100 + 50 * std::sin(angle), 0});
   }
   return points;
+}
+
+// Points on a circle at uneven angles around a hub near its centre; the
+// layout number picks the count and the angles, and so the hub's hole.
+std::vector<MeshPoint> unevenWheel(int32_t layout) {
+  const int32_t spokes = 40 + layout % 200;
+  std::vector<MeshPoint> points;
+  for (int32_t k = 0; k < spokes; ++k) {
+    const double angle = 2 * 3.14159265358979323846 * (k + 0.37 * std::sin(layout * 7.0 + k)) / spokes;
+    points.push_back({100 + 50 * std::cos(angle), 100 + 50 * std::sin(angle), 0});
+  }
+  points.push_back({100.25, 100.125, 0});
+  return points;
+}
+
+// The most triangles that one point removes, by the plain scan.
+int32_t largestHoleOf(std::vector<MeshPoint> points) {
+  const int32_t n = static_cast<int32_t>(points.size());
+  std::stable_sort(points.begin(), points.end(), [](const MeshPoint& a, const MeshPoint& b) { return a.x < b.x; });
+  points.resize(points.size() + 3);
+  std::vector<MeshTriangle> table(static_cast<size_t>(4 * n));
+  int32_t count = 0;
+  int32_t largest = 0;
+  testing::internal::CaptureStdout();
+  buildDelaunayMeshByScan(n, points.data(), table.data(), &count, true, &largest);
+  testing::internal::GetCapturedStdout();
+  return largest;
 }
 
 }  // namespace
@@ -139,30 +169,36 @@ TEST(TriangulationTest, RefusedWorkingMemoryReportsAndLeavesCount) {
   }
 }
 
-TEST(TriangulationTest, EdgeBufferGrowsOnlyForLargeHoles) {
-  // Small holes never touch the resize.
-  resizes.clear();
-  meshHeap.resize = recordResize;
-  std::vector<MeshPoint> plain = uniformPoints(300, 5);
-  EXPECT_EQ(triangulate(plain).status, meshOk);
-  EXPECT_TRUE(resizes.empty());
-
-  // A wheel of many spokes makes a hole of far more than 66 triangles: the
-  // buffer grows in steps of 100 edges from 200.
-  std::vector<MeshPoint> points = wheel(400);
-  points.push_back({100.25, 100.125, 0});
-  MeshResult r = triangulate(points);
-  resetMeshHeap();
-  EXPECT_EQ(r.status, meshOk);
-  ASSERT_FALSE(resizes.empty());
-  for (size_t k = 0; k < resizes.size(); ++k) {
-    EXPECT_EQ(resizes[k], (300 + 100 * k) * sizeof(MeshEdge));
+TEST(TriangulationTest, EdgeBufferGrowsWhenThreeMoreEdgesWouldReachCapacity) {
+  // Hole sizes from the plain scan pick the cases; the growth itself is
+  // watched through the heap. The buffer starts with room for 200 edges and
+  // grows by 100 when the edge count + 3 reaches the capacity: a hole of 66
+  // triangles (195 edges before the last) fits, 67 grows it to 300, 99 still
+  // fits in 300 and 100 (297 + 3) grows it to 400.
+  struct Case {
+    int32_t hole;    // largest hole, by the plain scan
+    int32_t layout;  // which uneven wheel has it
+    std::vector<size_t> growth;
+  };
+  const std::vector<Case> cases{{66, 1242, {}}, {67, 1236, {300}}, {99, 667, {300}}, {100, 73, {300, 400}}};
+  for (const Case& c : cases) {
+    std::vector<MeshPoint> points = unevenWheel(c.layout);
+    ASSERT_EQ(largestHoleOf(points), c.hole) << "layout " << c.layout;
+    resizes.clear();
+    meshHeap.resize = recordResize;
+    MeshResult r = triangulate(points);
+    resetMeshHeap();
+    EXPECT_EQ(r.status, meshOk);
+    std::vector<size_t> expected;
+    for (size_t edges : c.growth) expected.push_back(edges * sizeof(MeshEdge));
+    EXPECT_EQ(resizes, expected) << "largest hole " << c.hole;
   }
 
+  // A refused growth stops the run with its own status.
+  std::vector<MeshPoint> points = wheel(400);
+  points.push_back({100.25, 100.125, 0});
   meshHeap.resize = refuseResize;
-  std::vector<MeshPoint> again = wheel(400);
-  again.push_back({100.25, 100.125, 0});
-  MeshResult refused = triangulate(again);
+  MeshResult refused = triangulate(points);
   resetMeshHeap();
   EXPECT_EQ(refused.status, meshEdgesGrowFailed);
 }
