@@ -225,6 +225,7 @@ void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount) {
   }
   size_t size = std::max<size_t>(s.edgeKeys.size(), 64);
   while (size < static_cast<size_t>(edgeCount) * 2) size *= 2;
+  const int sizeBits = __builtin_ctzll(size);
   if (size != s.edgeKeys.size()) {
     s.edgeKeys.assign(size, -1);
     s.edgePending.assign(size, -1);
@@ -238,7 +239,8 @@ void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount) {
     const int64_t low = std::min(edges[e].from, edges[e].to);
     const int64_t high = std::max(edges[e].from, edges[e].to);
     const int64_t key = (low << 32) | high;
-    size_t h = static_cast<size_t>((static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> 20) & (size - 1);
+    // The top bits of the product depend on both corners.
+    size_t h = static_cast<size_t>((static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> (64 - sizeBits));
     while (s.edgeStamps[h] == s.stamp && s.edgeKeys[h] != key) h = (h + 1) & (size - 1);
     if (s.edgeStamps[h] != s.stamp) {
       s.edgeStamps[h] = s.stamp;
