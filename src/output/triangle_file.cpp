@@ -156,7 +156,10 @@ size_t formatTwoDecimals(double value, char* out) {
     // the sum's last significand bit is the units place.
     const long double scaled = static_cast<long double>(value) * 100.0L;
     constexpr long double roundingShift = 0x1.8p63L;
-    const long long hundredths = static_cast<long long>((scaled + roundingShift) - roundingShift);
+    // The integer is below 2^53: converting it through double is exact and
+    // spares x87 its slow switch of rounding mode for the truncation.
+    const double whole = static_cast<double>((scaled + roundingShift) - roundingShift);
+    const long long hundredths = static_cast<long long>(whole);
     unsigned long long rest = hundredths < 0 ? 0ull - static_cast<unsigned long long>(hundredths)
                                              : static_cast<unsigned long long>(hundredths);
     char digits[24];
