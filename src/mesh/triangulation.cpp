@@ -35,7 +35,6 @@ namespace {
 using Wide = long double;
 
 constexpr int32_t pointsPerSlab = 256;
-constexpr int32_t pairwiseEdgeLimit = 12;  // larger holes strike shared edges by hashing
 
 // One live triangle's circle, as the index holds it. Every circle has
 // exactly one entry; the entry goes stale when its id is released.
@@ -55,6 +54,15 @@ struct CircleId {
   uint32_t generation;  // bumped when the id is released
 };
 
+// A slot of the shared-edge hash table: an edge (its corners, lower first),
+// the index of its copy still waiting for a partner (-1 for none), and the
+// hole it belongs to.
+struct EdgeSlot {
+  int64_t key;
+  int32_t pending;
+  uint32_t stamp;
+};
+
 struct Sweep {
   int32_t* circleOfSlot = nullptr;  // circle id of each table slot, -1 for none
   std::vector<CircleId> ids;
@@ -69,9 +77,7 @@ struct Sweep {
   std::vector<int32_t> holeSlots;
   // Hash table for large holes; a slot belongs to the current hole only when
   // its stamp matches, so nothing needs clearing between holes.
-  std::vector<int64_t> edgeKeys;
-  std::vector<int32_t> edgePending;
-  std::vector<uint32_t> edgeStamps;
+  std::vector<EdgeSlot> edgeSlots;
   uint32_t stamp = 0;
 };
 
@@ -212,45 +218,33 @@ void moveLastInto(Sweep* s, MeshTriangle* triangles, int32_t* count, int32_t j) 
 
 // Strikes out edges shared by two removed triangles, as a pass over all
 // pairs (a, b), a < b, would: copies of one edge, in either direction, pair
-// off in buffer order, and an odd copy out stays.
+// off in buffer order, and an odd copy out stays. A hash table finds each
+// edge's waiting copy, so a hole costs its edge count, not its square.
 void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount) {
-  if (edgeCount <= pairwiseEdgeLimit) {
-    for (int32_t a = 0; a + 1 < edgeCount; ++a) {
-      for (int32_t b = a + 1; b < edgeCount; ++b) {
-        if (edges[a].from == edges[b].to && edges[a].to == edges[b].from) edges[a] = edges[b] = {-1, -1};
-        if (edges[a].from == edges[b].from && edges[a].to == edges[b].to) edges[a] = edges[b] = {-1, -1};
-      }
-    }
-    return;
-  }
-  size_t size = std::max<size_t>(s.edgeKeys.size(), 64);
+  size_t size = std::max<size_t>(s.edgeSlots.size(), 64);
   while (size < static_cast<size_t>(edgeCount) * 2) size *= 2;
   const int sizeBits = __builtin_ctzll(size);
-  if (size != s.edgeKeys.size()) {
-    s.edgeKeys.assign(size, -1);
-    s.edgePending.assign(size, -1);
-    s.edgeStamps.assign(size, 0);
-  }
+  if (size != s.edgeSlots.size()) s.edgeSlots.assign(size, EdgeSlot{-1, -1, 0});
   if (++s.stamp == 0) {  // wrapped: forget every old stamp
-    std::fill(s.edgeStamps.begin(), s.edgeStamps.end(), 0);
+    for (EdgeSlot& slot : s.edgeSlots) slot.stamp = 0;
     s.stamp = 1;
   }
+  EdgeSlot* table = s.edgeSlots.data();
   for (int32_t e = 0; e < edgeCount; ++e) {
     const int64_t low = std::min(edges[e].from, edges[e].to);
     const int64_t high = std::max(edges[e].from, edges[e].to);
     const int64_t key = (low << 32) | high;
     // The top bits of the product depend on both corners.
     size_t h = static_cast<size_t>((static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull) >> (64 - sizeBits));
-    while (s.edgeStamps[h] == s.stamp && s.edgeKeys[h] != key) h = (h + 1) & (size - 1);
-    if (s.edgeStamps[h] != s.stamp) {
-      s.edgeStamps[h] = s.stamp;
-      s.edgeKeys[h] = key;
-      s.edgePending[h] = e;
-    } else if (s.edgePending[h] >= 0) {
-      edges[s.edgePending[h]] = edges[e] = {-1, -1};
-      s.edgePending[h] = -1;
+    while (table[h].stamp == s.stamp && table[h].key != key) h = (h + 1) & (size - 1);
+    EdgeSlot& slot = table[h];
+    if (slot.stamp != s.stamp) {
+      slot = EdgeSlot{key, e, s.stamp};
+    } else if (slot.pending >= 0) {
+      edges[slot.pending] = edges[e] = {-1, -1};
+      slot.pending = -1;
     } else {
-      s.edgePending[h] = e;
+      slot.pending = e;
     }
   }
 }
