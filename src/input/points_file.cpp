@@ -19,11 +19,11 @@ namespace {
 
 // One buffer of this size serves both passes over a file that can be
 // rewound; a pipe is held whole instead, in a block that starts at this size.
-constexpr size_t kBufferBytes = size_t{1} << 20;
-constexpr size_t kSmallestBuffer = 4096;
+constexpr size_t bufferBytes = size_t{1} << 20;
+constexpr size_t smallestBuffer = 4096;
 
 // Text mode as the program does it itself: this byte ends the data.
-constexpr char kEndOfText = 0x1A;
+constexpr char endOfText = 0x1A;
 
 // ---------------------------------------------------------------------------
 // Raw reading
@@ -58,7 +58,7 @@ ssize_t readChunk(MeshPointsFile* file) {
     return got;
   }
   size_t count = static_cast<size_t>(got);
-  if (const void* stop = std::memchr(to, kEndOfText, count)) {
+  if (const void* stop = std::memchr(to, endOfText, count)) {
     count = static_cast<size_t>(static_cast<const char*>(stop) - to);
     file->endOfData = true;
   }
@@ -387,32 +387,32 @@ void insertionSortByX(MeshPoint* points, int32_t n) {
   }
 }
 
-constexpr int kDigitBits = 11;
-constexpr int kDigitCount = (64 + kDigitBits - 1) / kDigitBits;
-constexpr uint32_t kBuckets = uint32_t{1} << kDigitBits;
+constexpr int digitBits = 11;
+constexpr int digitCount = (64 + digitBits - 1) / digitBits;
+constexpr uint32_t bucketCount = uint32_t{1} << digitBits;
 
 uint32_t digitOf(uint64_t key, int digit) {
-  return static_cast<uint32_t>(key >> (digit * kDigitBits)) & (kBuckets - 1);
+  return static_cast<uint32_t>(key >> (digit * digitBits)) & (bucketCount - 1);
 }
 
 // Least-significant-digit radix sort, stable by construction, moving the
 // records between the table and the scratch; digits that all keys share
 // cost no pass.
 void radixSortByX(MeshPoint* points, int32_t n, MeshPoint* scratch) {
-  static_assert(kDigitCount * kDigitBits >= 64);
-  uint32_t counts[kDigitCount][kBuckets] = {};
+  static_assert(digitCount * digitBits >= 64);
+  uint32_t counts[digitCount][bucketCount] = {};
   for (int32_t i = 0; i < n; ++i) {
     const uint64_t key = orderKey(points[i].x);
-    for (int digit = 0; digit < kDigitCount; ++digit) ++counts[digit][digitOf(key, digit)];
+    for (int digit = 0; digit < digitCount; ++digit) ++counts[digit][digitOf(key, digit)];
   }
   MeshPoint* from = points;
   MeshPoint* to = scratch;
   const uint64_t firstKey = orderKey(points[0].x);
-  for (int digit = 0; digit < kDigitCount; ++digit) {
+  for (int digit = 0; digit < digitCount; ++digit) {
     uint32_t* offsets = counts[digit];
     if (offsets[digitOf(firstKey, digit)] == static_cast<uint32_t>(n)) continue;
     uint32_t sum = 0;
-    for (uint32_t bucket = 0; bucket < kBuckets; ++bucket) {
+    for (uint32_t bucket = 0; bucket < bucketCount; ++bucket) {
       const uint32_t count = offsets[bucket];
       offsets[bucket] = sum;
       sum += count;
@@ -442,10 +442,10 @@ int32_t openPointsFile(const char* path, MeshPointsFile* file) {
   file->inMemory = !S_ISREG(info.st_mode) && lseek(fd, 0, SEEK_CUR) < 0;
   // A small file gets a buffer of its own size; any size reads correctly,
   // should the file grow later.
-  size_t bytes = kBufferBytes;
+  size_t bytes = bufferBytes;
   if (!file->inMemory && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-      static_cast<uint64_t>(info.st_size) < kBufferBytes) {
-    bytes = std::max(kSmallestBuffer, static_cast<size_t>(info.st_size) + 1);
+      static_cast<uint64_t>(info.st_size) < bufferBytes) {
+    bytes = std::max(smallestBuffer, static_cast<size_t>(info.st_size) + 1);
   }
   // The I/O buffer is plain malloc, not the mesh heap: a refusal here is a
   // file this run cannot read, not a failed table.
