@@ -94,8 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The same file through a buffer of 1 to 29 bytes, set up as openPointsFile
   // would set it up for a file larger than its buffer.
   MeshPointsFile tiny;
-  tiny.fd = open(input.path.c_str(), O_RDONLY | O_CLOEXEC);
-  FUZZ_CHECK(tiny.fd >= 0, "reopen");
+  tiny.handle = open(input.path.c_str(), O_RDONLY | O_CLOEXEC);
+  FUZZ_CHECK(tiny.handle >= 0, "reopen");
   tiny.capacity = 1 + size % 29;
   tiny.data = static_cast<char*>(std::malloc(tiny.capacity));
   FUZZ_CHECK(tiny.data != nullptr, "malloc");

@@ -139,7 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietConsole quiet;
   MeshTriangleFile file;
   FUZZ_CHECK(createTriangleFile(target.path.c_str(), &file) == triangleFileOk, "create");
-  FUZZ_CHECK(before.empty() || pwrite(file.fd, before.data(), before.size(), 0) ==
+  FUZZ_CHECK(before.empty() || pwrite(static_cast<int>(file.handle), before.data(), before.size(), 0) ==
                                    static_cast<ssize_t>(before.size()),
              "fill");
 

@@ -210,7 +210,7 @@ TEST(PointsFileSources, FolderAndMissingFileAreUnreadable) {
   closePointsFile(&file);
   EXPECT_EQ(openPointsFile((dir + "/no such file.tsv").c_str(), &file), pointsFileUnreadable);
   closePointsFile(&file);
-  EXPECT_EQ(file.fd, -1);
+  EXPECT_EQ(file.handle, noFile);
   EXPECT_EQ(file.data, nullptr);
 }
 

@@ -60,7 +60,7 @@ StatisticRun runOnText(const std::string& bytes, int32_t count) {
   const std::string path = makeScratchDir() + "/out.csv";
   MeshTriangleFile file;
   EXPECT_EQ(createTriangleFile(path.c_str(), &file), triangleFileOk);
-  EXPECT_EQ(write(file.fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  EXPECT_EQ(writeToFile(file.handle, bytes.data(), bytes.size()), true);
   startCapture();
   run.sumStatus = sumLongestSides(&file, count, &run.sides);
   run.summaryStatus = writeTriangleSummary(&file, count, run.sides);

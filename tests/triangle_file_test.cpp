@@ -140,7 +140,7 @@ TEST(TriangleFile, ReportsOpenAndWriteFailures) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);
   EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);  // a second close is harmless
-  EXPECT_EQ(file.fd, -1);
+  EXPECT_EQ(file.handle, noFile);
 }
 
 TEST(TriangleFile, ReadsWholeLinesWithoutCarriageReturns) {
@@ -150,7 +150,7 @@ TEST(TriangleFile, ReadsWholeLinesWithoutCarriageReturns) {
   // Longer than any buffer, so it must be joined across refills.
   const std::string longLine(3 * 1024 * 1024 + 17, '7');
   const std::string bytes = "first\r\n\r\nmid\rdle\n" + longLine + "\r\nlast";
-  ASSERT_EQ(write(file.fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  ASSERT_EQ(writeToFile(file.handle, bytes.data(), bytes.size()), true);
   ASSERT_EQ(rewindTriangleFile(&file), triangleFileOk);
 
   std::string line = "stale";

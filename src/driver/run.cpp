@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/console.h"
 #include "input/points_file.h"
 #include "mesh/triangulation.h"
 #include "output/statistic.h"
 #include "output/triangle_file.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -32,9 +32,21 @@ int failWithKey(FILE* stream, const char* message, int status) {
 
 int failOnFile(const char* what, const std::string& path) {
   // The path is shown as a C string shows it: up to a NUL, if it holds one.
-  std::fprintf(stderr, "Failed to %s file \"%s\"\nPress any key to exit.", what, path.c_str());
+  const std::string shown = path.substr(0, path.find('\0'));
+  printText(stderr, std::string("Failed to ") + what + " file \"" + shown + "\"\nPress any key to exit.");
   waitForKey();
   return -1;
+}
+
+// Counts from 0 to 0x20000000 one increment at a time. The empty asm claims
+// to read and change the counter, so each increment has to happen, in a
+// register, and the loop cannot be folded.
+void finalDelay() {
+  int32_t counter = 0;
+  while (counter < 0x20000000) {
+    ++counter;
+    __asm__ __volatile__("" : "+r"(counter));
+  }
 }
 
 }  // namespace

@@ -1,12 +1,6 @@
 #include "input/points_file.h"
 
-#include <fcntl.h>
-#include <locale.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -14,6 +8,8 @@
 #include <new>
 #include <string>
 #include <system_error>
+
+#include "platform/files.h"
 
 namespace {
 
@@ -27,13 +23,6 @@ constexpr char endOfText = 0x1A;
 
 // ---------------------------------------------------------------------------
 // Raw reading
-
-ssize_t readRetrying(int fd, char* to, size_t bytes) {
-  for (;;) {
-    const ssize_t got = read(fd, to, bytes);
-    if (got >= 0 || errno != EINTR) return got;
-  }
-}
 
 // Removes every CR from bytes[0 .. count) in place; gives the new count.
 size_t dropCarriageReturns(char* bytes, size_t count) {
@@ -50,9 +39,9 @@ size_t dropCarriageReturns(char* bytes, size_t count) {
 // from a 0x1A on are cut off for good and CRs vanish. Gives read's result
 // (-1 error, 0 end of file, else raw bytes read); the data has ended after an
 // error, the end of the file or a 0x1A.
-ssize_t readChunk(MeshPointsFile* file) {
+int64_t readChunk(MeshPointsFile* file) {
   char* to = file->data + file->end;
-  const ssize_t got = readRetrying(file->fd, to, file->capacity - file->end);
+  const int64_t got = readFromFile(file->handle, to, file->capacity - file->end);
   if (got <= 0) {
     file->endOfData = true;
     return got;
@@ -117,7 +106,7 @@ void rewindPointsFile(MeshPointsFile* file) {
   file->end = 0;
   file->endOfData = false;
   // A file that refuses to rewind yields nothing rather than the wrong bytes.
-  if (lseek(file->fd, 0, SEEK_SET) != 0) file->endOfData = true;
+  if (seekFile(file->handle, 0, meshSeekStart) != 0) file->endOfData = true;
 }
 
 // Consumes the first line and its "\n"; appends it to `line` when given.
@@ -153,7 +142,7 @@ int lowered(int c) { return c | 0x20; }
 // Working strings of one pass, allocated only by the rare long or odd numbers.
 struct NumberScratch {
   std::string spill;  // start of a number longer than the whole buffer
-  std::string text;   // zero-terminated copy for strtod
+  std::string text;   // zero-terminated copy for the slow conversion
 };
 
 // Walks one number forward from `begin` without consuming it, fetching more
@@ -197,23 +186,64 @@ struct NumberCursor {
   }
 };
 
-locale_t cLocale() {
-  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
+// Whether a number that from_chars found out of range overflowed rather
+// than underflowed: the place of its leading digit, moved by its exponent,
+// is above the units. Out of range happens only hundreds of places away
+// from the units, so the estimate cannot be wrong.
+bool overflowed(const char* first, const char* last, bool hex) {
+  const char mark = hex ? 'p' : 'e';
+  int64_t place = 0;  // leading nonzero digit: 1 for the units, 0 for tenths, ...
+  bool leadingZeros = true;
+  bool afterPoint = false;
+  const char* at = first;
+  for (; at < last && lowered(static_cast<unsigned char>(*at)) != mark; ++at) {
+    if (*at == '.') {
+      afterPoint = true;
+    } else if (leadingZeros && *at == '0') {
+      if (afterPoint) --place;
+    } else {
+      leadingZeros = false;
+      if (!afterPoint && place < INT32_MAX) ++place;
+    }
+  }
+  int64_t exponent = 0;
+  if (at < last) {
+    ++at;
+    const bool negative = at < last && *at == '-';
+    if (at < last && (*at == '+' || *at == '-')) ++at;
+    for (; at < last && isDigit(*at); ++at) exponent = std::min<int64_t>(exponent * 10 + (*at - '0'), INT32_MAX);
+    if (negative) exponent = -exponent;
+  }
+  return (hex ? 4 * place : place) + exponent > 0;
 }
 
-// strtod in the C locale, as scanf hands over what it gathered: a
-// conversion that takes no character fails, one that takes a prefix stands.
+// What strtod makes of a delimited number: the longest prefix that is a
+// number, correctly rounded, underflow to a signed zero and overflow to a
+// signed infinity; "0x" with no hex digit after it is the 0 before the x.
+// Done with from_chars, so that every C library gives the same values.
 bool convertSlowly(const char* text, double* value) {
-  char* stop = nullptr;
-  const locale_t locale = cLocale();
-  *value = locale != static_cast<locale_t>(0) ? strtod_l(text, &stop, locale) : std::strtod(text, &stop);
-  return stop != text;
+  const char* at = text;
+  const bool negative = *at == '-';
+  if (*at == '+' || *at == '-') ++at;
+  const char* last = at + std::strlen(at);
+  const bool hex = at[0] == '0' && lowered(static_cast<unsigned char>(at[1])) == 'x';
+  const char* digits = hex ? at + 2 : at;
+  double magnitude = 0;
+  const std::from_chars_result result =
+      std::from_chars(digits, last, magnitude, hex ? std::chars_format::hex : std::chars_format::general);
+  if (result.ptr == digits) {
+    if (!hex) return false;
+    magnitude = 0;
+  } else if (result.ec == std::errc::result_out_of_range) {
+    magnitude = overflowed(digits, result.ptr, hex) ? HUGE_VAL : 0.0;
+  }
+  *value = negative ? -magnitude : magnitude;
+  return true;
 }
 
 // Converts a delimited number the way scanf does: a plain decimal through
 // from_chars (correctly rounded, as strtod rounds), anything else, or a
-// plain one it cannot take whole, through strtod. When `spilled`, the
+// plain one it cannot take whole, as strtod would. When `spilled`, the
 // number starts in scratch->spill and ends at first .. last.
 bool convertNumber(const char* first, const char* last, bool plain, bool spilled,
                    NumberScratch* scratch, double* value) {
@@ -428,24 +458,14 @@ void radixSortByX(MeshPoint* points, int32_t n, MeshPoint* scratch) {
 int32_t openPointsFile(const char* path, MeshPointsFile* file) {
   *file = MeshPointsFile{};
   if (path == nullptr) return pointsFileUnreadable;
-  int fd;
-  do {
-    fd = open(path, O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return pointsFileUnreadable;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    close(fd);
-    return pointsFileUnreadable;
-  }
-  file->fd = fd;
-  file->inMemory = !S_ISREG(info.st_mode) && lseek(fd, 0, SEEK_CUR) < 0;
+  MeshFileInfo info{};
+  if (openFileForReading(path, &file->handle, &info) != 0) return pointsFileUnreadable;
+  file->inMemory = !info.rewindable;
   // A small file gets a buffer of its own size; any size reads correctly,
   // should the file grow later.
   size_t bytes = bufferBytes;
-  if (!file->inMemory && S_ISREG(info.st_mode) && info.st_size >= 0 &&
-      static_cast<uint64_t>(info.st_size) < bufferBytes) {
-    bytes = std::max(smallestBuffer, static_cast<size_t>(info.st_size) + 1);
+  if (!file->inMemory && info.size >= 0 && static_cast<uint64_t>(info.size) < bufferBytes) {
+    bytes = std::max(smallestBuffer, static_cast<size_t>(info.size) + 1);
   }
   // The I/O buffer is plain malloc, not the mesh heap: a refusal here is a
   // file this run cannot read, not a failed table.
@@ -493,7 +513,7 @@ int32_t readPoints(MeshPointsFile* file, MeshPoint* points, int32_t capacity) {
 
 void closePointsFile(MeshPointsFile* file) {
   std::free(file->data);
-  if (file->fd >= 0) close(file->fd);
+  closeFile(file->handle);
   *file = MeshPointsFile{};
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "mesh/mesh_records.h"
+#include "platform/files.h"
 
 enum PointsFileStatus : int32_t {
   pointsFileOk = 0,
@@ -18,7 +19,7 @@ enum PointsFileStatus : int32_t {
 // rewound (a pipe) is held in memory whole so that both passes see the same
 // bytes.
 struct MeshPointsFile {
-  int fd = -1;
+  MeshFileHandle handle = noFile;
   bool inMemory = false;      // the whole file is in `data`
   char* data = nullptr;       // read buffer, or the whole file when inMemory
   size_t capacity = 0;        // bytes allocated at data

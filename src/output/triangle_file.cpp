@@ -1,14 +1,12 @@
 #include "output/triangle_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/files.h"
 
 namespace {
 
@@ -32,25 +30,10 @@ constexpr char digitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes all of bytes, resuming after partial writes and interruptions.
-bool writeAll(int fd, const char* bytes, size_t count) {
-  while (count > 0) {
-    const ssize_t done = write(fd, bytes, count);
-    if (done < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (done == 0) return false;
-    bytes += done;
-    count -= static_cast<size_t>(done);
-  }
-  return true;
-}
-
 // Once a write has failed the rest is dropped, so that no later bytes land
 // at a wrong place in the file.
 void flushPending(MeshTriangleFile* file) {
-  if (file->end > 0 && !file->failed && !writeAll(file->fd, file->buffer, file->end)) {
+  if (file->end > 0 && !file->failed && !writeToFile(file->handle, file->buffer, file->end)) {
     file->failed = true;
   }
   file->end = 0;
@@ -61,7 +44,9 @@ void switchToWriting(MeshTriangleFile* file) {
   // Read-ahead in the buffer has already moved the descriptor; step back to
   // the logical position.
   const size_t unread = file->end - file->begin;
-  if (unread > 0 && lseek(file->fd, -static_cast<off_t>(unread), SEEK_CUR) < 0) file->failed = true;
+  if (unread > 0 && seekFile(file->handle, -static_cast<int64_t>(unread), meshSeekCurrent) < 0) {
+    file->failed = true;
+  }
   file->begin = 0;
   file->end = 0;
   file->writing = true;
@@ -81,7 +66,7 @@ void appendBytes(MeshTriangleFile* file, const char* bytes, size_t count) {
   switchToWriting(file);
   if (count > file->capacity - file->end) flushPending(file);
   if (count > file->capacity) {
-    if (!file->failed && !writeAll(file->fd, bytes, count)) file->failed = true;
+    if (!file->failed && !writeToFile(file->handle, bytes, count)) file->failed = true;
     return;
   }
   std::memcpy(file->buffer + file->end, bytes, count);
@@ -90,13 +75,12 @@ void appendBytes(MeshTriangleFile* file, const char* bytes, size_t count) {
 
 bool fillBuffer(MeshTriangleFile* file) {
   for (;;) {
-    const ssize_t got = read(file->fd, file->buffer, file->capacity);
+    const int64_t got = readFromFile(file->handle, file->buffer, file->capacity);
     if (got > 0) {
       file->begin = 0;
       file->end = static_cast<size_t>(got);
       return true;
     }
-    if (got < 0 && errno == EINTR) continue;
     if (got < 0) file->failed = true;
     file->endOfFile = true;
     return false;
@@ -135,14 +119,14 @@ char* appendCorner(char* out, const MeshPoint& point) {
 
 int32_t createTriangleFile(const char* path, MeshTriangleFile* file) {
   *file = MeshTriangleFile{};
-  const int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return triangleFileOpenFailed;
+  MeshFileHandle handle = noFile;
+  if (createFileForUpdate(path, &handle) != 0) return triangleFileOpenFailed;
   char* buffer = static_cast<char*>(std::malloc(streamCapacity));
   if (buffer == nullptr) {
-    close(fd);
+    closeFile(handle);
     return triangleFileOpenFailed;
   }
-  file->fd = fd;
+  file->handle = handle;
   file->buffer = buffer;
   file->capacity = streamCapacity;
   return triangleFileOk;
@@ -193,7 +177,7 @@ size_t formatTwoDecimals(double value, char* out) {
 
 int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
                             const MeshTriangle* triangles, int32_t triangleCount) {
-  if (file->fd < 0 || file->buffer == nullptr) return triangleFileWriteFailed;
+  if (file->handle == noFile || file->buffer == nullptr) return triangleFileWriteFailed;
   static const char placeholder[] = "**************\r\n";
   appendBytes(file, placeholder, sizeof placeholder - 1);
   for (int32_t k = 0; k < triangleCount && !file->failed; ++k) {
@@ -211,7 +195,7 @@ int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
 }
 
 int32_t rewindTriangleFile(MeshTriangleFile* file) {
-  if (file->fd < 0 || file->buffer == nullptr) return triangleFileWriteFailed;
+  if (file->handle == noFile || file->buffer == nullptr) return triangleFileWriteFailed;
   const bool failedBefore = file->failed;
   if (file->writing) flushPending(file);
   const bool flushed = failedBefore || !file->failed;
@@ -219,7 +203,7 @@ int32_t rewindTriangleFile(MeshTriangleFile* file) {
   file->end = 0;
   file->writing = false;
   file->endOfFile = false;
-  if (lseek(file->fd, 0, SEEK_SET) < 0) {
+  if (seekFile(file->handle, 0, meshSeekStart) < 0) {
     file->failed = true;
     return triangleFileWriteFailed;
   }
@@ -228,7 +212,7 @@ int32_t rewindTriangleFile(MeshTriangleFile* file) {
 
 bool readTriangleFileLine(MeshTriangleFile* file, std::string* line) {
   line->clear();
-  if (file->fd < 0 || file->buffer == nullptr) return false;
+  if (file->handle == noFile || file->buffer == nullptr) return false;
   switchToReading(file);
   bool consumed = false;
   for (;;) {
@@ -248,12 +232,10 @@ bool readTriangleFileLine(MeshTriangleFile* file, std::string* line) {
 }
 
 int32_t closeTriangleFile(MeshTriangleFile* file) {
-  if (file->fd >= 0) {
+  if (file->handle != noFile) {
     if (file->writing && file->buffer != nullptr) flushPending(file);
-    // Linux releases the descriptor even when close is interrupted; retrying
-    // could close someone else's.
-    if (close(file->fd) != 0 && errno != EINTR) file->failed = true;
-    file->fd = -1;
+    if (!closeFile(file->handle)) file->failed = true;
+    file->handle = noFile;
   }
   std::free(file->buffer);
   file->buffer = nullptr;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "mesh/mesh_records.h"
+#include "platform/files.h"
 
 enum TriangleFileStatus : int32_t {
   triangleFileOk = 0,
@@ -18,7 +19,7 @@ enum TriangleFileStatus : int32_t {
 // One update stream over the triangle file, written and read through one
 // fixed buffer; it switches between writing and reading only by a rewind.
 struct MeshTriangleFile {
-  int fd = -1;
+  MeshFileHandle handle = noFile;
   char* buffer = nullptr;
   size_t capacity = 0;
   size_t begin = 0;   // reading: next unread byte

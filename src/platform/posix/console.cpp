@@ -1,4 +1,4 @@
-#include "driver/console.h"
+#include "platform/console.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -127,6 +127,14 @@ void consumeRestOfKey(int fd, unsigned char first, bool afterEscape) {
 
 }  // namespace
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void printText(FILE* stream, const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
 void setupConsole() {
   if (isatty(STDOUT_FILENO)) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
@@ -164,14 +172,4 @@ void waitForKey() {
   unguardSignals();
   waitTerminal = -1;
   close(fd);
-}
-
-void finalDelay() {
-  // The empty asm claims to read and change the counter, so each increment
-  // has to happen, in a register, and the loop cannot be folded.
-  int32_t counter = 0;
-  while (counter < 0x20000000) {
-    ++counter;
-    __asm__ __volatile__("" : "+r"(counter));
-  }
 }

@@ -1,0 +1,45 @@
+// Files as the operating system gives them: raw bytes, no text translation
+// (the callers do their own, so the stored bytes are the same everywhere),
+// 64-bit offsets. Paths are UTF-8; on Windows a path that is not valid UTF-8
+// is taken in the ANSI code page.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// An open file; noFile when there is none.
+using MeshFileHandle = intptr_t;
+inline constexpr MeshFileHandle noFile = -1;
+
+// What an opened file is: whether it can be rewound, and its size when it is
+// an ordinary file (-1 otherwise).
+struct MeshFileInfo {
+  bool rewindable;
+  int64_t size;
+};
+
+enum MeshSeekOrigin : int32_t {
+  meshSeekStart = 0,
+  meshSeekCurrent = 1,
+};
+
+// Opens path for reading. 0 on success; 1 when it cannot be opened or is a
+// folder.
+int32_t openFileForReading(const char* path, MeshFileHandle* file, MeshFileInfo* info);
+
+// Creates path, or empties it, for reading and writing. 0 on success, 1 when
+// it cannot be.
+int32_t createFileForUpdate(const char* path, MeshFileHandle* file);
+
+// Reads up to `bytes` bytes, resuming after interruptions: the count read,
+// 0 at the end of the file, -1 on an error.
+int64_t readFromFile(MeshFileHandle file, char* to, size_t bytes);
+
+// Writes all of bytes; false when some could not be written.
+bool writeToFile(MeshFileHandle file, const char* bytes, size_t count);
+
+// Moves the position; gives the new position, or -1 when it cannot.
+int64_t seekFile(MeshFileHandle file, int64_t offset, MeshSeekOrigin origin);
+
+// Closes the file; false when closing reported an error. Safe on noFile.
+bool closeFile(MeshFileHandle file);
