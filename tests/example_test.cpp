@@ -1,8 +1,7 @@
 // The bundled example, run as the README runs it; its CSV worked out by hand.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <string>
 
 #include "test_support.h"
@@ -10,7 +9,7 @@
 TEST(ExampleTest, SurveyExampleGivesTheHandCheckedFile) {
   // The example names build/survey.csv, relative to the folder it runs in.
   const std::string dir = makeScratchDir();
-  ASSERT_EQ(mkdir((dir + "/build").c_str(), 0777), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir + "/build"));
   const std::string example = std::string(TSVMESH_SOURCE_DIR) + "/examples/survey.tsv";
   ProcessResult run = runTsvmeshBinary({example}, dir);
   EXPECT_EQ(run.status, 0);

@@ -15,6 +15,8 @@
 namespace {
 
 std::string printfTwoDecimals(double value) {
+  // glibc shows a NaN's sign; some other C libraries drop it.
+  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
   char text[400];
   std::snprintf(text, sizeof text, "%.2f", value);
   return text;
@@ -131,6 +133,7 @@ TEST(TriangleFile, ReportsOpenAndWriteFailures) {
   EXPECT_EQ(createTriangleFile((makeScratchDir() + "/missing/out.csv").c_str(), &file),
             triangleFileOpenFailed);
 
+  if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   ASSERT_EQ(createTriangleFile("/dev/full", &file), triangleFileOk);
   const std::vector<MeshPoint> points = {{0, 0, 1.25}, {3, 0, 2}, {0, 4, 0.5}};
   const std::vector<MeshTriangle> triangles(5000, MeshTriangle{0, 1, 2});

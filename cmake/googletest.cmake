@@ -1,0 +1,20 @@
+# GoogleTest: the installed package for a native build; for a cross build,
+# compiled for the target from the sources Debian ships (libgtest-dev).
+if(CMAKE_CROSSCOMPILING)
+  set(TSVMESH_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources for cross builds")
+  if(EXISTS ${TSVMESH_GOOGLETEST_SOURCE}/CMakeLists.txt AND NOT TARGET gtest)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(${TSVMESH_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    # GoogleTest 1.12 names its targets GTest::gtest and GTest::gtest_main itself.
+    if(NOT TARGET GTest::gtest)
+      add_library(GTest::gtest ALIAS gtest)
+      add_library(GTest::gtest_main ALIAS gtest_main)
+    endif()
+  endif()
+  if(TARGET gtest)
+    set(GTest_FOUND TRUE)
+  endif()
+else()
+  find_package(GTest)
+endif()

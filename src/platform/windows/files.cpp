@@ -1,0 +1,77 @@
+#include "platform/files.h"
+
+#include <windows.h>
+
+#include <string>
+
+#include "platform/windows/names.h"
+
+namespace {
+
+// ReadFile and WriteFile take 32-bit counts.
+constexpr size_t largestTransfer = size_t{1} << 30;
+
+HANDLE asHandle(MeshFileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+MeshFileHandle fromHandle(HANDLE handle) {
+  return handle == INVALID_HANDLE_VALUE ? noFile : reinterpret_cast<MeshFileHandle>(handle);
+}
+
+}  // namespace
+
+int32_t openFileForReading(const char* path, MeshFileHandle* file, MeshFileInfo* info) {
+  // A folder opens only with backup semantics, which are not asked for: it
+  // fails here like a missing file.
+  const HANDLE handle =
+      CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  *file = fromHandle(handle);
+  if (handle == INVALID_HANDLE_VALUE) return 1;
+  // Pipes, the console and devices cannot be rewound.
+  info->rewindable = GetFileType(handle) == FILE_TYPE_DISK;
+  LARGE_INTEGER size{};
+  info->size = info->rewindable && GetFileSizeEx(handle, &size) ? static_cast<int64_t>(size.QuadPart) : -1;
+  return 0;
+}
+
+int32_t createFileForUpdate(const char* path, MeshFileHandle* file) {
+  const HANDLE handle = CreateFileW(systemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  *file = fromHandle(handle);
+  return handle == INVALID_HANDLE_VALUE ? 1 : 0;
+}
+
+int64_t readFromFile(MeshFileHandle file, char* to, size_t bytes) {
+  DWORD got = 0;
+  const DWORD asked = static_cast<DWORD>(bytes < largestTransfer ? bytes : largestTransfer);
+  if (ReadFile(asHandle(file), to, asked, &got, nullptr)) return got;
+  // A pipe whose writer has gone has simply ended.
+  const DWORD error = GetLastError();
+  return error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF ? 0 : -1;
+}
+
+bool writeToFile(MeshFileHandle file, const char* bytes, size_t count) {
+  while (count > 0) {
+    DWORD done = 0;
+    const DWORD asked = static_cast<DWORD>(count < largestTransfer ? count : largestTransfer);
+    if (!WriteFile(asHandle(file), bytes, asked, &done, nullptr) || done == 0) return false;
+    bytes += done;
+    count -= done;
+  }
+  return true;
+}
+
+int64_t seekFile(MeshFileHandle file, int64_t offset, MeshSeekOrigin origin) {
+  LARGE_INTEGER distance{};
+  distance.QuadPart = offset;
+  LARGE_INTEGER position{};
+  if (!SetFilePointerEx(asHandle(file), distance, &position, origin == meshSeekStart ? FILE_BEGIN : FILE_CURRENT)) {
+    return -1;
+  }
+  return position.QuadPart;
+}
+
+bool closeFile(MeshFileHandle file) {
+  return file == noFile || CloseHandle(asHandle(file)) != 0;
+}
