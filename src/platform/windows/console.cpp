@@ -28,8 +28,15 @@ bool isConsole(HANDLE handle) {
 // closed).
 HANDLE waitInput = INVALID_HANDLE_VALUE;
 DWORD waitSavedMode = 0;
+// Set when a console delivers Ctrl+C as a signal all the same (Wine on a
+// terminal does): it then ends the wait like any other key.
+HANDLE waitControlC = nullptr;
 
-BOOL WINAPI restoreOnExit(DWORD) {
+BOOL WINAPI onControlEvent(DWORD type) {
+  if (type == CTRL_C_EVENT && waitControlC != nullptr) {
+    SetEvent(waitControlC);
+    return TRUE;
+  }
   if (waitInput != INVALID_HANDLE_VALUE) SetConsoleMode(waitInput, waitSavedMode);
   return FALSE;  // the default handling ends the process
 }
@@ -42,6 +49,19 @@ bool isModifier(WORD key) {
       return true;
     default:
       return false;
+  }
+}
+
+// Waits for the first event of a key press; false when Ctrl+C came as a
+// signal instead, or the console failed.
+bool readFirstEvent(HANDLE input, INPUT_RECORD* record) {
+  const HANDLE watched[2] = {input, waitControlC};
+  for (;;) {
+    const DWORD ready = WaitForMultipleObjects(waitControlC != nullptr ? 2 : 1, watched, FALSE, INFINITE);
+    if (ready != WAIT_OBJECT_0) return false;
+    DWORD got = 0;
+    if (!PeekConsoleInputW(input, record, 1, &got)) return false;
+    if (got == 1) return ReadConsoleInputW(input, record, 1, &got) != 0 && got == 1;
   }
 }
 
@@ -134,11 +154,12 @@ void waitForKey() {
                                                 ENABLE_VIRTUAL_TERMINAL_INPUT);
   waitInput = input;
   waitSavedMode = saved;
-  SetConsoleCtrlHandler(restoreOnExit, TRUE);
+  waitControlC = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  SetConsoleCtrlHandler(onControlEvent, TRUE);
   // A key typed ahead is not flushed: it ends the wait at once.
   if (SetConsoleMode(input, raw)) {
     INPUT_RECORD record;
-    while (readEvent(input, &record)) {
+    while (readFirstEvent(input, &record)) {
       if (record.EventType != KEY_EVENT) continue;
       const KEY_EVENT_RECORD& event = record.Event.KeyEvent;
       if (!event.bKeyDown || isModifier(event.wVirtualKeyCode)) continue;
@@ -147,7 +168,9 @@ void waitForKey() {
     }
     SetConsoleMode(input, saved);
   }
-  SetConsoleCtrlHandler(restoreOnExit, FALSE);
+  SetConsoleCtrlHandler(onControlEvent, FALSE);
   waitInput = INVALID_HANDLE_VALUE;
+  if (waitControlC != nullptr) CloseHandle(waitControlC);
+  waitControlC = nullptr;
   CloseHandle(input);
 }
