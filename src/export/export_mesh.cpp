@@ -353,8 +353,9 @@ bool readExportMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
     const int32_t status = nextLine(&reader, &text, &length);
     if (status == lineOk) {
       ok = fail(error, reader.lineNumber,
-                "expected the end of the file after the " + std::to_string(mesh->triangleCount) +
-                    " triangles the head counts, found " + quoteLine(text, length));
+                "expected the end of the file after " + std::to_string(mesh->triangleCount) +
+                    (mesh->triangleCount == 1 ? " triangle" : " triangles") + " (the head's count), found " +
+                    quoteLine(text, length));
     } else if (status != lineEnd) {
       ok = failLine(error, reader, status, "the end of the file");
     }

@@ -96,51 +96,57 @@ int32_t colourClass(const ExportMesh& mesh, int32_t face) {
   return std::min(index, colourClasses - 1);
 }
 
+// A face's corners on the page, laid out by colour class so that the
+// drawing passes read them in order.
+struct PageTriangle {
+  float x[3];
+  float y[3];
+};
+
 void drawTriangles(cairo_t* cr, const ExportMesh& mesh, const PictureLayout& layout, bool vector,
                    ExportProgress* progress) {
-  std::vector<double> pixels(static_cast<size_t>(mesh.vertexCount) * 2);
+  std::vector<float> pixels(static_cast<size_t>(mesh.vertexCount) * 2);
   for (int32_t v = 0; v < mesh.vertexCount; ++v) {
     const ExportVertex& vertex = mesh.vertices[static_cast<size_t>(v)];
-    picturePosition(layout, vertex.x, vertex.y, &pixels[static_cast<size_t>(v) * 2],
-                    &pixels[static_cast<size_t>(v) * 2 + 1]);
+    double px = 0.0, py = 0.0;
+    picturePosition(layout, vertex.x, vertex.y, &px, &py);
+    pixels[static_cast<size_t>(v) * 2] = static_cast<float>(px);
+    pixels[static_cast<size_t>(v) * 2 + 1] = static_cast<float>(py);
   }
-  // Faces grouped by colour class, file order kept within a class.
-  std::vector<uint8_t> classes(static_cast<size_t>(mesh.triangleCount));
+  // Faces grouped by colour class, file order kept within a class; bit c of
+  // edges[i] says that edge c of sorted face i is long enough to draw.
+  const size_t faceCount = static_cast<size_t>(mesh.triangleCount);
+  std::vector<uint8_t> classes(faceCount);
   std::vector<int32_t> classStart(colourClasses + 1, 0);
-  for (int32_t f = 0; f < mesh.triangleCount; ++f) {
-    classes[static_cast<size_t>(f)] = static_cast<uint8_t>(colourClass(mesh, f));
-    ++classStart[classes[static_cast<size_t>(f)] + 1];
+  for (size_t f = 0; f < faceCount; ++f) {
+    classes[f] = static_cast<uint8_t>(colourClass(mesh, static_cast<int32_t>(f)));
+    ++classStart[classes[f] + 1];
   }
   for (int32_t k = 0; k < colourClasses; ++k) classStart[k + 1] += classStart[k];
-  std::vector<int32_t> order(static_cast<size_t>(mesh.triangleCount));
+  std::vector<PageTriangle> page(faceCount);
+  std::vector<uint8_t> edges(faceCount);
+  std::vector<int32_t> edgeCount(colourClasses, 0);
   std::vector<int32_t> next(classStart.begin(), classStart.end() - 1);
-  for (int32_t f = 0; f < mesh.triangleCount; ++f) order[static_cast<size_t>(next[classes[static_cast<size_t>(f)]]++)] = f;
-  classes = std::vector<uint8_t>();
-
-  auto tracePath = [&](int32_t face) {
-    const int32_t* corners = &mesh.corners[static_cast<size_t>(face) * 3];
-    const double* a = &pixels[static_cast<size_t>(corners[0]) * 2];
-    const double* b = &pixels[static_cast<size_t>(corners[1]) * 2];
-    const double* c = &pixels[static_cast<size_t>(corners[2]) * 2];
-    cairo_move_to(cr, a[0], a[1]);
-    cairo_line_to(cr, b[0], b[1]);
-    cairo_line_to(cr, c[0], c[1]);
-    cairo_close_path(cr);
-  };
-  // Returns whether any edge of the face was long enough to be traced.
-  auto traceEdges = [&](int32_t face) {
-    const int32_t* corners = &mesh.corners[static_cast<size_t>(face) * 3];
-    bool any = false;
+  constexpr float shortestSquared = static_cast<float>(shortestEdge * shortestEdge);
+  for (size_t f = 0; f < faceCount; ++f) {
+    const size_t slot = static_cast<size_t>(next[classes[f]]++);
+    PageTriangle& triangle = page[slot];
     for (int32_t c = 0; c < 3; ++c) {
-      const double* a = &pixels[static_cast<size_t>(corners[c]) * 2];
-      const double* b = &pixels[static_cast<size_t>(corners[(c + 1) % 3]) * 2];
-      if (!(std::hypot(b[0] - a[0], b[1] - a[1]) >= shortestEdge)) continue;
-      cairo_move_to(cr, a[0], a[1]);
-      cairo_line_to(cr, b[0], b[1]);
-      any = true;
+      const size_t corner = static_cast<size_t>(mesh.corners[f * 3 + static_cast<size_t>(c)]);
+      triangle.x[c] = pixels[corner * 2];
+      triangle.y[c] = pixels[corner * 2 + 1];
     }
-    return any;
-  };
+    uint8_t bits = 0;
+    for (int32_t c = 0; c < 3; ++c) {
+      const float dx = triangle.x[(c + 1) % 3] - triangle.x[c];
+      const float dy = triangle.y[(c + 1) % 3] - triangle.y[c];
+      if (dx * dx + dy * dy >= shortestSquared) bits = static_cast<uint8_t>(bits | (1 << c));
+    }
+    edges[slot] = bits;
+    if (bits != 0) ++edgeCount[classes[f]];
+  }
+  classes = std::vector<uint8_t>();
+  pixels = std::vector<float>();
 
   // On a raster every pixel centre goes to exactly one triangle, so
   // neighbours meet without the pale seams of antialiased edges, and edges
@@ -150,16 +156,19 @@ void drawTriangles(cairo_t* cr, const ExportMesh& mesh, const PictureLayout& lay
   cairo_set_antialias(cr, vector ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
   cairo_set_line_width(cr, 0.25);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  const int64_t total = static_cast<int64_t>(mesh.triangleCount) * 2;
   for (int32_t k = 0; k < colourClasses; ++k) {
     if (classStart[k] == classStart[k + 1]) continue;
     double rgb[3];
-    viridisColour((k + 0.5) / colourClasses, rgb);
+    viridisColour(k / (colourClasses - 1.0), rgb);
     cairo_set_source_rgb(cr, rgb[0], rgb[1], rgb[2]);
     cairo_new_path(cr);
     for (int32_t i = classStart[k]; i < classStart[k + 1]; ++i) {
-      if ((i & (progressStride - 1)) == 0) updateExportProgress(progress, "drawing", i, total);
-      tracePath(order[static_cast<size_t>(i)]);
+      if ((i & (progressStride - 1)) == 0) updateExportProgress(progress, "drawing", i, mesh.triangleCount);
+      const PageTriangle& triangle = page[static_cast<size_t>(i)];
+      cairo_move_to(cr, triangle.x[0], triangle.y[0]);
+      cairo_line_to(cr, triangle.x[1], triangle.y[1]);
+      cairo_line_to(cr, triangle.x[2], triangle.y[2]);
+      cairo_close_path(cr);
     }
     if (vector) {
       cairo_fill_preserve(cr);
@@ -171,16 +180,20 @@ void drawTriangles(cairo_t* cr, const ExportMesh& mesh, const PictureLayout& lay
 
   cairo_set_line_width(cr, vector ? 0.5 : 1.0);
   for (int32_t k = 0; k < colourClasses; ++k) {
+    if (edgeCount[k] == 0) continue;
     double rgb[3];
-    viridisColour((k + 0.5) / colourClasses, rgb);
+    viridisColour(k / (colourClasses - 1.0), rgb);
     cairo_set_source_rgb(cr, rgb[0] * 0.7, rgb[1] * 0.7, rgb[2] * 0.7);
     cairo_new_path(cr);
-    bool any = false;
     for (int32_t i = classStart[k]; i < classStart[k + 1]; ++i) {
-      if ((i & (progressStride - 1)) == 0) updateExportProgress(progress, "drawing", mesh.triangleCount + i, total);
-      if (traceEdges(order[static_cast<size_t>(i)])) any = true;
+      const PageTriangle& triangle = page[static_cast<size_t>(i)];
+      for (int32_t c = 0; c < 3; ++c) {
+        if ((edges[static_cast<size_t>(i)] & (1 << c)) == 0) continue;
+        cairo_move_to(cr, triangle.x[c], triangle.y[c]);
+        cairo_line_to(cr, triangle.x[(c + 1) % 3], triangle.y[(c + 1) % 3]);
+      }
     }
-    if (any) cairo_stroke(cr);
+    cairo_stroke(cr);
   }
   cairo_new_path(cr);
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
