@@ -144,7 +144,8 @@ int main(int argc, char** argv) {
     case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, &output, &progress); break;
     default: {
       const std::string title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
-                                " triangles, average longest side " +
+                                (mesh.triangleCount == 1 ? " triangle" : " triangles") +
+                                ", average longest side " +
                                 (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
       const int32_t kind = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
       drawn = writeMeshPicture(mesh, title, size, kind, pdfDate, &output, &progress, &problem);
