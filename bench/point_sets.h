@@ -18,6 +18,7 @@ enum BenchPointSet : int32_t {
   benchUniform = 0,    // x, y, z uniform in 0 .. 1000
   benchGrid = 1,       // whole-number lattice side x side, row by row
   benchClustered = 2,  // Gaussian blobs of very different density
+  benchTerrain = 3,    // uniform x, y; z a landscape of hills and a valley, in hundredths
 };
 
 struct BenchMicroPoint {
@@ -100,6 +101,37 @@ inline void makeBenchPoints(int32_t set, int32_t count, uint64_t seed,
       if (!(x >= 0.0 && x <= static_cast<double>(benchMicroRange))) continue;
       if (!(y >= 0.0 && y <= static_cast<double>(benchMicroRange))) continue;
       points->push_back({static_cast<int64_t>(x), static_cast<int64_t>(y), anywhere(random)});
+    }
+    return;
+  }
+
+  if (set == benchTerrain) {
+    // Twelve round hills on a plane tilted toward the south-west, cut by a
+    // winding valley; every value rounded to hundredths, as a survey gives.
+    struct Hill {
+      double x, y, height, spread;
+    };
+    Hill hills[12];
+    std::uniform_real_distribution<double> place(0.0, 1000.0);
+    std::uniform_real_distribution<double> rise(20.0, 120.0);
+    std::uniform_real_distribution<double> width(60.0, 220.0);
+    for (Hill& hill : hills) hill = {place(random), place(random), rise(random), width(random)};
+    constexpr int64_t hundredth = benchMicroPerUnit / 100;
+    std::uniform_int_distribution<int64_t> spot(0, benchMicroRange / hundredth);
+    for (int32_t i = 0; i < count; ++i) {
+      const int64_t x = spot(random) * hundredth;
+      const int64_t y = spot(random) * hundredth;
+      const double ux = benchMicroToDouble(x);
+      const double uy = benchMicroToDouble(y);
+      double z = 150.0 + 0.08 * ux + 0.05 * uy;
+      for (const Hill& hill : hills) {
+        const double dx = ux - hill.x;
+        const double dy = uy - hill.y;
+        z += hill.height * std::exp(-(dx * dx + dy * dy) / (2.0 * hill.spread * hill.spread));
+      }
+      const double bank = uy - (500.0 + 150.0 * std::sin(ux / 160.0));
+      z -= 45.0 * std::exp(-bank * bank / (2.0 * 40.0 * 40.0));
+      points->push_back({x, y, static_cast<int64_t>(std::nearbyint(std::max(z, 0.0) * 100.0)) * hundredth});
     }
     return;
   }
