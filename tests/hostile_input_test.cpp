@@ -2,14 +2,12 @@
 // must end with its documented status in bounded time, and whatever CSV file
 // it leaves must have the documented layout. Complete runs end with the
 // final busy-wait, so the cases are grouped and cheap early ends preferred.
-#include <dirent.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -31,19 +29,24 @@ std::string csvOpenFailure(const std::string& path) {
 
 std::map<std::string, std::string> folderContents(const std::string& dir) {
   std::map<std::string, std::string> contents;
-  DIR* folder = opendir(dir.c_str());
-  if (folder == nullptr) return contents;
-  while (dirent* entry = readdir(folder)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    struct stat info {};
-    const std::string path = dir + "/" + name;
-    const bool regular = stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-    contents[name] = regular ? readFile(path) : "<not a file>";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, error)) {
+    const std::string name = entry.path().filename().string();
+    contents[name] = entry.is_regular_file() ? readFile(dir + "/" + name) : "<not a file>";
   }
-  closedir(folder);
   return contents;
 }
+
+// Whether this process may still write there after its permissions were
+// taken away (root may; so may anyone where folders have no such bit).
+bool mayStillCreateIn(const std::string& dir) {
+  const std::string probe = dir + "/probe";
+  const bool created = std::ofstream(nativePath(probe)).good();
+  if (created) std::filesystem::remove(probe);
+  return created;
+}
+
+bool mayStillWrite(const std::string& path) { return std::ofstream(nativePath(path), std::ios::app).good(); }
 
 ProcessResult run(const std::string& tsvPath, const std::string& workDir = "") {
   return runTsvmeshBinary({tsvPath}, workDir, "", kTimeoutSeconds);
@@ -272,7 +275,7 @@ TEST(HostileInput, TheWholeFirstLineIsThePath) {
 TEST(HostileInput, OutputPathsThatCannotBeCreated) {
   const std::string dir = makeScratchDir();
   writeFile(dir + "/keep.csv", "an earlier mesh\r\n");
-  mkdir((dir + "/folder").c_str(), 0755);
+  std::filesystem::create_directory(dir + "/folder");
   writeFile(dir + "/folder/inside.txt", "kept");
   std::vector<std::string> paths = {
       dir + "/folder",                // a folder
@@ -282,10 +285,9 @@ TEST(HostileInput, OutputPathsThatCannotBeCreated) {
       "/proc/tsvmesh-hostile.csv",    // a file system that takes no new files
       dir + "/no such folder/out.csv",
   };
-  if (geteuid() != 0) {  // root writes anywhere
-    mkdir((dir + "/locked").c_str(), 0555);
-    paths.push_back(dir + "/locked/out.csv");
-  }
+  std::filesystem::create_directory(dir + "/locked");
+  std::filesystem::permissions(dir + "/locked", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  if (!mayStillCreateIn(dir + "/locked")) paths.push_back(dir + "/locked/out.csv");
   // A NUL in the path: never opened, and the message shows the path up to it.
   paths.push_back(dir + "/n" + std::string(1, '\0') + "ul.csv");
   const std::map<std::string, std::string> before = folderContents(dir);
@@ -426,19 +428,20 @@ TEST(HostileInput, EarlyEndsLeaveAnExistingFileAlone) {
   EXPECT_EQ(slash.err, csvOpenFailure(csvPath + "/"));
 
   // A file the user may not write (root may, so only for others).
-  if (geteuid() != 0) {
-    chmod(csvPath.c_str(), 0444);
+  std::filesystem::permissions(csvPath, std::filesystem::perms::owner_read);
+  const bool locked = !mayStillWrite(csvPath);
+  if (locked) {
     writeFile(dir + "/locked.tsv", csvPath + "\n" + kThreePoints);
-    const ProcessResult locked = run(dir + "/locked.tsv");
-    EXPECT_EQ(locked.status, 255);
-    EXPECT_EQ(locked.err, csvOpenFailure(csvPath));
-    chmod(csvPath.c_str(), 0644);
+    const ProcessResult refused = run(dir + "/locked.tsv");
+    EXPECT_EQ(refused.status, 255);
+    EXPECT_EQ(refused.err, csvOpenFailure(csvPath));
   }
+  std::filesystem::permissions(csvPath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
   std::map<std::string, std::string> expected = {{"out.csv", "an earlier mesh\r\n"},
                                                  {"few.tsv", readFile(dir + "/few.tsv")},
                                                  {"slash.tsv", readFile(dir + "/slash.tsv")}};
-  if (geteuid() != 0) expected["locked.tsv"] = readFile(dir + "/locked.tsv");
+  if (locked) expected["locked.tsv"] = readFile(dir + "/locked.tsv");
   EXPECT_EQ(folderContents(dir), expected);
 }
 

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+std::filesystem::path nativePath(const std::string& path) { return path; }
+
 std::string makeScratchDir() {
   static std::atomic<int> serial{0};
   const char* base = std::getenv("TMPDIR");

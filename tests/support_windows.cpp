@@ -56,6 +56,8 @@ std::string readTranscript(const std::wstring& path) {
 
 }  // namespace
 
+std::filesystem::path nativePath(const std::string& path) { return wideName(path); }
+
 std::string makeScratchDir() {
   static std::atomic<int> serial{0};
   const std::filesystem::path root = std::filesystem::temp_directory_path();

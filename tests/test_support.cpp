@@ -9,13 +9,13 @@
 const char* tsvmeshBinary() { return TSVMESH_BINARY; }
 
 void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  std::ofstream file(nativePath(path), std::ios::binary | std::ios::trunc);
   if (!file) throw std::runtime_error("cannot write " + path);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(nativePath(path), std::ios::binary);
   if (!file) throw std::runtime_error("cannot read " + path);
   std::ostringstream text;
   text << file.rdbuf();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct ProcessResult {
 // A fresh empty folder for one test, removed by nothing: it lives under the
 // build tree's testing area (or /tmp) and has a unique name.
 std::string makeScratchDir();
+
+// A path as the program takes it (UTF-8 on Windows) for the library's files.
+std::filesystem::path nativePath(const std::string& path);
 
 void writeFile(const std::string& path, const std::string& bytes);
 std::string readFile(const std::string& path);
