@@ -46,19 +46,15 @@ void enterCircle(CircleIndex& s, const CircleEntry& entry) {
   s.nodes[static_cast<size_t>((low + static_cast<uint32_t>(s.leaves)) >> level)].push_back(entry);
 }
 
-void releaseCircle(CircleIndex& s, int32_t id) {
-  ++s.ids[static_cast<size_t>(id)].generation;
-  s.freeIds.push_back(id);
-}
-
 // A circle wholly left of x: no point from x on can fall inside, so its
 // triangle leaves the index for good. Rounding is monotone, so a sum rounded
 // below x was below it exactly.
 bool leftOf(const CircleEntry& entry, double x) { return entry.cx + entry.reach < x; }
 
 void retireCircle(CircleIndex& s, const CircleEntry& entry) {
-  s.circleOfSlot[s.ids[static_cast<size_t>(entry.id)].slot] = -1;
-  releaseCircle(s, entry.id);
+  const int32_t slot = s.ids[static_cast<size_t>(entry.id)].slot;
+  dropCircle(&s, slot);
+  s.circleOfSlot[slot] = -1;
 }
 
 bool isCurrent(const CircleIndex& s, const CircleEntry& entry) {
@@ -149,17 +145,6 @@ void fileCircle(CircleIndex* index, int32_t slot) {
   s.exact[static_cast<size_t>(entry.id)] = exact;
   s.circleOfSlot[slot] = entry.id;
   s.fresh.push_back(entry);
-}
-
-void dropCircle(CircleIndex* index, int32_t slot) {
-  const int32_t id = index->circleOfSlot[slot];
-  if (id >= 0) releaseCircle(*index, id);
-}
-
-void moveCircle(CircleIndex* index, int32_t from, int32_t to) {
-  const int32_t id = index->circleOfSlot[from];
-  index->circleOfSlot[to] = id;
-  if (id >= 0) index->ids[static_cast<size_t>(id)].slot = to;
 }
 
 void startSlab(CircleIndex* index, double stripLow, double stripHigh) {

@@ -79,10 +79,20 @@ void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTria
 void fileCircle(CircleIndex* index, int32_t slot);
 
 // Forgets the circle of the triangle in `slot`, which is being removed.
-void dropCircle(CircleIndex* index, int32_t slot);
+// (This and moveCircle run for every triangle of every hole: inline.)
+inline void dropCircle(CircleIndex* index, int32_t slot) {
+  const int32_t id = index->circleOfSlot[slot];
+  if (id < 0) return;
+  ++index->ids[static_cast<size_t>(id)].generation;
+  index->freeIds.push_back(id);
+}
 
 // The triangle in slot `from` has moved to slot `to`.
-void moveCircle(CircleIndex* index, int32_t from, int32_t to);
+inline void moveCircle(CircleIndex* index, int32_t from, int32_t to) {
+  const int32_t id = index->circleOfSlot[from];
+  index->circleOfSlot[to] = id;
+  if (id >= 0) index->ids[static_cast<size_t>(id)].slot = to;
+}
 
 // Starts the slab [stripLow, stripHigh].
 void startSlab(CircleIndex* index, double stripLow, double stripHigh);

@@ -117,7 +117,7 @@ int32_t circumcircleContains(double testX, double testY, double x0, double y0, d
 // |D| >= 3|Da|/4, |D'| >= |Da|/2, hence
 //   |N'/D' - N/D| <= eN/|D'| + |N| eD / (|D| |D'|)
 //                 <= 2 (eN + 2 (|Na| + eN) eD / |Da|) / |Da| = T
-// and the final rounding adds gamma(2) |cx|: ex = T + slack (|cx| + 2T).
+// and cx = N (1/D), two roundings, adds gamma(2) |cx|: ex = T + slack (|cx| + 2T).
 // A level pair's midpoint has ex = slack |cx|.
 // Bisector: cy = k (cx - mx) + my, so
 //   |cy - CY| <= |K| (|cx - CX| + |mx - MX|) + |k - K| |cx - mx|
@@ -146,6 +146,7 @@ namespace {
 constexpr double slack = 0x1p-40;
 constexpr double floorTerm = 0x1p-800;  // covers any loss below the normal range
 constexpr double largest = 0x1p400;
+constexpr double smallest = 0x1p-200;
 
 // |a - b| in double; *exact tells whether no rounding took place.
 double gapOf(double a, double b, bool* exact) {
@@ -178,7 +179,7 @@ int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, d
                         CircleBound* bound) {
   const double corners[6] = {x0, y0, x1, y1, x2, y2};
   for (double c : corners) {
-    if (!(std::fabs(c) <= largest)) return 0;
+    if (!(std::fabs(c) <= largest) || (c != 0 && std::fabs(c) < smallest)) return 0;
   }
   bool exact01;
   bool exact12;
@@ -226,17 +227,17 @@ int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, d
     const double eN = slack * s + floorTerm;
     const double eD = slack * (std::fabs(k01) + std::fabs(k12)) + floorTerm;
     if (!(std::fabs(d) > 4 * eD) || !(std::fabs(d) >= 0x1p-300)) return 0;
-    const double inverse = std::fabs(1 / d);
-    cx = n / d;
+    const double signedInverse = 1 / d;
+    const double inverse = std::fabs(signedInverse);
+    cx = n * signedInverse;
     const double t = 2 * inverse * (eN + 2 * (std::fabs(n) + eN) * eD * inverse) * (1 + slack);
     ex = t + slack * (std::fabs(cx) + 2 * t) + floorTerm;
-    if (first) {
-      cy = k01 * (cx - mx01) + my01;
-      ey = bisectorBound(k01, mx01, my01, cx, ex);
-    } else {
-      cy = k12 * (cx - mx12) + my12;
-      ey = bisectorBound(k12, mx12, my12, cx, ex);
-    }
+    // Selected, not branched on: the choice is a coin toss on most data.
+    const double k = first ? k01 : k12;
+    const double mx = first ? mx01 : mx12;
+    const double my = first ? my01 : my12;
+    cy = k * (cx - mx) + my;
+    ey = bisectorBound(k, mx, my, cx, ex);
   }
 
   const double dx = x1 - cx;

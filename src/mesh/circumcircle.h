@@ -41,8 +41,9 @@ int32_t circumcircleContains(double testX, double testY, double x0, double y0, d
 //   d2 < inner2                      -> circleContains(test, exact circle) == 1
 //   circleContains(test, exact) == 1 -> |dx| and |dy| <= std::sqrt(outer2)
 // Gives 0, writing nothing, where it offers no bound (level or nearly level
-// pairs close to levelTolerance, nearly collinear corners, magnitudes beyond
-// 2^400 or below 2^-300): the caller then uses circumcircleOf. When it gives
+// pairs close to levelTolerance, nearly collinear corners, coordinates beyond
+// 2^400 or below 2^-200 but not 0, circles beyond 2^450 or radii below
+// 2^-300): the caller then uses circumcircleOf. When it gives
 // 1, circumcircleOf gives 1 as well.
 struct CircleBound {
   double centreX;

@@ -56,10 +56,13 @@ void moveLastInto(CircleIndex* circles, MeshTriangle* triangles, int32_t* count,
 // off in buffer order, and an odd copy out stays. A hash table finds each
 // edge's waiting copy, so a hole costs its edge count, not its square.
 void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount) {
-  size_t size = std::max<size_t>(s.edgeSlots.size(), 64);
+  // Sized by this hole, so that a large hole once does not spread every
+  // later one over a table that no longer fits the cache. Slots beyond the
+  // size keep old stamps, so growing never needs clearing either.
+  size_t size = 64;
   while (size < static_cast<size_t>(edgeCount) * 2) size *= 2;
   const int sizeBits = __builtin_ctzll(size);
-  if (size != s.edgeSlots.size()) s.edgeSlots.assign(size, EdgeSlot{-1, -1, 0});
+  if (size > s.edgeSlots.size()) s.edgeSlots.resize(size, EdgeSlot{-1, -1, 0});
   if (++s.stamp == 0) {  // wrapped: forget every old stamp
     for (EdgeSlot& slot : s.edgeSlots) slot.stamp = 0;
     s.stamp = 1;
