@@ -96,12 +96,16 @@ int32_t circumcircleContains(double testX, double testY, double x0, double y0, d
 // Write u = 2^-53 and gamma(k) = k u / (1 - k u). Every operation of either
 // path, in double or in long double, and every rounding of a long double to
 // double, errs by a factor (1 + d), |d| <= u, as long as nothing overflows or
-// falls below the normal range (the magnitude guards and the absolute term
-// `floor` below take care of both). So a value built by k such steps from
-// the corners lies within gamma(k) relative of the real-number value of the
-// same formula; no step below takes more than 30, gamma(30) < 2^-47, and
-// `slack` = 2^-40 covers any of them with room for the rounding of the bound's
-// own evaluation.
+// falls below the normal range. Overflow shows as an infinite or NaN result,
+// which the final guards refuse. With every corner coordinate 0 or within
+// [2^-200, 2^400], nonzero differences and midpoints exceed 2^-253, so the
+// products of up to three of them that the formulas take are normal; what can
+// still fall below (a centre's last product, the bounds' own terms) loses at
+// most 2^-1074 absolute a step, which the term `floorTerm` in every bound
+// covers. So a value built by k such steps from the corners lies within
+// gamma(k) relative of the real-number value of the same formula; no step
+// below takes more than 30, gamma(30) < 2^-47, and `slack` = 2^-45 covers any
+// of them with room for the rounding of the bound's own evaluation.
 //
 // Let C = (CX, CY) be the real value of the exact path's formula for the
 // centre (the branch is the same in both paths, see below) and ex, ey bounds
@@ -143,7 +147,7 @@ int32_t circumcircleContains(double testX, double testY, double x0, double y0, d
 // margin of `slack` gives 0.
 namespace {
 
-constexpr double slack = 0x1p-40;
+constexpr double slack = 0x1p-45;
 constexpr double floorTerm = 0x1p-800;  // covers any loss below the normal range
 constexpr double largest = 0x1p400;
 constexpr double smallest = 0x1p-200;
