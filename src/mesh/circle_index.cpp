@@ -177,13 +177,19 @@ void findHole(CircleIndex* index, double px, double py) {
       const double dx = px - entry->cx;
       const double dy = py - entry->cy;
       const double d2 = dx * dx + dy * dy;
-      if (d2 > entry->outer2 && !leftOf(*entry, px)) {
-        ++entry;
+      // A stale entry goes at its first sight: left in place, one in a node
+      // high in the tree would be scanned by every later point of the slab.
+      if (!isCurrent(s, *entry)) {
+        *entry = *--end;
         continue;
       }
-      if (!isCurrent(s, *entry) || leftOf(*entry, px)) {
-        if (isCurrent(s, *entry)) retireCircle(s, *entry);
+      if (leftOf(*entry, px)) {
+        retireCircle(s, *entry);
         *entry = *--end;
+        continue;
+      }
+      if (d2 > entry->outer2) {
+        ++entry;
         continue;
       }
       if (holds(s, *entry, px, py, d2)) s.holeSlots.push_back(s.ids[static_cast<size_t>(entry->id)].slot);
