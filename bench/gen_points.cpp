@@ -1,5 +1,5 @@
 // Writes a points file for the benchmark runs:
-//   tsvmesh_gen_points uniform|grid|clustered|terrain COUNT POINTS.tsv CSV_PATH [SEED]
+//   tsvmesh_gen_points uniform|grid|jittered|clustered|terrain COUNT POINTS.tsv CSV_PATH [SEED]
 // The first line is CSV_PATH, then one point a line, "x\ty\tz" with six
 // decimals, LF line ends. A grid takes the largest square not above COUNT.
 #include <cerrno>
@@ -14,7 +14,7 @@
 namespace {
 
 int usage() {
-  std::fputs("usage: tsvmesh_gen_points uniform|grid|clustered|terrain COUNT POINTS.tsv CSV_PATH [SEED]\n",
+  std::fputs("usage: tsvmesh_gen_points uniform|grid|jittered|clustered|terrain COUNT POINTS.tsv CSV_PATH [SEED]\n",
              stderr);
   return 2;
 }
@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "grid") == 0) set = benchGrid;
   if (std::strcmp(argv[1], "clustered") == 0) set = benchClustered;
   if (std::strcmp(argv[1], "terrain") == 0) set = benchTerrain;
+  if (std::strcmp(argv[1], "jittered") == 0) set = benchJittered;
   long long count = 0;
   long long seed = 20240601;
   if (set < 0 || !parseNumber(argv[2], INT32_MAX, &count)) return usage();

@@ -19,6 +19,7 @@ enum BenchPointSet : int32_t {
   benchGrid = 1,       // whole-number lattice side x side, row by row
   benchClustered = 2,  // Gaussian blobs of very different density
   benchTerrain = 3,    // uniform x, y; z a landscape of hills and a valley, in hundredths
+  benchJittered = 4,   // the lattice of benchGrid, each point moved by up to 1e-4
 };
 
 struct BenchMicroPoint {
@@ -65,14 +66,23 @@ inline void makeBenchPoints(int32_t set, int32_t count, uint64_t seed,
   std::uniform_int_distribution<int64_t> anywhere(0, benchMicroRange);
   points->clear();
 
-  if (set == benchGrid) {
+  if (set == benchGrid || set == benchJittered) {
+    // +-100 micro-units: every point off the lattice, none off its cell.
+    std::uniform_int_distribution<int64_t> jitter(-100, 100);
     int32_t side = static_cast<int32_t>(std::sqrt(static_cast<double>(count)));
     while (static_cast<int64_t>(side + 1) * (side + 1) <= count) ++side;
     while (side > 0 && static_cast<int64_t>(side) * side > count) --side;
     points->reserve(static_cast<size_t>(side) * static_cast<size_t>(side));
     for (int32_t row = 0; row < side; ++row) {
       for (int32_t column = 0; column < side; ++column) {
-        points->push_back({column * benchMicroPerUnit, row * benchMicroPerUnit, anywhere(random)});
+        if (set == benchGrid) {
+          points->push_back({column * benchMicroPerUnit, row * benchMicroPerUnit, anywhere(random)});
+        } else {
+          // No coordinate below 0: the first row and column move only inward.
+          const int64_t x = column * benchMicroPerUnit + jitter(random);
+          const int64_t y = row * benchMicroPerUnit + jitter(random);
+          points->push_back({x < 0 ? -x : x, y < 0 ? -y : y, anywhere(random)});
+        }
       }
     }
     return;

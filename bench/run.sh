@@ -7,8 +7,12 @@
 # Environment:
 #   BENCH_BUILD    build folder for the generator and the CGAL program
 #                  (default build-bench; configured here in Release if new)
-#   BENCH_INPUTS   inputs to run, any of: uniform_1k uniform_1m grid_1m
-#                  clustered_1m uniform_4m (default: all)
+#   BENCH_INPUTS   inputs to run, any of: uniform_1k uniform_1m clustered_1m
+#                  jittered_1m grid_500 grid_1000 grid_1414 uniform_4m
+#                  (default: all; grid_N is the exact N x N lattice,
+#                  jittered_1m the 1000 x 1000 lattice moved by up to 1e-4)
+#   BENCH_BASELINE another tsvmesh binary (an older build, say), run in turn
+#                  with the two others (A B C A B C ...) and shown beside them
 #   BENCH_REPEATS  runs per program and input (default 3; medians printed)
 #   BENCH_TIMEOUT  seconds before one run is cut off (default 120)
 #   BENCH_WORK     folder for the generated files (default: a fresh temp
@@ -24,7 +28,8 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 ours=${1:-$root/build/tsvmesh}
 build=${BENCH_BUILD:-$root/build-bench}
-inputs=${BENCH_INPUTS:-uniform_1k uniform_1m grid_1m clustered_1m uniform_4m}
+inputs=${BENCH_INPUTS:-uniform_1k uniform_1m clustered_1m jittered_1m grid_500 grid_1000 grid_1414 uniform_4m}
+base=${BENCH_BASELINE:-}
 repeats=${BENCH_REPEATS:-3}
 limit=${BENCH_TIMEOUT:-120}
 
@@ -32,6 +37,10 @@ die() { echo "run.sh: $*" >&2; exit 1; }
 
 [[ -x $ours ]] || die "no tsvmesh binary at $ours (build it, or give its path)"
 ours=$(cd "$(dirname "$ours")" && pwd)/$(basename "$ours")
+if [[ -n $base ]]; then
+  [[ -x $base ]] || die "no baseline binary at $base"
+  base=$(cd "$(dirname "$base")" && pwd)/$(basename "$base")
+fi
 [[ -x /usr/bin/time ]] || die "/usr/bin/time is missing (Debian: apt-get install time)"
 
 if [[ ! -f $build/CMakeCache.txt ]]; then
@@ -81,8 +90,11 @@ make_input() {
   case $name in
     uniform_1k) "$generate" uniform 1000 "$work/$name.tsv" "$csv" ;;
     uniform_1m) "$generate" uniform 1000000 "$work/$name.tsv" "$csv" ;;
-    grid_1m) "$generate" grid 1000000 "$work/$name.tsv" "$csv" ;;
     clustered_1m) "$generate" clustered 1000000 "$work/$name.tsv" "$csv" ;;
+    jittered_1m) "$generate" jittered 1000000 "$work/$name.tsv" "$csv" ;;
+    grid_500) "$generate" grid 250000 "$work/$name.tsv" "$csv" ;;
+    grid_1000) "$generate" grid 1000000 "$work/$name.tsv" "$csv" ;;
+    grid_1414) "$generate" grid 2000000 "$work/$name.tsv" "$csv" ;;
     uniform_4m) "$generate" uniform 4000000 "$work/$name.tsv" "$csv" ;;
     *) die "unknown input $name" ;;
   esac
@@ -93,12 +105,14 @@ make_input() {
 # triangle count the program reported.
 declare -A walls peaks cpus stopped tris
 
-# Runs program $1 ("ours" or "cgal") once more on input $2; run number $3.
+# Runs program $1 ("ours", "base" or "cgal") once more on input $2; run number $3.
 run_program() {
   local who=$1 name=$2 result wall peak cpu
   [[ ${stopped[$who]} == 1 ]] && return
   if [[ $who == ours ]]; then
     result=$(run_once "$work/$name.csv" "$ours" "$work/$name.tsv")
+  elif [[ $who == base ]]; then
+    result=$(run_once "$work/$name.csv" "$base" "$work/$name.tsv")
   else
     result=$(run_once "$work/$name.cgal.csv" "$cgal" "$work/$name.tsv" "$work/$name.cgal.csv")
   fi
@@ -109,7 +123,7 @@ run_program() {
   fi
   read -r wall peak cpu <<<"$result"
   walls[$who]+=" $wall" peaks[$who]+=" $peak" cpus[$who]+=" $cpu"
-  if [[ $who == ours ]]; then
+  if [[ $who != cgal ]]; then
     tris[$who]=$(grep -o 'Formed [0-9]* triangles' "$work/last.out" | awk '{ print $2 }' || true)
   else
     tris[$who]=$(awk '{ print $3 }' "$work/last.out")
@@ -125,12 +139,13 @@ measure() {
   # Small inputs finish in tens of milliseconds, where scheduling noise is
   # of the same size: they get three times the runs, which costs little.
   (($2 < 100000)) && runs=$((3 * repeats))
-  for who in ours cgal; do walls[$who]="" peaks[$who]="" cpus[$who]="" stopped[$who]=0 tris[$who]=-; done
+  for who in ours base cgal; do walls[$who]="" peaks[$who]="" cpus[$who]="" stopped[$who]=0 tris[$who]=-; done
   for ((r = 1; r <= runs; r++)); do
     run_program ours "$name" "$r"
+    [[ -n $base ]] && run_program base "$name" "$r"
     [[ -n $cgal ]] && run_program cgal "$name" "$r"
   done
-  for who in ours cgal; do
+  for who in ours base cgal; do
     if [[ ${stopped[$who]} == 1 ]]; then
       wall_of[$who]=">$limit" peak_of[$who]=- cpu_of[$who]=-
     elif [[ -z ${walls[$who]} ]]; then
@@ -146,21 +161,23 @@ measure() {
 printf '%s\n' "$work/baseline.csv" "0 0 1" "1 0 2" "0 1 3" >"$work/baseline.tsv"
 measure baseline 3
 wall_base_ours=${wall_of[ours]} cpu_base_ours=${cpu_of[ours]}
+wall_base_base=${wall_of[base]} cpu_base_base=${cpu_of[base]}
 wall_base_cgal=${wall_of[cgal]} cpu_base_cgal=${cpu_of[cgal]}
 [[ $wall_base_cgal == - ]] && wall_base_cgal=0 cpu_base_cgal=0
 
 echo "tsvmesh: $ours"
 echo "CGAL:    ${cgal:-not built}"
+[[ -n $base ]] && echo "baseline: $base (its own start-up and busy-wait subtracted alike)"
 echo "medians of $repeats alternating runs ($((3 * repeats)) below 100k points)"
 echo "subtracted from every run: tsvmesh ${wall_base_ours} s wall / ${cpu_base_ours} s CPU" \
   "(start-up and closing busy-wait), CGAL ${wall_base_cgal} s / ${cpu_base_cgal} s (start-up)"
 echo "wall = elapsed time, CPU = user + system time (less disturbed by other work on the machine)"
 echo
-line='%-13s %8s | %8s %7s %7s %5s | %8s %7s %7s %5s | %6s %6s | %s\n'
+line='%-13s %8s | %8s %7s %7s %5s | %8s %7s %7s %5s | %6s %6s | %8s %6s %6s | %s\n'
 # shellcheck disable=SC2059  # the format is ours
-printf "$line" input points "wall s" "CPU s" "Mpt/s" MiB "wall s" "CPU s" "Mpt/s" MiB "wall" "CPU" "triangles"
+printf "$line" input points "wall s" "CPU s" "Mpt/s" MiB "wall s" "CPU s" "Mpt/s" MiB "wall" "CPU" "wall s" "wall" "wall" "triangles"
 # shellcheck disable=SC2059
-printf "$line" "" "" "tsvmesh" "" "" "" "CGAL" "" "" "" "ratio" "ratio" "tsvmesh / CGAL"
+printf "$line" "" "" "tsvmesh" "" "" "" "CGAL" "" "" "" "ratio" "ratio" "baseline" "/CGAL" "/base" "tsvmesh / CGAL"
 
 net() { awk -v t="$1" -v b="$2" 'BEGIN { if (t ~ /^[>-]/) print t; else printf "%.3f", t - b }'; }
 rate() { awk -v n="$1" -v t="$2" 'BEGIN { if (t ~ /^[>-]/ || t <= 0) print "-"; else printf "%.2f", n / t / 1e6 }'; }
@@ -176,11 +193,13 @@ for name in $inputs; do
   rm -f "$work/$name.tsv"
   a=$(net "${wall_of[ours]}" "$wall_base_ours") ac=$(net "${cpu_of[ours]}" "$cpu_base_ours")
   b=$(net "${wall_of[cgal]}" "$wall_base_cgal") bc=$(net "${cpu_of[cgal]}" "$cpu_base_cgal")
+  c=-
+  [[ -n $base ]] && c=$(net "${wall_of[base]}" "$wall_base_base")
   wall_net[$name]=$a cpu_net[$name]=$ac
   # shellcheck disable=SC2059
   printf "$line" "$name" "$points" "$a" "$ac" "$(rate "$points" "$a")" "$(mib "${peak_of[ours]}")" \
     "$b" "$bc" "$(rate "$points" "$b")" "$(mib "${peak_of[cgal]}")" "$(ratio "$a" "$b")" "$(ratio "$ac" "$bc")" \
-    "${tris[ours]} / ${tris[cgal]}"
+    "$c" "$(ratio "$c" "$b")" "$(ratio "$a" "$c")" "${tris[ours]} / ${tris[cgal]}"
 done
 
 if [[ -n ${wall_net[uniform_1m]:-} && -n ${wall_net[uniform_4m]:-} ]]; then

@@ -217,7 +217,9 @@ BENCHMARK(BM_Triangulate)
 // The lattice is all cocircular quadruples and takes seconds: one pass each.
 BENCHMARK(BM_Triangulate)
     ->ArgNames({"set", "points"})
+    ->Args({benchGrid, 250000})
     ->Args({benchGrid, 1000000})
+    ->Args({benchJittered, 1000000})
     ->Args({benchClustered, 1000000})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);

@@ -1,6 +1,12 @@
 // Hand-computed circles: centres and squared radii worked out on paper.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <utility>
+#include <vector>
+
 #include "mesh/circumcircle.h"
 
 namespace {
@@ -80,4 +86,86 @@ TEST(CircumcircleTest, CollinearOrCoincidentCornersHaveNoCircle) {
   EXPECT_EQ(c.cx, -7);
   EXPECT_EQ(c.cy, -7);
   EXPECT_EQ(c.r2, -7);
+}
+
+namespace {
+
+// Checks boundedCircleOf's promises against the exact circle for the
+// triangle, on test points at and around the exact circle; returns the number
+// of points the bound alone decided.
+int32_t checkBound(double x0, double y0, double x1, double y1, double x2, double y2) {
+  CircleBound b;
+  double cx = 0, cy = 0, r2 = 0;
+  const int32_t exact = circumcircleOf(x0, y0, x1, y1, x2, y2, &cx, &cy, &r2);
+  if (boundedCircleOf(x0, y0, x1, y1, x2, y2, &b) == 0) return 0;
+  EXPECT_EQ(exact, 1) << x0 << " " << y0 << " " << x1 << " " << y1 << " " << x2 << " " << y2;
+  if (exact == 0) return 0;
+  std::vector<std::pair<double, double>> tests{{x0, y0}, {x1, y1}, {x2, y2}, {cx, cy}};
+  const double r = std::sqrt(r2);
+  for (double scale : {0.0, 1e-16, 1e-13, 1e-10, 1e-7, 1e-4, 0.1}) {
+    for (int32_t k = 0; k < 16; ++k) {
+      const double a = k * 0.3926990816987241;
+      for (double sign : {-1.0, 1.0}) {
+        const double radius = r * (1 + sign * scale);
+        tests.push_back({cx + radius * std::cos(a), cy + radius * std::sin(a)});
+        // The neighbours of a point on the circle, one unit in the last place away.
+        tests.push_back({std::nextafter(tests.back().first, sign * 1e308), tests.back().second});
+      }
+    }
+  }
+  int32_t decided = 0;
+  for (const auto& [px, py] : tests) {
+    const double dx = px - b.centreX;
+    const double dy = py - b.centreY;
+    const double d2 = dx * dx + dy * dy;
+    const int32_t inside = circleContains(px, py, cx, cy, r2);
+    if (d2 > b.outer2) {
+      EXPECT_EQ(inside, 0) << px << " " << py;
+    }
+    if (d2 < b.inner2) {
+      EXPECT_EQ(inside, 1) << px << " " << py;
+    }
+    if (inside == 1) {
+      EXPECT_LE(std::max(std::fabs(dx), std::fabs(dy)), std::sqrt(b.outer2));
+    }
+    decided += d2 > b.outer2 || d2 < b.inner2;
+  }
+  return decided;
+}
+
+}  // namespace
+
+TEST(CircumcircleTest, BoundedCircleAgreesWithExactOnIllConditionedTriangles) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  int32_t offered = 0;
+  for (int32_t trial = 0; trial < 400; ++trial) {
+    const double base = std::ldexp(1.0, static_cast<int>(trial % 40) * 10 - 200);  // 2^-200 .. 2^190
+    const double x = unit(random) * base, y = unit(random) * base;
+    // Nearly collinear: the third corner a hair off the line through the first two.
+    const double off = std::ldexp(base, -20 - static_cast<int>(trial % 35));
+    offered += checkBound(x, y, x + base, y + 0.5 * base, x + 2 * base, y + base + off) > 0;
+    // Level-adjacent: y steps at, just above and just below the level tolerance.
+    for (double step : {1e-6, 1.0000000001e-6, 0.9999999999e-6, 2e-6}) {
+      checkBound(x, 7, x + 1, 7 + step, x + 3 * unit(random), 7 + unit(random));
+      checkBound(x + unit(random), 3 + unit(random), x, 3, x + 1, 3 + step);
+    }
+    // General triangles of every scale, and a cocircular grid cell.
+    checkBound(x, y, x + unit(random) * base, y + unit(random) * base, x + unit(random) * base,
+               y + unit(random) * base);
+    const double g = std::floor(unit(random) * 1000);
+    checkBound(g, g + 1, g, g, g + 1, g);
+    checkBound(g + 1, g, g, g + 1, g + 1, g + 1);
+  }
+  EXPECT_GT(offered, 80);
+  // Well-shaped triangles: only points within a hair of the circle are left
+  // to the exact circle.
+  EXPECT_GE(checkBound(0.25, 0.5, 3.5, 9.0, -2.0, 4.0), 190);
+  EXPECT_GE(checkBound(5e5 + 0.37, 4.2e6 + 0.11, 5e5 + 3.9, 4.2e6 - 7.3, 5e5 - 2.1, 4.2e6 + 5.5), 120);
+  // No bound is offered where the exact circle does not exist or is extreme.
+  CircleBound b;
+  EXPECT_EQ(boundedCircleOf(0, 0, 1, 1, 2, 2, &b), 0);
+  EXPECT_EQ(boundedCircleOf(0, 0, 1, 0.0000005, 2, 0, &b), 0);
+  EXPECT_EQ(boundedCircleOf(0, 0, 1e130, 1, -1e130, 2, &b), 0);
+  EXPECT_EQ(boundedCircleOf(0, 0, 1e-70, 1, 2, 2, &b), 0);
 }

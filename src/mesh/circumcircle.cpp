@@ -90,3 +90,180 @@ int32_t circumcircleContains(double testX, double testY, double x0, double y0, d
   *radiusSquared = r2;
   return circleContains(testX, testY, cx, cy, r2);
 }
+
+// The bound of boundedCircleOf.
+//
+// Write u = 2^-53 and gamma(k) = k u / (1 - k u). Every operation of either
+// path, in double or in long double, and every rounding of a long double to
+// double, errs by a factor (1 + d), |d| <= u, as long as nothing overflows or
+// falls below the normal range. Overflow shows as an infinite or NaN result,
+// which the final guards refuse. With every corner coordinate 0 or within
+// [2^-200, 2^400], nonzero differences and midpoints exceed 2^-253, so the
+// products of up to three of them that the formulas take are normal; what can
+// still fall below (a centre's last product, the bounds' own terms) loses at
+// most 2^-1074 absolute a step, which the term `floorTerm` in every bound
+// covers. So a value built by k such steps from the corners lies within
+// gamma(k) relative of the real-number value of the same formula; no step
+// below takes more than 30, gamma(30) < 2^-47, and `slack` = 2^-45 covers any
+// of them with room for the rounding of the bound's own evaluation.
+//
+// Let C = (CX, CY) be the real value of the exact path's formula for the
+// centre (the branch is the same in both paths, see below) and ex, ey bounds
+// on |cx - CX| and |cy - CY| that hold for both paths; e = ex + ey then
+// bounds the distance of either centre from C, and |Ca - Ce| <= 2e.
+//
+// Slopes: k = -(xb - xa) / (yb - ya) takes 4 steps exactly and 3 here, so
+// |k - K| <= gamma(4) |K|; midpoints take 2: |m - M| <= gamma(2) |M|.
+// General case: N = K01 M01x - K12 M12x + M12y - M01y and D = K01 - K12, so
+// |N' - N| <= gamma(10) S = eN, S = |K01 M01x| + |K12 M12x| + |M12y| + |M01y|,
+// and |D' - D| <= gamma(6) (|K01| + |K12|) = eD, for both paths' N' and D'.
+// Asking |Da| > 4 eD keeps every D' nonzero (so the exact circle exists) and
+// |D| >= 3|Da|/4, |D'| >= |Da|/2, hence
+//   |N'/D' - N/D| <= eN/|D'| + |N| eD / (|D| |D'|)
+//                 <= 2 (eN + 2 (|Na| + eN) eD / |Da|) / |Da| = T
+// and cx = N (1/D), two roundings, adds gamma(2) |cx|: ex = T + slack (|cx| + 2T).
+// A level pair's midpoint has ex = slack |cx|.
+// Bisector: cy = k (cx - mx) + my, so
+//   |cy - CY| <= |K| (|cx - CX| + |mx - MX|) + |k - K| |cx - mx|
+//                + gamma(4) (|k (cx - mx)| + |my|) + |my - MY|,
+// bounded by ey = (|k| (ex + slack (|cx - mx| + 3 ex + 2 |mx|)) + slack |my|)
+// (1 + 4 slack).
+// Test: the exact path's squares are d2e = |P - Ce|^2 (1 + g) and
+// r2e = |V1 - Ce|^2 (1 + g'), |g|, |g'| <= gamma(8), V1 the second corner;
+// here d2a = |P - Ca|^2 (1 + h), ra = sqrt(r2a) = |V1 - Ca| (1 + h'),
+// |h|, |h'| <= gamma(4). Moving each centre by at most 2e:
+//   |P - Ca| > (ra + 4e)(1 + gamma(20))  implies d2e > r2e (outside),
+//   |P - Ca| < (ra - 4e)(1 - gamma(20))  implies d2e <= r2e (inside),
+// which reach = (ra + 4e)(1 + slack), outer2 = reach^2 (1 + slack) and
+// inner = (ra - 4e)(1 - slack), inner2 = inner^2 (1 - slack) state for d2a.
+// When 4e <= 2^-31 ra (checked as (4e)^2 <= 2^-62 r2a), those lie within
+// r2a (1 +- 2^-29), so r2a (1 + 2^-28) and r2a (1 - 2^-28) serve, even rounded.
+// The exact test holding means |P - Ca| <= reach <= sqrt(outer2), so each of
+// |dx|, |dy| too.
+// The branches: the exact path compares d = |ya - yb| rounded from long
+// double with levelTolerance and with each other. The double difference is
+// the same number when it is exact (checked by the two-sum error term) and
+// otherwise within 2u relative of it; a comparison not settled by a relative
+// margin of `slack` gives 0.
+namespace {
+
+constexpr double slack = 0x1p-45;
+constexpr double floorTerm = 0x1p-800;  // covers any loss below the normal range
+constexpr double largest = 0x1p400;
+constexpr double smallest = 0x1p-200;
+
+// |a - b| in double; *exact tells whether no rounding took place.
+double gapOf(double a, double b, bool* exact) {
+  const double s = a - b;
+  const double back = s - a;
+  const double error = (a - (s - back)) + (-b - back);
+  *exact = error == 0;
+  return std::fabs(s);
+}
+
+// 1 when the exact path takes gap < levelTolerance, 0 when not, -1 unsure.
+int32_t isLevel(double gap, bool exact) {
+  if (exact) return gap < levelTolerance ? 1 : 0;
+  if (gap < levelTolerance * (1 - slack)) return 1;
+  if (gap > levelTolerance * (1 + slack)) return 0;
+  return -1;
+}
+
+double slopeOf(double xa, double ya, double xb, double yb) { return -(xb - xa) / (yb - ya); }
+
+// ey for the bisector (k, mx, my) through a centre x with bound ex.
+double bisectorBound(double k, double mx, double my, double cx, double ex) {
+  const double a = std::fabs(k) * (ex + slack * (std::fabs(cx - mx) + 3 * ex + 2 * std::fabs(mx)));
+  return (a + slack * std::fabs(my)) * (1 + 4 * slack) + floorTerm;
+}
+
+}  // namespace
+
+int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
+                        CircleBound* bound) {
+  const double corners[6] = {x0, y0, x1, y1, x2, y2};
+  for (double c : corners) {
+    if (!(std::fabs(c) <= largest) || (c != 0 && std::fabs(c) < smallest)) return 0;
+  }
+  bool exact01;
+  bool exact12;
+  const double d01 = gapOf(y0, y1, &exact01);
+  const double d12 = gapOf(y1, y2, &exact12);
+  const int32_t level01 = isLevel(d01, exact01);
+  const int32_t level12 = isLevel(d12, exact12);
+  if (level01 < 0 || level12 < 0 || (level01 == 1 && level12 == 1)) return 0;
+
+  double cx;
+  double cy;
+  double ex;
+  double ey;
+  if (level01 == 1 || level12 == 1) {
+    // One level pair: the centre's x is that pair's midpoint.
+    const double xa = level01 == 1 ? x0 : x1;
+    const double xb = level01 == 1 ? x1 : x2;
+    const double k = level01 == 1 ? slopeOf(x1, y1, x2, y2) : slopeOf(x0, y0, x1, y1);
+    const double mx = level01 == 1 ? (x1 + x2) * 0.5 : (x0 + x1) * 0.5;
+    const double my = level01 == 1 ? (y1 + y2) * 0.5 : (y0 + y1) * 0.5;
+    cx = (xa + xb) * 0.5;
+    ex = slack * std::fabs(cx) + floorTerm;
+    cy = k * (cx - mx) + my;
+    ey = bisectorBound(k, mx, my, cx, ex);
+  } else {
+    bool first;  // the exact path's d01 > d12
+    if (exact01 && exact12) {
+      first = d01 > d12;
+    } else if (d01 > d12 * (1 + slack)) {
+      first = true;
+    } else if (d12 > d01 * (1 + slack)) {
+      first = false;
+    } else {
+      return 0;
+    }
+    const double k01 = slopeOf(x0, y0, x1, y1);
+    const double k12 = slopeOf(x1, y1, x2, y2);
+    const double mx01 = (x0 + x1) * 0.5;
+    const double my01 = (y0 + y1) * 0.5;
+    const double mx12 = (x1 + x2) * 0.5;
+    const double my12 = (y1 + y2) * 0.5;
+    const double d = k01 - k12;
+    const double n = k01 * mx01 - k12 * mx12 + my12 - my01;
+    const double s = std::fabs(k01 * mx01) + std::fabs(k12 * mx12) + std::fabs(my12) + std::fabs(my01);
+    const double eN = slack * s + floorTerm;
+    const double eD = slack * (std::fabs(k01) + std::fabs(k12)) + floorTerm;
+    if (!(std::fabs(d) > 4 * eD) || !(std::fabs(d) >= 0x1p-300)) return 0;
+    const double signedInverse = 1 / d;
+    const double inverse = std::fabs(signedInverse);
+    cx = n * signedInverse;
+    const double t = 2 * inverse * (eN + 2 * (std::fabs(n) + eN) * eD * inverse) * (1 + slack);
+    ex = t + slack * (std::fabs(cx) + 2 * t) + floorTerm;
+    // Selected, not branched on: the choice is a coin toss on most data.
+    const double k = first ? k01 : k12;
+    const double mx = first ? mx01 : mx12;
+    const double my = first ? my01 : my12;
+    cy = k * (cx - mx) + my;
+    ey = bisectorBound(k, mx, my, cx, ex);
+  }
+
+  const double dx = x1 - cx;
+  const double dy = y1 - cy;
+  const double r2 = dx * dx + dy * dy;
+  const double e = 4 * (ex + ey);
+  if (!(std::fabs(cx) <= 0x1p450) || !(std::fabs(cy) <= 0x1p450) || !(r2 <= 0x1p900) ||
+      !(r2 >= 0x1p-600) || !(e <= 0x1p450)) {
+    return 0;
+  }
+  bound->centreX = cx;
+  bound->centreY = cy;
+  if (e * e <= r2 * 0x1p-62) {
+    // e <= 2^-31 ra: the widths below fit within r2 (1 +- 2^-29); no root needed.
+    bound->outer2 = r2 * (1 + 0x1p-28);
+    bound->inner2 = r2 * (1 - 0x1p-28);
+    return 1;
+  }
+  const double radius = std::sqrt(r2);
+  const double reach = (radius + e) * (1 + slack);
+  const double inner = (radius - e) * (1 - slack);
+  bound->outer2 = reach * reach * (1 + slack);
+  bound->inner2 = inner > 0 ? inner * inner * (1 - slack) : -1.0;
+  return 1;
+}

@@ -32,3 +32,25 @@ int32_t circleContains(double testX, double testY, double centreX, double centre
 int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
                              double x2, double y2, double* centreX, double* centreY,
                              double* radiusSquared);
+
+// A stand-in for circumcircleOf in plain double, with a proven bound on how
+// far the exact circle can lie from it (the derivation is in circumcircle.cpp).
+// With d2 = dx * dx + dy * dy evaluated in double, dx = testX - centreX and
+// dy = testY - centreY, for every test point:
+//   d2 > outer2                      -> circleContains(test, exact circle) == 0
+//   d2 < inner2                      -> circleContains(test, exact circle) == 1
+//   circleContains(test, exact) == 1 -> |dx| and |dy| <= std::sqrt(outer2)
+// Gives 0, writing nothing, where it offers no bound (level or nearly level
+// pairs close to levelTolerance, nearly collinear corners, coordinates beyond
+// 2^400 or below 2^-200 but not 0, circles beyond 2^450 or radii below
+// 2^-300): the caller then uses circumcircleOf. When it gives
+// 1, circumcircleOf gives 1 as well.
+struct CircleBound {
+  double centreX;
+  double centreY;
+  double outer2;
+  double inner2;  // negative when no point is known inside
+};
+
+int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
+                        CircleBound* bound);

@@ -1,0 +1,228 @@
+#include "mesh/circle_index.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "mesh/circumcircle.h"
+
+// The index exploits the sweep: points come in ascending x, so every live
+// circle reaches left of the current point (it passes through corners taken
+// earlier) and a circle wholly left of it can never hold a later point.
+// For one slab of consecutive points each circle is entered, by the y range
+// that it covers within the slab's x range, into a binary tree over y
+// buckets, at the lowest node whose range holds that interval. A point then
+// looks only at the nodes on the path from its own leaf to the root. At each
+// slab start the tree is rebuilt from the circles still alive, and those
+// wholly left of the slab retire.
+
+namespace {
+
+// Monotone in y, so a point inside an interval lands between its ends' leaves.
+int32_t leafOf(const CircleIndex& s, double y) {
+  const double t = (y - s.yLow) * s.yScale;
+  if (!(t >= 0)) return 0;
+  if (t >= static_cast<double>(s.leaves)) return s.leaves - 1;
+  return static_cast<int32_t>(t);
+}
+
+// Files the entry under the lowest node whose range holds the y interval
+// that its circle covers within the current slab's x range.
+void enterCircle(CircleIndex& s, const CircleEntry& entry) {
+  double gap = 0;
+  if (entry.cx < s.stripLow) gap = s.stripLow - entry.cx;
+  if (entry.cx > s.stripHigh) gap = entry.cx - s.stripHigh;
+  double half = entry.reach;
+  if (gap > 0) {
+    // Half the chord at the strip's nearest x; the margin covers the
+    // rounding of the subtraction and of the root.
+    // Formed as a product so that no square can overflow.
+    const double h2 = (entry.reach - gap) * (entry.reach + gap);
+    half = (h2 > 0 ? std::sqrt(h2) : 0.0) + entry.reach * 1e-6;
+  }
+  const uint32_t low = static_cast<uint32_t>(leafOf(s, entry.cy - half));
+  const uint32_t high = static_cast<uint32_t>(leafOf(s, entry.cy + half));
+  const int32_t level = low == high ? 0 : 32 - __builtin_clz(low ^ high);
+  s.nodes[static_cast<size_t>((low + static_cast<uint32_t>(s.leaves)) >> level)].push_back(entry);
+}
+
+// A circle wholly left of x: no point from x on can fall inside, so its
+// triangle leaves the index for good. Rounding is monotone, so a sum rounded
+// below x was below it exactly.
+bool leftOf(const CircleEntry& entry, double x) { return entry.cx + entry.reach < x; }
+
+void retireCircle(CircleIndex& s, const CircleEntry& entry) {
+  const int32_t slot = s.ids[static_cast<size_t>(entry.id)].slot;
+  dropCircle(&s, slot);
+  s.circleOfSlot[slot] = -1;
+}
+
+bool isCurrent(const CircleIndex& s, const CircleEntry& entry) {
+  return s.ids[static_cast<size_t>(entry.id)].generation == entry.generation;
+}
+
+const ExactCircle& exactCircle(CircleIndex& s, int32_t id);
+
+// Whether the entry's current circle holds (px, py) by the exact test,
+// computing the exact circle on first need.
+bool holds(CircleIndex& s, const CircleEntry& entry, double px, double py, double d2) {
+  if (d2 < entry.inner2) return true;
+  const ExactCircle& c = exactCircle(s, entry.id);
+  return c.known > 0 && circleContains(px, py, c.cx, c.cy, c.r2) != 0;
+}
+
+// The exact circle of the entry's triangle, computed on first need.
+const ExactCircle& exactCircle(CircleIndex& s, int32_t id) {
+  ExactCircle& c = s.exact[static_cast<size_t>(id)];
+  if (c.known == 0) {
+    const MeshTriangle& t = s.triangles[s.ids[static_cast<size_t>(id)].slot];
+    const MeshPoint* p = s.points;
+    c.known = circumcircleOf(p[t.corner0].x, p[t.corner0].y, p[t.corner1].x, p[t.corner1].y,
+                             p[t.corner2].x, p[t.corner2].y, &c.cx, &c.cy, &c.r2) != 0
+                  ? 1
+                  : -1;
+  }
+  return c;
+}
+
+}  // namespace
+
+void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTriangle* triangles,
+                     int32_t* circleOfSlot, int32_t n, double yMin, double yMax, double stripLow,
+                     double stripHigh) {
+  CircleIndex& s = *index;
+  s.points = points;
+  s.triangles = triangles;
+  s.circleOfSlot = circleOfSlot;
+  while (s.leaves < (1 << 16) && static_cast<double>(s.leaves) * s.leaves < 1.0 * n) s.leaves *= 2;
+  s.nodes.resize(static_cast<size_t>(s.leaves) * 2);
+  s.yLow = yMin;
+  const double scale = static_cast<double>(s.leaves) / (yMax - yMin);
+  s.yScale = std::isfinite(scale) ? scale : 0.0;
+  s.stripLow = stripLow;
+  s.stripHigh = stripHigh;
+}
+
+void fileCircle(CircleIndex* index, int32_t slot) {
+  CircleIndex& s = *index;
+  const MeshTriangle& t = s.triangles[slot];
+  const MeshPoint* p = s.points;
+  CircleBound bound;
+  ExactCircle exact{0, 0, 0, 0};
+  CircleEntry entry;
+  if (boundedCircleOf(p[t.corner0].x, p[t.corner0].y, p[t.corner1].x, p[t.corner1].y,
+                      p[t.corner2].x, p[t.corner2].y, &bound) != 0) {
+    entry.cx = bound.centreX;
+    entry.cy = bound.centreY;
+    entry.reach = 0;  // set when the entry enters the tree
+    entry.outer2 = bound.outer2;
+    entry.inner2 = bound.inner2;
+  } else {
+    if (circumcircleOf(p[t.corner0].x, p[t.corner0].y, p[t.corner1].x, p[t.corner1].y,
+                       p[t.corner2].x, p[t.corner2].y, &exact.cx, &exact.cy, &exact.r2) == 0) {
+      s.circleOfSlot[slot] = -1;
+      return;
+    }
+    exact.known = 1;
+    entry.cx = exact.cx;
+    entry.cy = exact.cy;
+    // The relative margin covers the test's roundings; the absolute one keeps
+    // the squares of anything beyond it out of the subnormal range.
+    entry.reach = std::sqrt(exact.r2) * (1 + 1e-9) + 1e-150;
+    entry.outer2 = std::numeric_limits<double>::infinity();
+    entry.inner2 = -1;
+  }
+  if (s.freeIds.empty()) {
+    s.freeIds.push_back(static_cast<int32_t>(s.ids.size()));
+    s.ids.push_back(CircleId{0, 0});
+    s.exact.push_back(exact);
+  }
+  entry.id = s.freeIds.back();
+  s.freeIds.pop_back();
+  CircleId& id = s.ids[static_cast<size_t>(entry.id)];
+  id.slot = slot;
+  entry.generation = id.generation;
+  s.exact[static_cast<size_t>(entry.id)] = exact;
+  s.circleOfSlot[slot] = entry.id;
+  s.fresh.push_back(entry);
+}
+
+void startSlab(CircleIndex* index, double stripLow, double stripHigh) {
+  CircleIndex& s = *index;
+  s.stripLow = stripLow;
+  s.stripHigh = stripHigh;
+  s.carried.clear();
+  for (std::vector<CircleEntry>& node : s.nodes) {
+    for (const CircleEntry& entry : node) {
+      if (!isCurrent(s, entry)) continue;
+      if (leftOf(entry, stripLow)) {
+        retireCircle(s, entry);
+      } else {
+        s.carried.push_back(entry);
+      }
+    }
+    node.clear();
+  }
+  for (const CircleEntry& entry : s.carried) enterCircle(s, entry);
+}
+
+void findHole(CircleIndex* index, double px, double py) {
+  CircleIndex& s = *index;
+  s.holeSlots.clear();
+  for (int32_t node = leafOf(s, py) + s.leaves; node >= 1; node >>= 1) {
+    std::vector<CircleEntry>& entries = s.nodes[static_cast<size_t>(node)];
+    CircleEntry* entry = entries.data();
+    CircleEntry* end = entry + entries.size();
+    while (entry < end) {
+      const double dx = px - entry->cx;
+      const double dy = py - entry->cy;
+      const double d2 = dx * dx + dy * dy;
+      // A stale entry goes at its first sight: left in place, one in a node
+      // high in the tree would be scanned by every later point of the slab.
+      if (!isCurrent(s, *entry)) {
+        *entry = *--end;
+        continue;
+      }
+      if (leftOf(*entry, px)) {
+        retireCircle(s, *entry);
+        *entry = *--end;
+        continue;
+      }
+      if (d2 > entry->outer2) {
+        ++entry;
+        continue;
+      }
+      if (holds(s, *entry, px, py, d2)) s.holeSlots.push_back(s.ids[static_cast<size_t>(entry->id)].slot);
+      ++entry;
+    }
+    entries.resize(static_cast<size_t>(end - entries.data()));
+  }
+  std::sort(s.holeSlots.begin(), s.holeSlots.end());
+
+  // The fresh circles: those that hold the point are deleted with the hole,
+  // the others enter the tree.
+  s.freshSlots.clear();
+  for (CircleEntry& entry : s.fresh) {
+    const double dx = px - entry.cx;
+    const double dy = py - entry.cy;
+    const double d2 = dx * dx + dy * dy;
+    if (d2 > entry.outer2 || !holds(s, entry, px, py, d2)) {
+      if (entry.outer2 < std::numeric_limits<double>::infinity()) entry.reach = std::sqrt(entry.outer2);
+      if (leftOf(entry, px)) {
+        retireCircle(s, entry);
+      } else {
+        enterCircle(s, entry);
+      }
+    } else {
+      s.freshSlots.push_back(s.ids[static_cast<size_t>(entry.id)].slot);
+    }
+  }
+  s.fresh.clear();
+  if (s.freshSlots.empty()) return;
+  if (s.holeSlots.empty()) {
+    s.holeSlots.swap(s.freshSlots);
+    return;
+  }
+  // Every fresh slot lies above every other live slot.
+  s.holeSlots.insert(s.holeSlots.end(), s.freshSlots.begin(), s.freshSlots.end());
+}

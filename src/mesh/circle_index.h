@@ -1,0 +1,101 @@
+// The circles of the live triangles, indexed for a sweep in ascending x.
+//
+// Guarantees, on which the insertion loop relies:
+// - findHole(px, py) lists exactly the slots whose triangle holds (px, py) by
+//   circumcircleContains, the arithmetic of the plain scan, ascending; a
+//   triangle without a circle is never listed.
+// - Each triangle's circle is first kept as boundedCircleOf's double circle;
+//   the exact circle is computed, once, only when a test falls within the
+//   bound. Triangles for which no bound is offered get the exact circle at once.
+// - A circle leaves the index for good (retires) only when no point with x at
+//   or beyond the current point's, or the current slab's start, can fall
+//   inside it, so retiring never changes a result.
+// - Points come in ascending x, in slabs of consecutive points announced by
+//   startSlab; between two starts every query's x lies in the slab's range.
+// - The slots of the circles filed since the last query are the table's last
+//   ones, ascending in filing order: the table only grows between queries.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mesh/mesh_records.h"
+
+// One live triangle's circle as boundedCircleOf gives it, with reach =
+// sqrt(outer2) once it enters the tree (or, with outer2 infinite and inner2
+// negative, the exact circle's centre and a reach of its own). Every circle
+// has exactly one entry, which goes stale when its id is released.
+struct CircleEntry {
+  double cx;
+  double cy;
+  double reach;
+  double outer2;
+  double inner2;
+  int32_t id;
+  uint32_t generation;
+};
+
+struct CircleId {
+  int32_t slot;         // where the triangle stands in the table
+  uint32_t generation;  // bumped when the id is released
+};
+
+// The exact circle, once computed: known 0 (not yet), 1 (circle), -1 (none).
+struct ExactCircle {
+  double cx;
+  double cy;
+  double r2;
+  int32_t known;
+};
+
+struct CircleIndex {
+  const MeshPoint* points = nullptr;
+  const MeshTriangle* triangles = nullptr;
+  int32_t* circleOfSlot = nullptr;  // circle id of each table slot, -1 for none
+  std::vector<CircleId> ids;
+  std::vector<ExactCircle> exact;  // by circle id
+  std::vector<int32_t> freeIds;
+  int32_t leaves = 16;  // leaves of the tree over y, a power of two
+  double yLow = 0;
+  double yScale = 0;
+  std::vector<std::vector<CircleEntry>> nodes;  // heap order, root at 1
+  std::vector<CircleEntry> carried;             // scratch of the slab start
+  // Circles filed since the last query, in slot order at the table's end:
+  // most die in the next hole, so they enter the tree only if they survive it.
+  std::vector<CircleEntry> fresh;
+  double stripLow = 0;  // x range of the current slab
+  double stripHigh = 0;
+  std::vector<int32_t> holeSlots;  // findHole's answer
+  std::vector<int32_t> freshSlots;  // scratch of findHole
+};
+
+// Prepares an empty index for n points whose y lie in [yMin, yMax] and whose
+// first slab is [stripLow, stripHigh]. circleOfSlot has a slot per table slot.
+void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTriangle* triangles,
+                     int32_t* circleOfSlot, int32_t n, double yMin, double yMax, double stripLow,
+                     double stripHigh);
+
+// Gives the triangle just written to `slot` its circle, or none.
+void fileCircle(CircleIndex* index, int32_t slot);
+
+// Forgets the circle of the triangle in `slot`, which is being removed.
+// (This and moveCircle run for every triangle of every hole: inline.)
+inline void dropCircle(CircleIndex* index, int32_t slot) {
+  const int32_t id = index->circleOfSlot[slot];
+  if (id < 0) return;
+  ++index->ids[static_cast<size_t>(id)].generation;
+  index->freeIds.push_back(id);
+}
+
+// The triangle in slot `from` has moved to slot `to`.
+inline void moveCircle(CircleIndex* index, int32_t from, int32_t to) {
+  const int32_t id = index->circleOfSlot[from];
+  index->circleOfSlot[to] = id;
+  if (id >= 0) index->ids[static_cast<size_t>(id)].slot = to;
+}
+
+// Starts the slab [stripLow, stripHigh].
+void startSlab(CircleIndex* index, double stripLow, double stripHigh);
+
+// Fills index->holeSlots (see above).
+void findHole(CircleIndex* index, double px, double py);
