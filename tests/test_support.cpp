@@ -20,6 +20,21 @@
 
 const char* tsvmeshBinary() { return TSVMESH_BINARY; }
 
+ExecLine execLineFor(const std::string& program, const std::vector<std::string>& argv) {
+  std::istringstream emulator(TSVMESH_EMULATOR);
+  ExecLine line;
+  for (std::string word; emulator >> word;) line.argv.push_back(word);
+  if (line.argv.empty()) return {program, argv};
+  line.file = line.argv[0];
+  if (!argv.empty()) {
+    line.argv.push_back("-0");  // qemu-user: the argv[0] the program sees
+    line.argv.push_back(argv[0]);
+  }
+  line.argv.push_back(program);
+  if (!argv.empty()) line.argv.insert(line.argv.end(), argv.begin() + 1, argv.end());
+  return line;
+}
+
 std::string makeScratchDir() {
   static std::atomic<int> serial{0};
   const char* base = std::getenv("TMPDIR");
@@ -80,8 +95,9 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
   unlink(outName);
   unlink(errName);
 
+  const ExecLine line = execLineFor(program, argv);
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : line.argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
 
   pid_t child = fork();
@@ -93,7 +109,7 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
     dup2(outFd, 1);
     dup2(errFd, 2);
     if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
-    execv(program.c_str(), args.data());
+    execvp(line.file.c_str(), args.data());
     _exit(127);
   }
 
