@@ -68,6 +68,23 @@ SoftExtended softDivideSpecial(SoftExtended a, SoftExtended b) {
   return a / b;
 }
 
+// An exponent difference over 63: the smaller operand lies wholly below
+// the larger's last bit, and only its stickiness counts, far below the
+// rounding bit (a subtraction takes one place at most).
+SoftExtended soft_detail::addFar(uint64_t mLarge, int32_t eLarge, uint32_t negative, uint64_t mSmall,
+                                 int32_t d, bool subtract) {
+  const SoftWord large = static_cast<SoftWord>(mLarge) << 63;
+  SoftWord small = 1;
+  if (d <= 126) {
+    const int32_t s = d - 63;
+    small = (mSmall >> s) | static_cast<uint64_t>((mSmall << (64 - s)) != 0);
+  }
+  SoftWord sum = subtract ? large - small : large + small;
+  const int32_t shift = leadingZeros(sum);
+  sum <<= shift;
+  return round(negative, eLarge + 1 - shift, static_cast<uint64_t>(sum >> 64), static_cast<uint64_t>(sum));
+}
+
 SoftExtended softRoundOutside(uint32_t negative, int32_t exponent, uint64_t high, uint64_t low) {
   if (exponent > softMaxExponent) return infinity(negative);
   // x87's subnormals: the last significand bit stands for 2^(min - 63)

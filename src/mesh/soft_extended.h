@@ -96,42 +96,61 @@ inline int32_t leadingZeros(SoftWord v) {
   return high != 0 ? __builtin_clzll(high) : 64 + __builtin_clzll(static_cast<uint64_t>(v));
 }
 
-// Finite, non-zero operands; nb is b's sign after any subtraction.
+SoftExtended addFar(uint64_t mLarge, int32_t eLarge, uint32_t negative, uint64_t mSmall, int32_t d,
+                    bool subtract);
+
+// Finite, non-zero operands; nb is b's sign after any subtraction. Which
+// operand is larger is data, taken with masks: the compiler would branch on
+// conditionals, and the processor could only guess.
 inline SoftExtended addOrdinary(SoftExtended a, SoftExtended b, uint32_t nb) {
-  uint32_t na = a.negative;
-  if (a.exponent < b.exponent || (a.exponent == b.exponent && a.significand < b.significand)) {
-    const SoftExtended t = a;
-    a = b;
-    b = t;
-    const uint32_t s = na;
-    na = nb;
-    nb = s;
-  }
-  // a is the larger in magnitude. Both significands go to bits 63..126,
-  // b shifted right by the exponent difference; what falls off the end only
-  // decides whether the result is exact, so it is folded into bit 0, far
-  // below the rounding bit.
-  const int32_t d = a.exponent - b.exponent;
-  const SoftWord wa = static_cast<SoftWord>(a.significand) << 63;
-  SoftWord wb;
-  if (d <= 63) {
-    wb = (static_cast<SoftWord>(b.significand) << 63) >> d;
-  } else if (d <= 126) {
-    const int32_t s = d - 63;
-    wb = (b.significand >> s) | static_cast<uint64_t>((b.significand << (64 - s)) != 0);
-  } else {
-    wb = 1;
-  }
-  SoftWord sum;
-  if (na == nb) {
-    sum = wa + wb;
-  } else {
-    sum = wa - wb;
+  const uint64_t swap = -static_cast<uint64_t>((a.exponent < b.exponent) |
+                                                ((a.exponent == b.exponent) & (a.significand < b.significand)));
+  const uint64_t mLarge = a.significand ^ ((a.significand ^ b.significand) & swap);
+  const uint64_t mSmall = b.significand ^ ((a.significand ^ b.significand) & swap);
+  const uint32_t swap32 = static_cast<uint32_t>(swap);
+  const uint32_t exponentFlip = static_cast<uint32_t>(a.exponent ^ b.exponent) & swap32;
+  const int32_t eLarge = static_cast<int32_t>(static_cast<uint32_t>(a.exponent) ^ exponentFlip);
+  const int32_t d = eLarge - static_cast<int32_t>(static_cast<uint32_t>(b.exponent) ^ exponentFlip);
+  const uint32_t negative = a.negative ^ ((a.negative ^ nb) & swap32);
+  if (d > 63) [[unlikely]] return addFar(mLarge, eLarge, negative, mSmall, d, a.negative != nb);
+  if (((a.significand | b.significand) & 0x7FF) == 0 && d <= 10) {
+    // Two doubles' 53-bit significands within 10 places: the sum is exact in
+    // 64 bits. The usual case in the geometry, worth its own path.
+    const uint64_t large = (mLarge >> 11) << d;
+    const uint64_t small = mSmall >> 11;
+    const uint64_t sum = a.negative == nb ? large + small : large - small;
     if (sum == 0) return {};  // x - x is +0 when rounding to nearest
+    const int32_t shift = __builtin_clzll(sum);
+    return round(negative, eLarge - d + 11 - shift, sum << shift, 0);  // for the range alone
   }
-  const int32_t shift = leadingZeros(sum);
-  sum <<= shift;
-  return round(na, a.exponent + 1 - shift, static_cast<uint64_t>(sum >> 64), static_cast<uint64_t>(sum));
+  // The smaller significand shifted right by d: its high word, and the bits
+  // that fall below, exactly, in the low word.
+  const uint64_t smallHigh = mSmall >> d;
+  const uint64_t smallLow = (mSmall << 1) << (63 - d);
+  uint64_t high;
+  uint64_t low;
+  int32_t exponent;
+  if (a.negative == nb) {
+    high = mLarge + smallHigh;
+    const uint64_t carry = high < mLarge ? 1 : 0;
+    // A carry out: one place right, the dropped bit kept as stickiness.
+    low = (smallLow >> carry) | (smallLow & carry) | (high << 63 & -carry);
+    high = (high >> carry) | (carry << 63);
+    exponent = eLarge + static_cast<int32_t>(carry);
+  } else {
+    low = 0 - smallLow;
+    high = mLarge - smallHigh - (smallLow != 0 ? 1 : 0);
+    if (high == 0) [[unlikely]] {
+      if (low == 0) return {};  // x - x is +0 when rounding to nearest
+      const int32_t shift = __builtin_clzll(low);
+      return round(negative, eLarge - 64 - shift, low << shift, 0);
+    }
+    const int32_t shift = __builtin_clzll(high);
+    high = (high << shift) | ((low >> 1) >> (63 - shift));
+    low <<= shift;
+    exponent = eLarge - shift;
+  }
+  return round(negative, exponent, high, low);
 }
 
 }  // namespace soft_detail
@@ -178,12 +197,13 @@ inline SoftExtended operator-(SoftExtended a, SoftExtended b) {
 
 inline SoftExtended operator*(SoftExtended a, SoftExtended b) {
   if (soft_detail::bothOrdinary(a.exponent, b.exponent)) [[likely]] {
-    SoftWord product = static_cast<SoftWord>(a.significand) * b.significand;
-    int32_t exponent = a.exponent + b.exponent + 1;
-    if ((product >> 127) == 0) {
-      product <<= 1;
-      --exponent;
+    if (b.significand == softTopBit) {  // by a power of two, as halving: exact but for range
+      return soft_detail::round(a.negative ^ b.negative, a.exponent + b.exponent, a.significand, 0);
     }
+    SoftWord product = static_cast<SoftWord>(a.significand) * b.significand;
+    const int32_t short1 = 1 - static_cast<int32_t>(product >> 127);  // top bit 126: one more place
+    product <<= short1;
+    const int32_t exponent = a.exponent + b.exponent + 1 - short1;
     return soft_detail::round(a.negative ^ b.negative, exponent, static_cast<uint64_t>(product >> 64),
                               static_cast<uint64_t>(product));
   }
@@ -193,20 +213,17 @@ inline SoftExtended operator*(SoftExtended a, SoftExtended b) {
 inline SoftExtended operator/(SoftExtended a, SoftExtended b) {
   if (soft_detail::bothOrdinary(a.exponent, b.exponent)) [[likely]] {
     // A 64-bit quotient; the remainder against half the divisor gives the
-    // rounding bit and whether anything lies below it.
-    int32_t exponent = a.exponent - b.exponent;
-    SoftWord dividend = static_cast<SoftWord>(a.significand) << 63;
-    if (a.significand < b.significand) {
-      dividend <<= 1;
-      --exponent;
-    }
+    // rounding bit and whether anything lies below it. (A quotient of two
+    // 64-bit significands is never exactly halfway.)
+    const int32_t below = a.significand < b.significand ? 1 : 0;  // a quotient below 1: one more place
+    const int32_t exponent = a.exponent - b.exponent - below;
+    const SoftWord dividend = static_cast<SoftWord>(a.significand) << (63 + below);
     const uint64_t quotient = static_cast<uint64_t>(dividend / b.significand);
     const uint64_t remainder = static_cast<uint64_t>(dividend) - quotient * b.significand;
     const uint64_t other = b.significand - remainder;
-    const uint64_t fraction = remainder == 0 ? 0
+    const uint64_t fraction = remainder == 0        ? 0
                               : remainder < other ? softTopBit >> 1
-                              : remainder == other ? softTopBit
-                                                   : softTopBit | (softTopBit >> 1);
+                                                  : softTopBit | (softTopBit >> 1);
     return soft_detail::round(a.negative ^ b.negative, exponent, quotient, fraction);
   }
   return softDivideSpecial(a, b);
