@@ -99,10 +99,30 @@ inline int32_t leadingZeros(SoftWord v) {
 SoftExtended addFar(uint64_t mLarge, int32_t eLarge, uint32_t negative, uint64_t mSmall, int32_t d,
                     bool subtract);
 
-// Finite, non-zero operands; nb is b's sign after any subtraction. Which
-// operand is larger is data, taken with masks: the compiler would branch on
-// conditionals, and the processor could only guess.
+// Finite, non-zero operands; nb is b's sign after any subtraction.
 inline SoftExtended addOrdinary(SoftExtended a, SoftExtended b, uint32_t nb) {
+  const int32_t gap = a.exponent - b.exponent;
+  if (((a.significand | b.significand) & 0x7FF) == 0 && gap >= -9 && gap <= 9) {
+    // Two doubles' 53-bit significands within 9 places: the sum is exact in
+    // a signed 64-bit integer, whatever the signs and which is larger. The
+    // usual case in the geometry, worth its own path.
+    const uint64_t signA = -static_cast<uint64_t>(a.negative);
+    const uint64_t signB = -static_cast<uint64_t>(nb);
+    const int32_t shiftA = gap > 0 ? gap : 0;
+    const int32_t shiftB = gap > 0 ? 0 : -gap;
+    const uint64_t termA = (((a.significand >> 11) << shiftA) ^ signA) - signA;
+    const uint64_t termB = (((b.significand >> 11) << shiftB) ^ signB) - signB;
+    const uint64_t sum = termA + termB;
+    if (sum == 0) return {};  // x - x is +0 when rounding to nearest
+    const uint64_t negative = sum >> 63;
+    const uint64_t magnitude = (sum ^ -negative) + negative;
+    const int32_t shift = __builtin_clzll(magnitude);
+    const int32_t low = a.exponent - shiftA;
+    // Through round for the range alone: nothing is cut off.
+    return round(static_cast<uint32_t>(negative), low + 11 - shift, magnitude << shift, 0);
+  }
+  // Which operand is larger is data, taken with masks: the compiler would
+  // branch on conditionals, and the processor could only guess.
   const uint64_t swap = -static_cast<uint64_t>((a.exponent < b.exponent) |
                                                 ((a.exponent == b.exponent) & (a.significand < b.significand)));
   const uint64_t mLarge = a.significand ^ ((a.significand ^ b.significand) & swap);
@@ -113,16 +133,6 @@ inline SoftExtended addOrdinary(SoftExtended a, SoftExtended b, uint32_t nb) {
   const int32_t d = eLarge - static_cast<int32_t>(static_cast<uint32_t>(b.exponent) ^ exponentFlip);
   const uint32_t negative = a.negative ^ ((a.negative ^ nb) & swap32);
   if (d > 63) [[unlikely]] return addFar(mLarge, eLarge, negative, mSmall, d, a.negative != nb);
-  if (((a.significand | b.significand) & 0x7FF) == 0 && d <= 10) {
-    // Two doubles' 53-bit significands within 10 places: the sum is exact in
-    // 64 bits. The usual case in the geometry, worth its own path.
-    const uint64_t large = (mLarge >> 11) << d;
-    const uint64_t small = mSmall >> 11;
-    const uint64_t sum = a.negative == nb ? large + small : large - small;
-    if (sum == 0) return {};  // x - x is +0 when rounding to nearest
-    const int32_t shift = __builtin_clzll(sum);
-    return round(negative, eLarge - d + 11 - shift, sum << shift, 0);  // for the range alone
-  }
   // The smaller significand shifted right by d: its high word, and the bits
   // that fall below, exactly, in the low word.
   const uint64_t smallHigh = mSmall >> d;
