@@ -26,7 +26,7 @@ ExecLine execLineFor(const std::string& program, const std::vector<std::string>&
   for (std::string word; emulator >> word;) line.argv.push_back(word);
   if (line.argv.empty()) return {program, argv};
   line.file = line.argv[0];
-  if (!argv.empty()) {
+  if (!argv.empty() && line.file.find("qemu") != std::string::npos) {
     line.argv.push_back("-0");  // qemu-user: the argv[0] the program sees
     line.argv.push_back(argv[0]);
   }

@@ -34,8 +34,9 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
                          int timeoutSeconds);
 
 // What to exec (with execvp) to start program with argv: the two themselves,
-// or in a cross build the emulator, told the program and argv[0] (the
-// emulator cannot give an empty argv; the program then sees its own path).
+// or in a cross build the emulator with the program and its arguments (qemu
+// is told argv[0] too; it cannot give an empty argv, so the program then
+// sees its own path).
 struct ExecLine {
   std::string file;
   std::vector<std::string> argv;
