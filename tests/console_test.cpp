@@ -63,8 +63,9 @@ void startOnTerminal(TerminalRun* run, const std::vector<std::string>& args,
 
   std::vector<std::string> argv{tsvmeshBinary()};
   argv.insert(argv.end(), args.begin(), args.end());
+  ExecLine line = execLineFor(tsvmeshBinary(), argv);
   std::vector<char*> argPointers;
-  for (std::string& arg : argv) argPointers.push_back(arg.data());
+  for (std::string& arg : line.argv) argPointers.push_back(arg.data());
   argPointers.push_back(nullptr);
 
   std::fflush(nullptr);
@@ -83,7 +84,7 @@ void startOnTerminal(TerminalRun* run, const std::vector<std::string>& args,
     }
     close(run->master);
     if (run->slave > 2) close(run->slave);
-    execv(argPointers[0], argPointers.data());
+    execvp(line.file.c_str(), argPointers.data());
     _exit(127);
   }
 }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "mesh/triangulation.h"
+#include "mesh/wide.h"
 #include "reference_mesh.h"
 
 MeshResult triangulate(std::vector<MeshPoint>& points) {
@@ -99,7 +100,7 @@ std::vector<MeshPoint> clusteredPoints(int32_t n, uint32_t seed) {
 
 namespace {
 
-using Wide = long double;
+// The geometry's own type: on every platform the checker then rounds alike.
 
 Wide orient(const MeshPoint& a, const MeshPoint& b, const MeshPoint& c) {
   return (static_cast<Wide>(b.x) - a.x) * (static_cast<Wide>(c.y) - a.y) -
@@ -117,10 +118,10 @@ bool strictlyInside(const MeshPoint& a, const MeshPoint& b, const MeshPoint& c, 
   const Wide t2 = ady * (bdx * cl - bl * cdx);
   const Wide t3 = al * (bdx * cdy - bdy * cdx);
   const Wide det = t1 - t2 + t3;
-  const Wide size = std::fabs(adx) * (std::fabs(bdy * cl) + std::fabs(bl * cdy)) +
-                    std::fabs(ady) * (std::fabs(bdx * cl) + std::fabs(bl * cdx)) +
-                    al * (std::fabs(bdx * cdy) + std::fabs(bdy * cdx));
-  return det > 1e-9L * size;
+  const Wide size = wideAbs(adx) * (wideAbs(bdy * cl) + wideAbs(bl * cdy)) +
+                    wideAbs(ady) * (wideAbs(bdx * cl) + wideAbs(bl * cdx)) +
+                    al * (wideAbs(bdx * cdy) + wideAbs(bdy * cdx));
+  return det > static_cast<Wide>(1e-9) * size;
 }
 
 }  // namespace

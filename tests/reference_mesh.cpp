@@ -6,12 +6,11 @@
 #include <unordered_set>
 
 #include "mesh/circumcircle.h"
+#include "mesh/wide.h"
 
 // The straightforward scan, kept as the oracle for the indexed triangulation:
 // every live triangle is tested for every point, in slot order.
 namespace {
-
-using Wide = long double;
 
 // Deletes slot j by moving the last triangle (and its flag) into the gap.
 void removeTriangle(MeshTriangle* triangles, int32_t* flags, int32_t* count, int32_t j) {

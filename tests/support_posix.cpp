@@ -61,8 +61,9 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
   unlink(outName);
   unlink(errName);
 
+  const ExecLine line = execLineFor(program, argv);
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : line.argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
 
   pid_t child = fork();
@@ -74,7 +75,7 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
     dup2(outFd, 1);
     dup2(errFd, 2);
     if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
-    execv(program.c_str(), args.data());
+    execvp(line.file.c_str(), args.data());
     _exit(127);
   }
 

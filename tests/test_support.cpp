@@ -8,6 +8,21 @@
 
 const char* tsvmeshBinary() { return TSVMESH_BINARY; }
 
+ExecLine execLineFor(const std::string& program, const std::vector<std::string>& argv) {
+  std::istringstream emulator(TSVMESH_EMULATOR);
+  ExecLine line;
+  for (std::string word; emulator >> word;) line.argv.push_back(word);
+  if (line.argv.empty()) return {program, argv};
+  line.file = line.argv[0];
+  if (!argv.empty() && line.file.find("qemu") != std::string::npos) {
+    line.argv.push_back("-0");  // qemu-user: the argv[0] the program sees
+    line.argv.push_back(argv[0]);
+  }
+  line.argv.push_back(program);
+  if (!argv.empty()) line.argv.insert(line.argv.end(), argv.begin() + 1, argv.end());
+  return line;
+}
+
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream file(nativePath(path), std::ios::binary | std::ios::trunc);
   if (!file) throw std::runtime_error("cannot write " + path);

@@ -37,6 +37,16 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
                          const std::string& workDir, const std::string& stdinPath,
                          int timeoutSeconds);
 
+// What to exec (with execvp) to start program with argv: the two themselves,
+// or in a cross build the emulator with the program and its arguments (qemu
+// is told argv[0] too; it cannot give an empty argv, so the program then
+// sees its own path).
+struct ExecLine {
+  std::string file;
+  std::vector<std::string> argv;
+};
+ExecLine execLineFor(const std::string& program, const std::vector<std::string>& argv);
+
 // The path of the tsvmesh binary under test.
 const char* tsvmeshBinary();
 

@@ -1,21 +1,19 @@
 #include "mesh/circumcircle.h"
 
 #include <cmath>
-#include <limits>
 
-static_assert(std::numeric_limits<long double>::digits == 64,
-              "the circle arithmetic needs a 64-bit significand");
+#include "mesh/wide.h"
 
 namespace {
-
-using Wide = long double;
 
 // Perpendicular-bisector slope of two corners whose y values differ.
 double bisectorSlope(double xa, double ya, double xb, double yb) {
   return static_cast<double>(-(static_cast<Wide>(xb) - xa) / (static_cast<Wide>(yb) - ya));
 }
 
-double half(double a, double b) { return static_cast<double>((static_cast<Wide>(a) + b) * 0.5L); }
+double half(double a, double b) {
+  return static_cast<double>((static_cast<Wide>(a) + b) * static_cast<Wide>(0.5));
+}
 
 // y on the bisector with the given slope through (mx, my), at x = cx.
 double onBisector(double slope, double cx, double mx, double my) {
@@ -33,8 +31,8 @@ double squaredDistance(double x, double y, double cx, double cy) {
 
 int32_t circumcircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
                        double* centreX, double* centreY, double* radiusSquared) {
-  const double d01 = static_cast<double>(std::fabs(static_cast<Wide>(y0) - y1));
-  const double d12 = static_cast<double>(std::fabs(static_cast<Wide>(y1) - y2));
+  const double d01 = static_cast<double>(wideAbs(static_cast<Wide>(y0) - y1));
+  const double d12 = static_cast<double>(wideAbs(static_cast<Wide>(y1) - y2));
   if (d01 < levelTolerance && d12 < levelTolerance) return 0;
 
   double cx;

@@ -11,9 +11,9 @@ inline constexpr double levelTolerance = 1e-6;
 //
 // The corners are not interchangeable: the centre formula depends on which
 // pairs are level (|dy| below levelTolerance), and the squared radius is
-// measured to the second corner. Every formula is evaluated in long double
-// and each named value is rounded to double when it is stored, so the result
-// is the same on every run.
+// measured to the second corner. Every formula is evaluated with a 64-bit
+// significand (Wide, mesh/wide.h) and each named value is rounded to double
+// when it is stored, so the result is the same on every run and platform.
 //
 // centreX, centreY and radiusSquared are written only for a proper triangle.
 // A level triangle, three corners on one straight line, or a circle whose

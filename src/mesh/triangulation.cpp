@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "mesh/circle_index.h"
+#include "mesh/circumcircle.h"
+#include "mesh/wide.h"
 
 // Bowyer-Watson insertion whose result, table order included, is exactly
 // that of the plain scan: for every point, every live triangle is tested in
@@ -21,8 +23,6 @@
 // fan and the table come out the same.
 
 namespace {
-
-using Wide = long double;
 
 constexpr int32_t pointsPerSlab = 256;
 
@@ -212,16 +212,16 @@ MeshBox placeSuperTriangle(MeshPoint* points, int32_t n) {
   const double dx = static_cast<double>(static_cast<Wide>(box.xmax) - box.xmin);
   const double dy = static_cast<double>(static_cast<Wide>(box.ymax) - box.ymin);
   const double dmax = dx > dy ? dx : dy;
-  const double xmid = static_cast<double>((static_cast<Wide>(box.xmax) + box.xmin) * 0.5L);
-  const double ymid = static_cast<double>((static_cast<Wide>(box.ymax) + box.ymin) * 0.5L);
+  const double xmid = static_cast<double>((static_cast<Wide>(box.xmax) + box.xmin) * static_cast<Wide>(0.5));
+  const double ymid = static_cast<double>((static_cast<Wide>(box.ymax) + box.ymin) * static_cast<Wide>(0.5));
   // The super-triangle, corners in the three spare slots:
   //                 n+1  (xmid, ymid + 20 dmax)
   //                /   \  .
   //               / box \     the points' box sits just above the base
   //             n ------- n+2  (xmid -/+ 20 dmax, ymid - dmax)
-  points[n] = {static_cast<double>(xmid - 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
-  points[n + 1] = {xmid, static_cast<double>(ymid + 20.0L * dmax), 0.0};
-  points[n + 2] = {static_cast<double>(xmid + 20.0L * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
+  points[n] = {static_cast<double>(xmid - static_cast<Wide>(20.0) * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
+  points[n + 1] = {xmid, static_cast<double>(ymid + static_cast<Wide>(20.0) * dmax), 0.0};
+  points[n + 2] = {static_cast<double>(xmid + static_cast<Wide>(20.0) * dmax), static_cast<double>(ymid - static_cast<Wide>(dmax)), 0.0};
   return box;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "mesh/wide.h"
 #include "platform/files.h"
 
 namespace {
@@ -138,10 +139,11 @@ size_t formatTwoDecimals(double value, char* out) {
     // integer (ties to even) is rounding the exact decimal value, as printf
     // does. Adding and taking away 1.5 * 2^63 rounds it in two instructions:
     // the sum's last significand bit is the units place.
-    const long double scaled = static_cast<long double>(value) * 100.0L;
-    constexpr long double roundingShift = 0x1.8p63L;
+    const Wide scaled = static_cast<Wide>(value) * static_cast<Wide>(100.0);
+    constexpr Wide roundingShift = 0x1.8p63;
     // The integer is below 2^53: converting it through double is exact and
-    // spares x87 its slow switch of rounding mode for the truncation.
+    // spares x87 its slow switch of rounding mode for the truncation. The
+    // sums must be rounded to 64 bits, as Wide rounds them.
     const double whole = static_cast<double>((scaled + roundingShift) - roundingShift);
     const long long hundredths = static_cast<long long>(whole);
     unsigned long long rest = hundredths < 0 ? 0ull - static_cast<unsigned long long>(hundredths)
