@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "input/points_file.h"
 #include "mesh/triangulation.h"
@@ -93,9 +95,38 @@ int runTsvmesh(int argc, char** argv) {
       createTriangleFile(outputPath.c_str(), &csv) != triangleFileOk) {
     return failOnFile("open CSV", outputPath);
   }
+  // The statistic reads the file back from a second handle on the second
+  // core while the blocks are written. Where that cannot be had (no ordinary
+  // file, no thread) it reads the finished file back through the first.
   MeshSideSum sides{0, false};
-  if (writeTriangleBlocks(&csv, tables.points, tables.triangles, triangleCount) != triangleFileOk ||
-      sumLongestSides(&csv, triangleCount, &sides) != triangleFileOk ||
+  MeshWriteProgress progress;
+  MeshTriangleFile follower;
+  std::thread reader;
+  int32_t readStatus = triangleFileWriteFailed;
+  if (openTriangleFileToFollow(outputPath.c_str(), &progress, &follower) == triangleFileOk) {
+    csv.announce = &progress;
+    try {
+      reader = std::thread([&] { readStatus = sumLongestSidesFromStart(&follower, triangleCount, &sides); });
+    } catch (const std::system_error&) {
+      csv.announce = nullptr;
+    }
+  }
+  const bool following = reader.joinable();
+  const int32_t writeStatus = writeTriangleBlocks(&csv, tables.points, tables.triangles, triangleCount);
+  if (following) {
+    finishWriteProgress(&progress);
+    reader.join();
+    csv.announce = nullptr;
+  }
+  closeTriangleFile(&follower);
+  if (writeStatus == triangleFileOk) {
+    if (following) {
+      std::fputs("Checking avg tri side length.\n\n", stdout);
+    } else {
+      readStatus = sumLongestSides(&csv, triangleCount, &sides);
+    }
+  }
+  if (writeStatus != triangleFileOk || readStatus != triangleFileOk ||
       writeTriangleSummary(&csv, triangleCount, sides) != triangleFileOk) {
     closeTriangleFile(&csv);
     return failOnFile("write CSV", outputPath);

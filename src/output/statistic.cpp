@@ -124,7 +124,12 @@ int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideS
   result->sum = 0;
   result->outOfRange = false;
   if (rewindTriangleFile(file) != triangleFileOk) return triangleFileWriteFailed;
+  return sumLongestSidesFromStart(file, triangleCount, result);
+}
 
+int32_t sumLongestSidesFromStart(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result) {
+  result->sum = 0;
+  result->outOfRange = false;
   std::string line;
   std::string scratch;
   readTriangleFileLine(file, &line);  // the placeholder

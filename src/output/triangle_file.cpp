@@ -36,6 +36,13 @@ void flushPending(MeshTriangleFile* file) {
   if (file->end > 0 && !file->failed && !writeToFile(file->handle, file->buffer, file->end)) {
     file->failed = true;
   }
+  if (file->end > 0 && file->announce != nullptr) {
+    {
+      const std::lock_guard<std::mutex> hold(file->announce->lock);
+      ++file->announce->flushes;
+    }
+    file->announce->moved.notify_one();
+  }
   file->end = 0;
 }
 
@@ -75,11 +82,24 @@ void appendBytes(MeshTriangleFile* file, const char* bytes, size_t count) {
 
 bool fillBuffer(MeshTriangleFile* file) {
   for (;;) {
+    int64_t flushes = 0;
+    bool writerDone = true;
+    if (file->follow != nullptr) {
+      // Taken before the read: an end seen after the writer stopped is final.
+      const std::lock_guard<std::mutex> hold(file->follow->lock);
+      flushes = file->follow->flushes;
+      writerDone = file->follow->done;
+    }
     const int64_t got = readFromFile(file->handle, file->buffer, file->capacity);
     if (got > 0) {
       file->begin = 0;
       file->end = static_cast<size_t>(got);
       return true;
+    }
+    if (got == 0 && !writerDone) {
+      std::unique_lock<std::mutex> hold(file->follow->lock);
+      file->follow->moved.wait(hold, [&] { return file->follow->flushes != flushes || file->follow->done; });
+      continue;
     }
     if (got < 0) file->failed = true;
     file->endOfFile = true;
@@ -192,6 +212,32 @@ int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
   if (file->failed) return triangleFileWriteFailed;
   std::printf("\n\nFormed %d triangles.  ", static_cast<int>(triangleCount));
   return triangleFileOk;
+}
+
+int32_t openTriangleFileToFollow(const char* path, MeshWriteProgress* progress, MeshTriangleFile* file) {
+  *file = MeshTriangleFile{};
+  MeshFileHandle handle = noFile;
+  MeshFileInfo info{};
+  if (openFileForReading(path, &handle, &info) != 0) return triangleFileOpenFailed;
+  char* buffer = info.size >= 0 ? static_cast<char*>(std::malloc(streamCapacity)) : nullptr;
+  if (buffer == nullptr) {
+    closeFile(handle);
+    return triangleFileOpenFailed;
+  }
+  file->handle = handle;
+  file->buffer = buffer;
+  file->capacity = streamCapacity;
+  file->writing = false;
+  file->follow = progress;
+  return triangleFileOk;
+}
+
+void finishWriteProgress(MeshWriteProgress* progress) {
+  {
+    const std::lock_guard<std::mutex> hold(progress->lock);
+    progress->done = true;
+  }
+  progress->moved.notify_one();
 }
 
 int32_t rewindTriangleFile(MeshTriangleFile* file) {

@@ -3,8 +3,10 @@
 // placeholder with the triangle count and the average longest side.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "mesh/mesh_records.h"
@@ -14,6 +16,15 @@ enum TriangleFileStatus : int32_t {
   triangleFileOk = 0,
   triangleFileOpenFailed = 1,   // the file cannot be created
   triangleFileWriteFailed = 2,  // a write, flush, rewind, read or close failed
+};
+
+// How far the writer of a file has come, for a reader on a second handle
+// that reads the file back while it is still being written.
+struct MeshWriteProgress {
+  std::mutex lock;
+  std::condition_variable moved;
+  int64_t flushes = 0;  // bytes have reached the file this many times
+  bool done = false;    // the writer has stopped, for good
 };
 
 // One update stream over the triangle file, written and read through one
@@ -27,6 +38,8 @@ struct MeshTriangleFile {
   bool writing = true;
   bool failed = false;      // some write, flush, rewind or read failed
   bool endOfFile = false;
+  MeshWriteProgress* announce = nullptr;  // writing: told of every flush
+  MeshWriteProgress* follow = nullptr;    // reading: the end of the file waits for it
 };
 
 // Creates (or empties) the file at path for update. triangleFileOpenFailed
@@ -42,6 +55,16 @@ int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
 // Appends the text of value as printf("%.2lf") prints it; returns the
 // number of characters written (at most 330 for any double).
 size_t formatTwoDecimals(double value, char* out);
+
+// Opens the ordinary file at path, which another stream is writing and
+// announcing to progress, for reading from byte 0: a read that reaches the
+// end of the file waits until the writer has flushed again or stopped, so
+// the stream reads what reading the finished file would. triangleFileOpenFailed
+// when the path cannot be opened for reading or is no ordinary file.
+int32_t openTriangleFileToFollow(const char* path, MeshWriteProgress* progress, MeshTriangleFile* file);
+
+// Tells a follower that the writer has stopped.
+void finishWriteProgress(MeshWriteProgress* progress);
 
 // Rewinds to byte 0 and switches the stream to reading.
 int32_t rewindTriangleFile(MeshTriangleFile* file);
