@@ -51,6 +51,12 @@ void finalDelay() {
   }
 }
 
+// The text of a value depends on long double keeping its 64-bit
+// significand. A new thread is not sure to start that way (Windows starts
+// threads at 53 bits), so a thread that formats sets it first, as the
+// program's own start does: round to nearest, full precision.
+void resetLongDoubleUnit() { __asm__ __volatile__("fninit"); }
+
 }  // namespace
 
 int runTsvmesh(int argc, char** argv) {
@@ -86,8 +92,24 @@ int runTsvmesh(int argc, char** argv) {
   sortPointsByX(tables.points, n, tables.triangles,
                 static_cast<size_t>(n) * 4u * sizeof(MeshTriangle));
 
+  // The points' CSV lines are formatted on the second core while the mesh
+  // is made; without a thread the blocks are formatted as they are written.
+  MeshPointLines lines;
+  std::thread formatter;
+  try {
+    formatter = std::thread([&] {
+      resetLongDoubleUnit();
+      formatPointLines(tables.points, n, &lines);
+    });
+  } catch (const std::system_error&) {
+  }
   int32_t triangleCount = 0;
   buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount);
+  if (formatter.joinable()) formatter.join();
+  struct LinesRelease {
+    MeshPointLines* lines;
+    ~LinesRelease() { releasePointLines(lines); }
+  } linesRelease{&lines};
 
   // A path with a NUL in it names no file that can be opened as written.
   MeshTriangleFile csv;
@@ -112,7 +134,8 @@ int runTsvmesh(int argc, char** argv) {
     }
   }
   const bool following = reader.joinable();
-  const int32_t writeStatus = writeTriangleBlocks(&csv, tables.points, tables.triangles, triangleCount);
+  const int32_t writeStatus =
+      writeTriangleBlocksFrom(&csv, tables.points, lines, tables.triangles, triangleCount);
   if (following) {
     finishWriteProgress(&progress);
     reader.join();

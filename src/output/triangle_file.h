@@ -42,6 +42,23 @@ struct MeshTriangleFile {
   MeshWriteProgress* follow = nullptr;    // reading: the end of the file waits for it
 };
 
+// The text of the first `count` points' lines "x,y,z\r\n", back to back:
+// point k's line is text[start[k] .. start[k + 1]). Made once per point, so
+// that writing a block copies three lines instead of formatting nine values.
+struct MeshPointLines {
+  char* text = nullptr;
+  uint32_t* start = nullptr;
+  int32_t count = 0;
+};
+
+// Formats the lines of points[0 .. n-1], as far as they fit in a budget of
+// about 32 bytes a point (within 2^31 bytes); the count says how many did.
+// A refused allocation leaves the count 0. Touches nothing but *lines, so it
+// can run beside work that only reads the points.
+void formatPointLines(const MeshPoint* points, int32_t n, MeshPointLines* lines);
+
+void releasePointLines(MeshPointLines* lines);
+
 // Creates (or empties) the file at path for update. triangleFileOpenFailed
 // when it cannot be opened.
 int32_t createTriangleFile(const char* path, MeshTriangleFile* file);
@@ -51,6 +68,10 @@ int32_t createTriangleFile(const char* path, MeshTriangleFile* file);
 // triangleFileWriteFailed (without printing) when any write failed.
 int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
                             const MeshTriangle* triangles, int32_t triangleCount);
+
+// The same, copying the lines of the points that `lines` holds.
+int32_t writeTriangleBlocksFrom(MeshTriangleFile* file, const MeshPoint* points, const MeshPointLines& lines,
+                                const MeshTriangle* triangles, int32_t triangleCount);
 
 // Appends the text of value as printf("%.2lf") prints it; returns the
 // number of characters written (at most 330 for any double).
