@@ -276,6 +276,7 @@ TEST(LongestSideStatistic, FieldsAreReadAsStrtodReadsThem) {
       {"  0.5e1 ,0x0\r\n0,+12.0e-0,zz\r\n0,0,\r\n", 1, 13, false},  // 5,0  0,12  0,0
       {"0000000000000000000003.00,0\r\n0,0\r\n0,0\r\n", 1, 3, false},
       {"3\r.\r00,0,0\r\n0,0\r\n0,0\r\n", 1, 3, false},  // CRs are dropped anywhere
+      {"0,1\r2,0\r\n0,5,\r9\r\n0,0\r\n", 1, 12, false},  // in y too; after y they do not matter
       {"abc,def\r\n-1e1,0\r\n0,0\r\n", 1, 10, false},
       {"0,0\r\n3,4\r\n", 2, 5, false},  // the file ends early: missing lines read as 0,0
       // Just below the rounding threshold a double becomes FLT_MAX, written out in full here.

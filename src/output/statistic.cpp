@@ -86,6 +86,30 @@ void cornerFromLine(const std::string& line, float* x, float* y, std::string* sc
   *y = fieldValue(yStart, static_cast<size_t>(yStop - yStart), scratch);
 }
 
+// cornerFromLine for a line as it stands in the file, CRs and all. A line
+// with no CR before its second comma is read in place; any other is taken
+// as reading it whole gives it.
+void cornerFromText(const char* text, size_t length, float* x, float* y, std::string* line,
+                    std::string* scratch) {
+  const char* stop = text + length;
+  const char* firstComma = nullptr;
+  for (const char* c = text; c < stop; ++c) {
+    if (*c == '\r') break;
+    if (*c != ',') continue;
+    if (firstComma != nullptr) {
+      *x = fieldValue(text, static_cast<size_t>(firstComma - text), scratch);
+      *y = fieldValue(firstComma + 1, static_cast<size_t>(c - firstComma - 1), scratch);
+      return;
+    }
+    firstComma = c;
+  }
+  line->clear();
+  for (const char* c = text; c < stop; ++c) {
+    if (*c != '\r') line->push_back(*c);
+  }
+  cornerFromLine(*line, x, y, scratch);
+}
+
 // |p - q| truncated to a whole number. Beyond 2^31 the square alone exceeds
 // the 32-bit range, so such a difference (or NaN) is reported as unusable.
 bool wholeDistance(float p, float q, int64_t* distance) {
@@ -140,6 +164,12 @@ int32_t sumLongestSidesFromStart(MeshTriangleFile* file, int32_t triangleCount, 
     float x[3];
     float y[3];
     for (int corner = 0; corner < 3; ++corner) {
+      const char* text = nullptr;
+      size_t length = 0;
+      if (peekTriangleFileLine(file, &text, &length)) {
+        cornerFromText(text, length, &x[corner], &y[corner], &line, &scratch);
+        continue;
+      }
       readTriangleFileLine(file, &line);  // at the end of the file: empty, both fields 0
       cornerFromLine(line, &x[corner], &y[corner], &scratch);
     }

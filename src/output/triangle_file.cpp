@@ -334,6 +334,17 @@ bool readTriangleFileLine(MeshTriangleFile* file, std::string* line) {
   }
 }
 
+bool peekTriangleFileLine(MeshTriangleFile* file, const char** text, size_t* length) {
+  if (file->writing || file->buffer == nullptr) return false;
+  const char* start = file->buffer + file->begin;
+  const char* newline = static_cast<const char*>(std::memchr(start, '\n', file->end - file->begin));
+  if (newline == nullptr) return false;
+  *text = start;
+  *length = static_cast<size_t>(newline - start);
+  file->begin += *length + 1;
+  return true;
+}
+
 int32_t closeTriangleFile(MeshTriangleFile* file) {
   if (file->handle != noFile) {
     if (file->writing && file->buffer != nullptr) flushPending(file);

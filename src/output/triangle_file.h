@@ -94,6 +94,12 @@ int32_t rewindTriangleFile(MeshTriangleFile* file);
 // without its "\n"). false at the end of the file.
 bool readTriangleFileLine(MeshTriangleFile* file, std::string* line);
 
+// The next line as it stands in the buffer, CRs and all, when the buffer
+// holds the whole of it up to its "\n": *text and *length (without the
+// "\n") point into the buffer until the next read, and the line is consumed.
+// false, consuming nothing, otherwise (readTriangleFileLine then).
+bool peekTriangleFileLine(MeshTriangleFile* file, const char** text, size_t* length);
+
 // Flushes, closes and releases the buffer. triangleFileWriteFailed if the
 // flush or the close failed or any earlier operation did. Safe to call twice.
 int32_t closeTriangleFile(MeshTriangleFile* file);
