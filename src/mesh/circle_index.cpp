@@ -149,19 +149,27 @@ void fileCircle(CircleIndex* index, int32_t slot) {
 
 void startSlab(CircleIndex* index, double stripLow, double stripHigh) {
   CircleIndex& s = *index;
+  // A circle centred at or left of the old slab's end covers, within the new
+  // slab, at most the y range it covered within the old one (or the range
+  // of its whole reach, when centred inside): its node still holds it. Only
+  // circles centred right of the old slab can reach further, and move.
+  const double oldHigh = s.stripHigh;
   s.stripLow = stripLow;
   s.stripHigh = stripHigh;
   s.carried.clear();
   for (std::vector<CircleEntry>& node : s.nodes) {
+    CircleEntry* kept = node.data();
     for (const CircleEntry& entry : node) {
       if (!isCurrent(s, entry)) continue;
       if (leftOf(entry, stripLow)) {
         retireCircle(s, entry);
-      } else {
+      } else if (entry.cx > oldHigh) {
         s.carried.push_back(entry);
+      } else {
+        *kept++ = entry;
       }
     }
-    node.clear();
+    node.resize(static_cast<size_t>(kept - node.data()));
   }
   for (const CircleEntry& entry : s.carried) enterCircle(s, entry);
 }
