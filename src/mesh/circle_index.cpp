@@ -142,7 +142,12 @@ void fileBounded(CircleIndex& s, int32_t slot, int32_t bounded, const CircleBoun
   CircleId& id = s.ids[static_cast<size_t>(entry.id)];
   id.slot = slot;
   entry.generation = id.generation;
-  s.exact[static_cast<size_t>(entry.id)] = exact;
+  // Only whether the exact circle is known matters until it is.
+  if (exact.known != 0) {
+    s.exact[static_cast<size_t>(entry.id)] = exact;
+  } else {
+    s.exact[static_cast<size_t>(entry.id)].known = 0;
+  }
   s.circleOfSlot[slot] = entry.id;
   s.fresh.push_back(entry);
 }
