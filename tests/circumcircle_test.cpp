@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <utility>
 #include <vector>
@@ -93,7 +94,36 @@ namespace {
 // Checks boundedCircleOf's promises against the exact circle for the
 // triangle, on test points at and around the exact circle; returns the number
 // of points the bound alone decided.
+// The last triangle checked, paired with the next in boundedCirclePairOf.
+double pairedCorners[6] = {0, 0, 1, 0, 0, 1};
+
+void expectSameBound(int32_t given, const CircleBound& pair, int32_t expected, const CircleBound& single) {
+  EXPECT_EQ(given, expected);
+  if (given == 0 || expected == 0) return;
+  EXPECT_EQ(std::memcmp(&pair, &single, sizeof pair), 0)
+      << pair.centreX << " " << single.centreX << " " << pair.outer2 << " " << single.outer2;
+}
+
+// boundedCirclePairOf gives boundedCircleOf's answers, bit for bit, in either lane.
+void checkPair(const double corners[6]) {
+  const double* p = pairedCorners;
+  const double both[2][6] = {{p[0], p[1], p[2], p[3], p[4], p[5]},
+                             {corners[0], corners[1], corners[2], corners[3], corners[4], corners[5]}};
+  CircleBound pair[2];
+  int32_t given[2] = {-1, -1};
+  boundedCirclePairOf(both, pair, given);
+  for (int32_t lane = 0; lane < 2; ++lane) {
+    const double* c = both[lane];
+    CircleBound single;
+    const int32_t expected = boundedCircleOf(c[0], c[1], c[2], c[3], c[4], c[5], &single);
+    expectSameBound(given[lane], pair[lane], expected, single);
+  }
+  std::memcpy(pairedCorners, corners, sizeof pairedCorners);
+}
+
 int32_t checkBound(double x0, double y0, double x1, double y1, double x2, double y2) {
+  const double corners[6] = {x0, y0, x1, y1, x2, y2};
+  checkPair(corners);
   CircleBound b;
   double cx = 0, cy = 0, r2 = 0;
   const int32_t exact = circumcircleOf(x0, y0, x1, y1, x2, y2, &cx, &cy, &r2);

@@ -9,6 +9,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "output/triangle_file.h"
@@ -275,6 +276,7 @@ TEST(LongestSideStatistic, FieldsAreReadAsStrtodReadsThem) {
       {"  0.5e1 ,0x0\r\n0,+12.0e-0,zz\r\n0,0,\r\n", 1, 13, false},  // 5,0  0,12  0,0
       {"0000000000000000000003.00,0\r\n0,0\r\n0,0\r\n", 1, 3, false},
       {"3\r.\r00,0,0\r\n0,0\r\n0,0\r\n", 1, 3, false},  // CRs are dropped anywhere
+      {"0,1\r2,0\r\n0,5,\r9\r\n0,0\r\n", 1, 12, false},  // in y too; after y they do not matter
       {"abc,def\r\n-1e1,0\r\n0,0\r\n", 1, 10, false},
       {"0,0\r\n3,4\r\n", 2, 5, false},  // the file ends early: missing lines read as 0,0
       // Just below the rounding threshold a double becomes FLT_MAX, written out in full here.
@@ -307,4 +309,45 @@ TEST(LongestSideStatistic, SummaryWriteFailurePrintsNothing) {
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);
+}
+
+// A reader on a second handle, started before the first byte is written and
+// catching up with the writer many times over, sums what the finished file holds.
+TEST(LongestSideStatistic, FollowerReadsWhatTheFinishedFileHolds) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<double> coordinate(-5000.0, 5000.0);
+  std::vector<MeshPoint> points(3000);
+  for (MeshPoint& p : points) p = {coordinate(random), coordinate(random), coordinate(random)};
+  std::vector<MeshTriangle> triangles(40000);  // some 3 MB of text: dozens of flushes
+  std::uniform_int_distribution<int32_t> corner(0, 2999);
+  for (MeshTriangle& t : triangles) t = {corner(random), corner(random), corner(random)};
+  const StatisticRun finished = runStatistic(points, triangles);
+  ASSERT_EQ(finished.sumStatus, triangleFileOk);
+
+  const std::string path = makeScratchDir() + "/out.csv";
+  MeshTriangleFile file;
+  ASSERT_EQ(createTriangleFile(path.c_str(), &file), triangleFileOk);
+  MeshWriteProgress progress;
+  MeshTriangleFile follower;
+  ASSERT_EQ(openTriangleFileToFollow(path.c_str(), &progress, &follower), triangleFileOk);
+  file.announce = &progress;
+  const int32_t count = static_cast<int32_t>(triangles.size());
+  MeshSideSum sides{-1, false};
+  int32_t status = -1;
+  std::thread reader([&] { status = sumLongestSidesFromStart(&follower, count, &sides); });
+  startCapture();
+  EXPECT_EQ(writeTriangleBlocks(&file, points.data(), triangles.data(), count), triangleFileOk);
+  StatisticRun ignored;
+  endCapture(&ignored);
+  finishWriteProgress(&progress);
+  reader.join();
+  EXPECT_EQ(status, triangleFileOk);
+  EXPECT_EQ(sides.sum, finished.sides.sum);
+  EXPECT_EQ(sides.outOfRange, finished.sides.outOfRange);
+  EXPECT_EQ(closeTriangleFile(&follower), triangleFileOk);
+  EXPECT_EQ(closeTriangleFile(&file), triangleFileOk);
+
+  // Only an ordinary file is followed; anything else is read back when finished.
+  MeshWriteProgress unused;
+  EXPECT_EQ(openTriangleFileToFollow("/dev/null", &unused, &follower), triangleFileOpenFailed);
 }

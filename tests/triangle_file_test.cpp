@@ -207,3 +207,37 @@ TEST(TriangleFile, RewindFlushesPendingBlocksBeforeReading) {
   EXPECT_FALSE(readTriangleFileLine(&file, &line));
   EXPECT_EQ(closeTriangleFile(&file), triangleFileOk);
 }
+
+// Blocks copied from the points' preformatted lines are the bytes of blocks
+// formatted as they are written: short lines, lines too long for one fixed
+// copy, and points past the budget, which stop the preformatting early.
+TEST(TriangleFile, PreformattedLinesGiveTheSameBytes) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> small(-1000.0, 1000.0);
+  std::vector<MeshPoint> points(2000);
+  for (size_t k = 0; k < points.size(); ++k) {
+    points[k] = {small(random), small(random), small(random)};
+    if (k % 7 == 3) points[k].x = 1e300 * small(random);  // a line of over 300 characters
+    if (k >= 1900) points[k].y = -1e200;                   // the budget runs out here
+  }
+  std::vector<MeshTriangle> triangles(6000);
+  std::uniform_int_distribution<int32_t> corner(0, 1999);
+  for (MeshTriangle& t : triangles) t = {corner(random), corner(random), corner(random)};
+
+  MeshPointLines lines;
+  formatPointLines(points.data(), static_cast<int32_t>(points.size()), &lines);
+  EXPECT_GT(lines.count, 100);
+  EXPECT_LT(lines.count, 2000);
+  const std::string dir = makeScratchDir();
+  int32_t status = -1;
+  captureBlocks(dir + "/plain.csv", points, triangles, 6000, &status);
+  EXPECT_EQ(status, triangleFileOk);
+  MeshTriangleFile file;
+  ASSERT_EQ(createTriangleFile((dir + "/copied.csv").c_str(), &file), triangleFileOk);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(writeTriangleBlocksFrom(&file, points.data(), lines, triangles.data(), 6000), triangleFileOk);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(closeTriangleFile(&file), triangleFileOk);
+  releasePointLines(&lines);
+  EXPECT_EQ(readFile(dir + "/copied.csv"), readFile(dir + "/plain.csv"));
+}

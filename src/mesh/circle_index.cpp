@@ -103,15 +103,15 @@ void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTria
   s.stripHigh = stripHigh;
 }
 
-void fileCircle(CircleIndex* index, int32_t slot) {
-  CircleIndex& s = *index;
+namespace {
+
+// Files the triangle in `slot`, given boundedCircleOf's answer for it.
+void fileBounded(CircleIndex& s, int32_t slot, int32_t bounded, const CircleBound& bound) {
   const MeshTriangle& t = s.triangles[slot];
   const MeshPoint* p = s.points;
-  CircleBound bound;
   ExactCircle exact{0, 0, 0, 0};
   CircleEntry entry;
-  if (boundedCircleOf(p[t.corner0].x, p[t.corner0].y, p[t.corner1].x, p[t.corner1].y,
-                      p[t.corner2].x, p[t.corner2].y, &bound) != 0) {
+  if (bounded != 0) {
     entry.cx = bound.centreX;
     entry.cy = bound.centreY;
     entry.reach = 0;  // set when the entry enters the tree
@@ -142,26 +142,75 @@ void fileCircle(CircleIndex* index, int32_t slot) {
   CircleId& id = s.ids[static_cast<size_t>(entry.id)];
   id.slot = slot;
   entry.generation = id.generation;
-  s.exact[static_cast<size_t>(entry.id)] = exact;
+  // Only whether the exact circle is known matters until it is.
+  if (exact.known != 0) {
+    s.exact[static_cast<size_t>(entry.id)] = exact;
+  } else {
+    s.exact[static_cast<size_t>(entry.id)].known = 0;
+  }
   s.circleOfSlot[slot] = entry.id;
   s.fresh.push_back(entry);
 }
 
+void cornersOf(const CircleIndex& s, int32_t slot, double* corners) {
+  const MeshTriangle& t = s.triangles[slot];
+  const MeshPoint* p = s.points;
+  corners[0] = p[t.corner0].x;
+  corners[1] = p[t.corner0].y;
+  corners[2] = p[t.corner1].x;
+  corners[3] = p[t.corner1].y;
+  corners[4] = p[t.corner2].x;
+  corners[5] = p[t.corner2].y;
+}
+
+}  // namespace
+
+void fileCircle(CircleIndex* index, int32_t slot) {
+  double c[6];
+  cornersOf(*index, slot, c);
+  CircleBound bound;
+  const int32_t bounded = boundedCircleOf(c[0], c[1], c[2], c[3], c[4], c[5], &bound);
+  fileBounded(*index, slot, bounded, bound);
+}
+
+void fileCircles(CircleIndex* index, int32_t first, int32_t count) {
+  int32_t k = 0;
+  for (; k + 1 < count; k += 2) {
+    double corners[2][6];
+    cornersOf(*index, first + k, corners[0]);
+    cornersOf(*index, first + k + 1, corners[1]);
+    CircleBound bounds[2];
+    int32_t bounded[2];
+    boundedCirclePairOf(corners, bounds, bounded);
+    fileBounded(*index, first + k, bounded[0], bounds[0]);
+    fileBounded(*index, first + k + 1, bounded[1], bounds[1]);
+  }
+  if (k < count) fileCircle(index, first + k);
+}
+
 void startSlab(CircleIndex* index, double stripLow, double stripHigh) {
   CircleIndex& s = *index;
+  // A circle centred at or left of the old slab's end covers, within the new
+  // slab, at most the y range it covered within the old one (or the range
+  // of its whole reach, when centred inside): its node still holds it. Only
+  // circles centred right of the old slab can reach further, and move.
+  const double oldHigh = s.stripHigh;
   s.stripLow = stripLow;
   s.stripHigh = stripHigh;
   s.carried.clear();
   for (std::vector<CircleEntry>& node : s.nodes) {
+    CircleEntry* kept = node.data();
     for (const CircleEntry& entry : node) {
       if (!isCurrent(s, entry)) continue;
       if (leftOf(entry, stripLow)) {
         retireCircle(s, entry);
-      } else {
+      } else if (entry.cx > oldHigh) {
         s.carried.push_back(entry);
+      } else {
+        *kept++ = entry;
       }
     }
-    node.clear();
+    node.resize(static_cast<size_t>(kept - node.data()));
   }
   for (const CircleEntry& entry : s.carried) enterCircle(s, entry);
 }

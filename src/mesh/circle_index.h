@@ -78,6 +78,10 @@ void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTria
 // Gives the triangle just written to `slot` its circle, or none.
 void fileCircle(CircleIndex* index, int32_t slot);
 
+// fileCircle for the `count` triangles just written from `first` on, in slot
+// order, their double circles two at a time.
+void fileCircles(CircleIndex* index, int32_t first, int32_t count);
+
 // Forgets the circle of the triangle in `slot`, which is being removed.
 // (This and moveCircle run for every triangle of every hole: inline.)
 inline void dropCircle(CircleIndex* index, int32_t slot) {

@@ -1,6 +1,7 @@
 #include "mesh/circumcircle.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "mesh/wide.h"
 
@@ -264,4 +265,99 @@ int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, d
   bound->outer2 = reach * reach * (1 + slack);
   bound->inner2 = inner > 0 ? inner * inner * (1 - slack) : -1.0;
   return 1;
+}
+
+// Two triangles at once, in the two lanes of an SSE register: each lane
+// takes the general case of boundedCircleOf operation for operation (the
+// same IEEE double operations in the same order give the same bits), and a
+// lane that would leave it (a level or unsure pair, an unsure choice of
+// bisector, no bound) is answered by boundedCircleOf itself.
+namespace {
+
+typedef double Pair __attribute__((vector_size(16)));
+typedef long long PairMask __attribute__((vector_size(16)));
+
+Pair pairOf(double a, double b) { return Pair{a, b}; }
+Pair absOf(Pair v) { return reinterpret_cast<Pair>(reinterpret_cast<PairMask>(v) & PairMask{INT64_MAX, INT64_MAX}); }
+Pair pick(PairMask mask, Pair yes, Pair no) {
+  return reinterpret_cast<Pair>((reinterpret_cast<PairMask>(yes) & mask) | (reinterpret_cast<PairMask>(no) & ~mask));
+}
+
+}  // namespace
+
+void boundedCirclePairOf(const double corners[2][6], CircleBound bounds[2], int32_t given[2]) {
+  const Pair x0 = pairOf(corners[0][0], corners[1][0]);
+  const Pair y0 = pairOf(corners[0][1], corners[1][1]);
+  const Pair x1 = pairOf(corners[0][2], corners[1][2]);
+  const Pair y1 = pairOf(corners[0][3], corners[1][3]);
+  const Pair x2 = pairOf(corners[0][4], corners[1][4]);
+  const Pair y2 = pairOf(corners[0][5], corners[1][5]);
+  PairMask fine = PairMask{-1, -1};
+  for (const Pair c : {x0, y0, x1, y1, x2, y2}) {
+    const Pair a = absOf(c);
+    fine &= (a <= largest) & ((c == 0.0) | (a >= smallest));
+  }
+  // gapOf and isLevel: the lane goes on only with both pairs surely not level.
+  const Pair s01 = y0 - y1;
+  const Pair back01 = s01 - y0;
+  const PairMask exact01 = ((y0 - (s01 - back01)) + (-y1 - back01)) == 0.0;
+  const Pair d01 = absOf(s01);
+  const Pair s12 = y1 - y2;
+  const Pair back12 = s12 - y1;
+  const PairMask exact12 = ((y1 - (s12 - back12)) + (-y2 - back12)) == 0.0;
+  const Pair d12 = absOf(s12);
+  const double notLevelAbove = levelTolerance * (1 + slack);
+  fine &= (exact01 & (d01 >= levelTolerance)) | (~exact01 & (d01 > notLevelAbove));
+  fine &= (exact12 & (d12 >= levelTolerance)) | (~exact12 & (d12 > notLevelAbove));
+  const PairMask bothExact = exact01 & exact12;
+  const PairMask firstAbove = d01 > d12 * (1 + slack);
+  const PairMask secondAbove = d12 > d01 * (1 + slack);
+  const PairMask first = (bothExact & (d01 > d12)) | (~bothExact & firstAbove);
+  fine &= bothExact | firstAbove | secondAbove;
+
+  const Pair k01 = -(x1 - x0) / (y1 - y0);
+  const Pair k12 = -(x2 - x1) / (y2 - y1);
+  const Pair mx01 = (x0 + x1) * 0.5;
+  const Pair my01 = (y0 + y1) * 0.5;
+  const Pair mx12 = (x1 + x2) * 0.5;
+  const Pair my12 = (y1 + y2) * 0.5;
+  const Pair d = k01 - k12;
+  const Pair n = k01 * mx01 - k12 * mx12 + my12 - my01;
+  const Pair s = absOf(k01 * mx01) + absOf(k12 * mx12) + absOf(my12) + absOf(my01);
+  const Pair eN = slack * s + floorTerm;
+  const Pair eD = slack * (absOf(k01) + absOf(k12)) + floorTerm;
+  const Pair absD = absOf(d);
+  fine &= (absD > 4 * eD) & (absD >= 0x1p-300);
+  const Pair signedInverse = 1 / d;
+  const Pair inverse = absOf(signedInverse);
+  const Pair cx = n * signedInverse;
+  const Pair t = 2 * inverse * (eN + 2 * (absOf(n) + eN) * eD * inverse) * (1 + slack);
+  const Pair ex = t + slack * (absOf(cx) + 2 * t) + floorTerm;
+  const Pair k = pick(first, k01, k12);
+  const Pair mx = pick(first, mx01, mx12);
+  const Pair my = pick(first, my01, my12);
+  const Pair cy = k * (cx - mx) + my;
+  const Pair a = absOf(k) * (ex + slack * (absOf(cx - mx) + 3 * ex + 2 * absOf(mx)));
+  const Pair ey = (a + slack * absOf(my)) * (1 + 4 * slack) + floorTerm;
+
+  const Pair dx = x1 - cx;
+  const Pair dy = y1 - cy;
+  const Pair r2 = dx * dx + dy * dy;
+  const Pair e = 4 * (ex + ey);
+  fine &= (absOf(cx) <= 0x1p450) & (absOf(cy) <= 0x1p450) & (r2 <= 0x1p900) & (r2 >= 0x1p-600) & (e <= 0x1p450);
+  const PairMask narrow = e * e <= r2 * 0x1p-62;
+  const Pair radius = __builtin_ia32_sqrtpd(r2);
+  const Pair reach = (radius + e) * (1 + slack);
+  const Pair inner = (radius - e) * (1 - slack);
+  const Pair outer2 = pick(narrow, r2 * (1 + 0x1p-28), reach * reach * (1 + slack));
+  const Pair inner2 = pick(narrow, r2 * (1 - 0x1p-28), pick(inner > 0.0, inner * inner * (1 - slack), Pair{-1.0, -1.0}));
+  for (int32_t lane = 0; lane < 2; ++lane) {
+    if (fine[lane] == 0) {
+      const double* c = corners[lane];
+      given[lane] = boundedCircleOf(c[0], c[1], c[2], c[3], c[4], c[5], &bounds[lane]);
+      continue;
+    }
+    bounds[lane] = CircleBound{cx[lane], cy[lane], outer2[lane], inner2[lane]};
+    given[lane] = 1;
+  }
 }

@@ -54,3 +54,7 @@ struct CircleBound {
 
 int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
                         CircleBound* bound);
+
+// boundedCircleOf for two triangles, corners[k] = {x0, y0, x1, y1, x2, y2},
+// giving exactly its answers (given[k] its result, bounds[k] written when 1).
+void boundedCirclePairOf(const double corners[2][6], CircleBound bounds[2], int32_t given[2]);

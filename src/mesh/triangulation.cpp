@@ -176,14 +176,14 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
     }
 
     strikeSharedEdges(s, edges, edgeCount);
+    const int32_t fanStart = *triangleCount;
     for (int32_t e = 0; e < edgeCount; ++e) {
       if (edges[e].from < 0 || edges[e].to < 0) continue;
       if (*triangleCount >= limit) return meshTriangleLimit;
-      const int32_t slot = *triangleCount;
-      triangles[slot] = {edges[e].from, edges[e].to, i};
-      fileCircle(circles, slot);
+      triangles[*triangleCount] = {edges[e].from, edges[e].to, i};
       ++*triangleCount;
     }
+    fileCircles(circles, fanStart, *triangleCount - fanStart);
     if (i % 500 == 0) std::fputc('.', stdout);
   }
 

@@ -12,6 +12,9 @@ using Wide = SoftExtended;
 
 inline Wide wideAbs(Wide value) { return softAbs(value); }
 
+// Nothing to set up: the type carries its own rounding.
+inline void prepareWideArithmetic() {}
+
 #else
 
 #include <cmath>
@@ -24,5 +27,9 @@ static_assert(std::numeric_limits<long double>::digits == 64 &&
 using Wide = long double;
 
 inline Wide wideAbs(Wide value) { return std::fabs(value); }
+
+// Puts the calling thread's x87 unit in its default state: 64-bit
+// significand, rounding to nearest. Windows starts threads at 53 bits.
+inline void prepareWideArithmetic() { __asm__ __volatile__("fninit"); }
 
 #endif

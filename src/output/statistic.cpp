@@ -57,12 +57,21 @@ float narrowToFloat(double value) {
   return static_cast<float>(value);
 }
 
-// A field's text as strtod reads it, kept as a float.
+// A field's text as strtod reads it, kept as a float. Our own text with
+// too many digits for the integer path (a huge value) goes through
+// from_chars, which rounds it as glibc's strtod does, on every system.
 float fieldValue(const char* text, size_t length, std::string* scratch) {
   double value = 0.0;
   if (!parseOwnDecimal(text, length, &value)) {
-    scratch->assign(text, length);
-    value = std::strtod(scratch->c_str(), nullptr);
+    const size_t sign = length > 0 && text[0] == '-' ? 1 : 0;
+    size_t digits = sign;
+    while (digits < length && isDigit(text[digits])) ++digits;
+    const bool ownText = digits > sign && length - digits == 3 && text[digits] == '.' &&
+                         isDigit(text[digits + 1]) && isDigit(text[digits + 2]);
+    if (!ownText || std::from_chars(text, text + length, value).ec != std::errc()) {
+      scratch->assign(text, length);
+      value = std::strtod(scratch->c_str(), nullptr);
+    }
   }
   return narrowToFloat(value);
 }
@@ -84,6 +93,30 @@ void cornerFromLine(const std::string& line, float* x, float* y, std::string* sc
       static_cast<const char*>(std::memchr(yStart, ',', static_cast<size_t>(stop - yStart)));
   const char* yStop = secondComma != nullptr ? secondComma : stop;
   *y = fieldValue(yStart, static_cast<size_t>(yStop - yStart), scratch);
+}
+
+// cornerFromLine for a line as it stands in the file, CRs and all. A line
+// with no CR before its second comma is read in place; any other is taken
+// as reading it whole gives it.
+void cornerFromText(const char* text, size_t length, float* x, float* y, std::string* line,
+                    std::string* scratch) {
+  const char* stop = text + length;
+  const char* firstComma = nullptr;
+  for (const char* c = text; c < stop; ++c) {
+    if (*c == '\r') break;
+    if (*c != ',') continue;
+    if (firstComma != nullptr) {
+      *x = fieldValue(text, static_cast<size_t>(firstComma - text), scratch);
+      *y = fieldValue(firstComma + 1, static_cast<size_t>(c - firstComma - 1), scratch);
+      return;
+    }
+    firstComma = c;
+  }
+  line->clear();
+  for (const char* c = text; c < stop; ++c) {
+    if (*c != '\r') line->push_back(*c);
+  }
+  cornerFromLine(*line, x, y, scratch);
 }
 
 // |p - q| truncated to a whole number. Beyond 2^31 the square alone exceeds
@@ -124,7 +157,12 @@ int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideS
   result->sum = 0;
   result->outOfRange = false;
   if (rewindTriangleFile(file) != triangleFileOk) return triangleFileWriteFailed;
+  return sumLongestSidesFromStart(file, triangleCount, result);
+}
 
+int32_t sumLongestSidesFromStart(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result) {
+  result->sum = 0;
+  result->outOfRange = false;
   std::string line;
   std::string scratch;
   readTriangleFileLine(file, &line);  // the placeholder
@@ -135,6 +173,12 @@ int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideS
     float x[3];
     float y[3];
     for (int corner = 0; corner < 3; ++corner) {
+      const char* text = nullptr;
+      size_t length = 0;
+      if (peekTriangleFileLine(file, &text, &length)) {
+        cornerFromText(text, length, &x[corner], &y[corner], &line, &scratch);
+        continue;
+      }
       readTriangleFileLine(file, &line);  // at the end of the file: empty, both fields 0
       cornerFromLine(line, &x[corner], &y[corner], &scratch);
     }

@@ -24,6 +24,10 @@ struct MeshSideSum {
 // Returns triangleFileWriteFailed when the file cannot be read back.
 int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result);
 
+// The reading part of sumLongestSides alone, from the stream's position
+// (byte 0), printing nothing.
+int32_t sumLongestSidesFromStart(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result);
+
 // Rewinds and writes the count line and the average line over the
 // placeholder, closes the file, and prints "Average long side length = %s.".
 // A count of 0 gives an average of 0. When the sum is out of range only the

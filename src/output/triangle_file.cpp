@@ -1,5 +1,6 @@
 #include "output/triangle_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -36,6 +37,13 @@ constexpr char digitPairs[] =
 void flushPending(MeshTriangleFile* file) {
   if (file->end > 0 && !file->failed && !writeToFile(file->handle, file->buffer, file->end)) {
     file->failed = true;
+  }
+  if (file->end > 0 && file->announce != nullptr) {
+    {
+      const std::lock_guard<std::mutex> hold(file->announce->lock);
+      ++file->announce->flushes;
+    }
+    file->announce->moved.notify_one();
   }
   file->end = 0;
 }
@@ -76,11 +84,24 @@ void appendBytes(MeshTriangleFile* file, const char* bytes, size_t count) {
 
 bool fillBuffer(MeshTriangleFile* file) {
   for (;;) {
+    int64_t flushes = 0;
+    bool writerDone = true;
+    if (file->follow != nullptr) {
+      // Taken before the read: an end seen after the writer stopped is final.
+      const std::lock_guard<std::mutex> hold(file->follow->lock);
+      flushes = file->follow->flushes;
+      writerDone = file->follow->done;
+    }
     const int64_t got = readFromFile(file->handle, file->buffer, file->capacity);
     if (got > 0) {
       file->begin = 0;
       file->end = static_cast<size_t>(got);
       return true;
+    }
+    if (got == 0 && !writerDone) {
+      std::unique_lock<std::mutex> hold(file->follow->lock);
+      file->follow->moved.wait(hold, [&] { return file->follow->flushes != flushes || file->follow->done; });
+      continue;
     }
     if (got < 0) file->failed = true;
     file->endOfFile = true;
@@ -177,23 +198,105 @@ size_t formatTwoDecimals(double value, char* out) {
   return static_cast<size_t>(done.ptr - out);
 }
 
+namespace {
+
+// Lines up to this long are copied in one fixed-size move; the pool and the
+// stream buffer have that much room past any line.
+constexpr size_t shortLine = 32;
+
+char* appendPointLine(char* out, const MeshPoint* points, const MeshPointLines& lines, int32_t k) {
+  if (k >= lines.count) return appendCorner(out, points[k]);
+  const char* text = lines.text + lines.start[k];
+  const size_t length = lines.start[k + 1] - lines.start[k];
+  if (length <= shortLine) {
+    std::memcpy(out, text, shortLine);
+  } else {
+    std::memcpy(out, text, length);
+  }
+  return out + length;
+}
+
+}  // namespace
+
+void formatPointLines(const MeshPoint* points, int32_t n, MeshPointLines* lines) {
+  *lines = MeshPointLines{};
+  if (n <= 0) return;
+  const size_t budget = std::min(static_cast<size_t>(n) * 32, size_t{1} << 31);
+  auto* start = static_cast<uint32_t*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(uint32_t)));
+  // Room for one more line of any length past the budget, and the copy's overrun.
+  char* text = static_cast<char*>(std::malloc(budget + 3 * longestValueText + 8 + shortLine));
+  if (start == nullptr || text == nullptr) {
+    std::free(start);
+    std::free(text);
+    return;
+  }
+  size_t used = 0;
+  int32_t k = 0;
+  start[0] = 0;
+  while (k < n && used <= budget) {
+    used = static_cast<size_t>(appendCorner(text + used, points[k]) - text);
+    start[++k] = static_cast<uint32_t>(used);
+  }
+  lines->text = text;
+  lines->start = start;
+  lines->count = k;
+}
+
+void releasePointLines(MeshPointLines* lines) {
+  std::free(lines->text);
+  std::free(lines->start);
+  *lines = MeshPointLines{};
+}
+
 int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
                             const MeshTriangle* triangles, int32_t triangleCount) {
+  return writeTriangleBlocksFrom(file, points, MeshPointLines{}, triangles, triangleCount);
+}
+
+int32_t writeTriangleBlocksFrom(MeshTriangleFile* file, const MeshPoint* points, const MeshPointLines& lines,
+                                const MeshTriangle* triangles, int32_t triangleCount) {
   if (file->handle == noFile || file->buffer == nullptr) return triangleFileWriteFailed;
   static const char placeholder[] = "**************\r\n";
   appendBytes(file, placeholder, sizeof placeholder - 1);
   for (int32_t k = 0; k < triangleCount && !file->failed; ++k) {
-    if (file->capacity - file->end < longestBlockText) flushPending(file);
+    // The reserve covers the longest block and the last line's fixed-size copy.
+    if (file->capacity - file->end < longestBlockText + shortLine) flushPending(file);
     char* out = file->buffer + file->end;
-    out = appendCorner(out, points[triangles[k].corner0]);
-    out = appendCorner(out, points[triangles[k].corner1]);
-    out = appendCorner(out, points[triangles[k].corner2]);
+    out = appendPointLine(out, points, lines, triangles[k].corner0);
+    out = appendPointLine(out, points, lines, triangles[k].corner1);
+    out = appendPointLine(out, points, lines, triangles[k].corner2);
     file->end = static_cast<size_t>(out - file->buffer);
   }
   flushPending(file);
   if (file->failed) return triangleFileWriteFailed;
   std::printf("\n\nFormed %d triangles.  ", static_cast<int>(triangleCount));
   return triangleFileOk;
+}
+
+int32_t openTriangleFileToFollow(const char* path, MeshWriteProgress* progress, MeshTriangleFile* file) {
+  *file = MeshTriangleFile{};
+  MeshFileHandle handle = noFile;
+  MeshFileInfo info{};
+  if (openFileForReading(path, &handle, &info) != 0) return triangleFileOpenFailed;
+  char* buffer = info.size >= 0 ? static_cast<char*>(std::malloc(streamCapacity)) : nullptr;
+  if (buffer == nullptr) {
+    closeFile(handle);
+    return triangleFileOpenFailed;
+  }
+  file->handle = handle;
+  file->buffer = buffer;
+  file->capacity = streamCapacity;
+  file->writing = false;
+  file->follow = progress;
+  return triangleFileOk;
+}
+
+void finishWriteProgress(MeshWriteProgress* progress) {
+  {
+    const std::lock_guard<std::mutex> hold(progress->lock);
+    progress->done = true;
+  }
+  progress->moved.notify_one();
 }
 
 int32_t rewindTriangleFile(MeshTriangleFile* file) {
@@ -231,6 +334,17 @@ bool readTriangleFileLine(MeshTriangleFile* file, std::string* line) {
     }
     file->begin = file->end;
   }
+}
+
+bool peekTriangleFileLine(MeshTriangleFile* file, const char** text, size_t* length) {
+  if (file->writing || file->buffer == nullptr) return false;
+  const char* start = file->buffer + file->begin;
+  const char* newline = static_cast<const char*>(std::memchr(start, '\n', file->end - file->begin));
+  if (newline == nullptr) return false;
+  *text = start;
+  *length = static_cast<size_t>(newline - start);
+  file->begin += *length + 1;
+  return true;
 }
 
 int32_t closeTriangleFile(MeshTriangleFile* file) {

@@ -3,8 +3,10 @@
 // placeholder with the triangle count and the average longest side.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "mesh/mesh_records.h"
@@ -14,6 +16,15 @@ enum TriangleFileStatus : int32_t {
   triangleFileOk = 0,
   triangleFileOpenFailed = 1,   // the file cannot be created
   triangleFileWriteFailed = 2,  // a write, flush, rewind, read or close failed
+};
+
+// How far the writer of a file has come, for a reader on a second handle
+// that reads the file back while it is still being written.
+struct MeshWriteProgress {
+  std::mutex lock;
+  std::condition_variable moved;
+  int64_t flushes = 0;  // bytes have reached the file this many times
+  bool done = false;    // the writer has stopped, for good
 };
 
 // One update stream over the triangle file, written and read through one
@@ -27,7 +38,26 @@ struct MeshTriangleFile {
   bool writing = true;
   bool failed = false;      // some write, flush, rewind or read failed
   bool endOfFile = false;
+  MeshWriteProgress* announce = nullptr;  // writing: told of every flush
+  MeshWriteProgress* follow = nullptr;    // reading: the end of the file waits for it
 };
+
+// The text of the first `count` points' lines "x,y,z\r\n", back to back:
+// point k's line is text[start[k] .. start[k + 1]). Made once per point, so
+// that writing a block copies three lines instead of formatting nine values.
+struct MeshPointLines {
+  char* text = nullptr;
+  uint32_t* start = nullptr;
+  int32_t count = 0;
+};
+
+// Formats the lines of points[0 .. n-1], as far as they fit in a budget of
+// about 32 bytes a point (within 2^31 bytes); the count says how many did.
+// A refused allocation leaves the count 0. Touches nothing but *lines, so it
+// can run beside work that only reads the points.
+void formatPointLines(const MeshPoint* points, int32_t n, MeshPointLines* lines);
+
+void releasePointLines(MeshPointLines* lines);
 
 // Creates (or empties) the file at path for update. triangleFileOpenFailed
 // when it cannot be opened.
@@ -39,9 +69,23 @@ int32_t createTriangleFile(const char* path, MeshTriangleFile* file);
 int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
                             const MeshTriangle* triangles, int32_t triangleCount);
 
+// The same, copying the lines of the points that `lines` holds.
+int32_t writeTriangleBlocksFrom(MeshTriangleFile* file, const MeshPoint* points, const MeshPointLines& lines,
+                                const MeshTriangle* triangles, int32_t triangleCount);
+
 // Appends the text of value as printf("%.2lf") prints it; returns the
 // number of characters written (at most 330 for any double).
 size_t formatTwoDecimals(double value, char* out);
+
+// Opens the ordinary file at path, which another stream is writing and
+// announcing to progress, for reading from byte 0: a read that reaches the
+// end of the file waits until the writer has flushed again or stopped, so
+// the stream reads what reading the finished file would. triangleFileOpenFailed
+// when the path cannot be opened for reading or is no ordinary file.
+int32_t openTriangleFileToFollow(const char* path, MeshWriteProgress* progress, MeshTriangleFile* file);
+
+// Tells a follower that the writer has stopped.
+void finishWriteProgress(MeshWriteProgress* progress);
 
 // Rewinds to byte 0 and switches the stream to reading.
 int32_t rewindTriangleFile(MeshTriangleFile* file);
@@ -49,6 +93,12 @@ int32_t rewindTriangleFile(MeshTriangleFile* file);
 // Reads one whole line, whatever its length, into line (without CRs and
 // without its "\n"). false at the end of the file.
 bool readTriangleFileLine(MeshTriangleFile* file, std::string* line);
+
+// The next line as it stands in the buffer, CRs and all, when the buffer
+// holds the whole of it up to its "\n": *text and *length (without the
+// "\n") point into the buffer until the next read, and the line is consumed.
+// false, consuming nothing, otherwise (readTriangleFileLine then).
+bool peekTriangleFileLine(MeshTriangleFile* file, const char** text, size_t* length);
 
 // Flushes, closes and releases the buffer. triangleFileWriteFailed if the
 // flush or the close failed or any earlier operation did. Safe to call twice.
