@@ -137,12 +137,8 @@ char* appendCorner(char* out, const MeshPoint& point) {
   return out;
 }
 
-}  // namespace
-
-int32_t createTriangleFile(const char* path, MeshTriangleFile* file) {
-  *file = MeshTriangleFile{};
-  MeshFileHandle handle = noFile;
-  if (createFileForUpdate(path, &handle) != 0) return triangleFileOpenFailed;
+// Gives an opened file its one stream buffer; a refusal closes the file.
+int32_t attachStreamBuffer(MeshFileHandle handle, MeshTriangleFile* file) {
   char* buffer = static_cast<char*>(std::malloc(streamCapacity));
   if (buffer == nullptr) {
     closeFile(handle);
@@ -152,6 +148,15 @@ int32_t createTriangleFile(const char* path, MeshTriangleFile* file) {
   file->buffer = buffer;
   file->capacity = streamCapacity;
   return triangleFileOk;
+}
+
+}  // namespace
+
+int32_t createTriangleFile(const char* path, MeshTriangleFile* file) {
+  *file = MeshTriangleFile{};
+  MeshFileHandle handle = noFile;
+  if (createFileForUpdate(path, &handle) != 0) return triangleFileOpenFailed;
+  return attachStreamBuffer(handle, file);
 }
 
 size_t formatTwoDecimals(double value, char* out) {
@@ -278,14 +283,12 @@ int32_t openTriangleFileToFollow(const char* path, MeshWriteProgress* progress, 
   MeshFileHandle handle = noFile;
   MeshFileInfo info{};
   if (openFileForReading(path, &handle, &info) != 0) return triangleFileOpenFailed;
-  char* buffer = info.size >= 0 ? static_cast<char*>(std::malloc(streamCapacity)) : nullptr;
-  if (buffer == nullptr) {
+  // Only an ordinary file can be followed while it grows.
+  if (info.size < 0) {
     closeFile(handle);
     return triangleFileOpenFailed;
   }
-  file->handle = handle;
-  file->buffer = buffer;
-  file->capacity = streamCapacity;
+  if (attachStreamBuffer(handle, file) != triangleFileOk) return triangleFileOpenFailed;
   file->writing = false;
   file->follow = progress;
   return triangleFileOk;
