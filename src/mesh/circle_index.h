@@ -65,6 +65,14 @@ struct CircleIndex {
   std::vector<CircleEntry> fresh;
   double stripLow = 0;  // x range of the current slab
   double stripHigh = 0;
+  // The triangles written by the last fileCircles, slots [pendingFirst,
+  // pendingFirst + pendingCount): their circles are found only at the next
+  // query, and only for those that the query does not surely take.
+  bool insideFilter = false;  // every point suits surelyInsideCircle
+  int32_t pendingFirst = 0;
+  int32_t pendingCount = 0;
+  std::vector<int32_t> undecided;  // scratch of findHole
+  std::vector<uint8_t> taken;      // scratch of findHole, by pending slot
   std::vector<int32_t> holeSlots;  // findHole's answer
   std::vector<int32_t> freshSlots;  // scratch of findHole
 };
@@ -78,8 +86,10 @@ void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTria
 // Gives the triangle just written to `slot` its circle, or none.
 void fileCircle(CircleIndex* index, int32_t slot);
 
-// fileCircle for the `count` triangles just written from `first` on, in slot
-// order, their double circles two at a time.
+// fileCircle for the `count` triangles just written from `first` on. Their
+// circles are found at the next findHole, and not at all for those that
+// surelyInsideCircle puts in its hole (most of them); the others' double
+// circles are computed two at a time.
 void fileCircles(CircleIndex* index, int32_t first, int32_t count);
 
 // Forgets the circle of the triangle in `slot`, which is being removed.
