@@ -146,9 +146,19 @@ void checkFilter(double x0, double y0, double x1, double y1, double x2, double y
       }
     }
   }
+  const double both[2][6] = {{x0, y0, x1, y1, x2, y2}, {x2, y2, x0, y0, x1, y1}};
   for (const auto& [px, py] : tests) {
     if (!suitsInsideFilter(px) || !suitsInsideFilter(py)) continue;
-    if (surelyInsideCircle(px, py, x0, y0, x1, y1, x2, y2) == 0) continue;
+    // The pair version answers as the single one, in either lane.
+    int32_t pair[2];
+    surelyInsideCirclePairOf(px, py, both, pair);
+    EXPECT_EQ(pair[1], surelyInsideCircle(px, py, x2, y2, x0, y0, x1, y1));
+    EXPECT_EQ(pair[0], surelyInsideCircle(px, py, x0, y0, x1, y1, x2, y2));
+    if (pair[1] != 0) {
+      double ex, ey, er2;
+      EXPECT_EQ(circumcircleContains(px, py, x2, y2, x0, y0, x1, y1, &ex, &ey, &er2), 1);
+    }
+    if (pair[0] == 0) continue;
     double ex, ey, er2;
     EXPECT_EQ(circumcircleContains(px, py, x0, y0, x1, y1, x2, y2, &ex, &ey, &er2), 1)
         << px << " " << py << " " << x0 << " " << y0 << " " << x1 << " " << y1 << " " << x2 << " " << y2;

@@ -207,7 +207,24 @@ void filePending(CircleIndex& s) {
 void settlePending(CircleIndex& s, double px, double py) {
   s.taken.assign(static_cast<size_t>(s.pendingCount), 0);
   s.undecided.clear();
-  for (int32_t k = 0; k < s.pendingCount; ++k) {
+  int32_t k = 0;
+  for (; k + 1 < s.pendingCount; k += 2) {
+    double corners[2][6];
+    cornersOf(s, s.pendingFirst + k, corners[0]);
+    cornersOf(s, s.pendingFirst + k + 1, corners[1]);
+    int32_t inside[2];
+    surelyInsideCirclePairOf(px, py, corners, inside);
+    for (int32_t lane = 0; lane < 2; ++lane) {
+      const int32_t slot = s.pendingFirst + k + lane;
+      s.taken[static_cast<size_t>(k + lane)] = static_cast<uint8_t>(inside[lane]);
+      if (inside[lane] != 0) {
+        s.circleOfSlot[slot] = -1;
+      } else {
+        s.undecided.push_back(slot);
+      }
+    }
+  }
+  if (k < s.pendingCount) {
     const int32_t slot = s.pendingFirst + k;
     double c[6];
     cornersOf(s, slot, c);

@@ -461,3 +461,73 @@ int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, dou
   const double right = (4 * r * e + slack * r2 * q) * grow;
   return q * gap * (1 - 0x1p-40) >= right ? 1 : 0;
 }
+
+// Two test triangles at once, in the lanes of an SSE register: the same
+// operations as surelyInsideCircle in the same order, so the same answers.
+void surelyInsideCirclePairOf(double testX, double testY, const double corners[2][6], int32_t inside[2]) {
+  const Pair x0 = pairOf(corners[0][0], corners[1][0]);
+  const Pair y0 = pairOf(corners[0][1], corners[1][1]);
+  const Pair x1 = pairOf(corners[0][2], corners[1][2]);
+  const Pair y1 = pairOf(corners[0][3], corners[1][3]);
+  const Pair x2 = pairOf(corners[0][4], corners[1][4]);
+  const Pair y2 = pairOf(corners[0][5], corners[1][5]);
+  const Pair px = pairOf(testX, testX);
+  const Pair py = pairOf(testY, testY);
+  const auto larger = [](Pair a, Pair b) { return pick(a < b, b, a); };
+  const Pair m = larger(larger(larger(absOf(x0), absOf(y0)), larger(absOf(x1), absOf(y1))),
+                        larger(absOf(x2), absOf(y2)));
+  const Pair dy01 = y1 - y0;
+  const Pair dy12 = y2 - y1;
+  const double notLevel = levelTolerance * (1 + 0x1p-50);
+  PairMask fine = (absOf(dy01) >= notLevel) & (absOf(dy12) >= notLevel);
+  const Pair dx01 = x1 - x0;
+  const Pair dx12 = x2 - x1;
+  const Pair o = dx01 * dy12 - dy01 * dx12;
+  const Pair a = absOf(dx01 * dy12) + absOf(dy01 * dx12);
+  const Pair q = absOf(dy01 * dy12);
+  fine &= (o != 0.0) & (absOf(o) >= 0x1p-30 * a);
+
+  const Pair adx = x0 - px;
+  const Pair ady = y0 - py;
+  const Pair bdx = x1 - px;
+  const Pair bdy = y1 - py;
+  const Pair cdx = x2 - px;
+  const Pair cdy = y2 - py;
+  const Pair bc = bdx * cdy;
+  const Pair cb = cdx * bdy;
+  const Pair ca = cdx * ady;
+  const Pair ac = adx * cdy;
+  const Pair ab = adx * bdy;
+  const Pair ba = bdx * ady;
+  const Pair aLift = adx * adx + ady * ady;
+  const Pair bLift = bdx * bdx + bdy * bdy;
+  const Pair cLift = cdx * cdx + cdy * cdy;
+  const Pair in = aLift * (bc - cb) + bLift * (ca - ac) + cLift * (ab - ba);
+  const Pair permanent = (absOf(bc) + absOf(cb)) * aLift + (absOf(ca) + absOf(ac)) * bLift +
+                         (absOf(ab) + absOf(ba)) * cLift;
+  fine &= ((in > 0.0) == (o > 0.0)) & (in != 0.0);
+  const Pair inLow = absOf(in) - slack * permanent;
+  fine &= inLow > 0.0;
+
+  const Pair inverse = 1 / absOf(o);
+  const double low = 1 - 0x1p-14;
+  const double high = 1 + 0x1p-14;
+  const Pair dx20 = x0 - x2;
+  const Pair dy20 = y0 - y2;
+  const Pair l01 = dx01 * dx01 + dy01 * dy01;
+  const Pair l12 = dx12 * dx12 + dy12 * dy12;
+  const Pair l20 = dx20 * dx20 + dy20 * dy20;
+  const double grow = 1 + 0x1p-40;
+  const Pair gap = inLow * inverse * low;
+  const Pair r2 = l01 * l12 * l20 * 0.25 * (inverse * high) * (inverse * high) * grow;
+  fine &= r2 <= 0x1p900;
+  // Lanes already refused may hold anything here; their answer is not used.
+  const Pair root = pairOf(fine[0] != 0 ? std::sqrt(r2[0]) : 0.0, fine[1] != 0 ? std::sqrt(r2[1]) : 0.0);
+  const Pair r = root * grow;
+  const Pair ex = (slack * ((2 * a + 2 * q) * m + a * r) * (inverse * high) + slack * (m + r) + floorTerm) * grow;
+  const Pair e = q * (ex + slack * m + floorTerm) + a * grow * (ex * (1 + 2 * slack) + slack * (2 * m + r));
+  const Pair right = (4 * r * e + slack * r2 * q) * grow;
+  fine &= q * gap * (1 - 0x1p-40) >= right;
+  inside[0] = fine[0] != 0 ? 1 : 0;
+  inside[1] = fine[1] != 0 ? 1 : 0;
+}

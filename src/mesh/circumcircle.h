@@ -72,3 +72,7 @@ inline bool suitsInsideFilter(double c) {
 // The derivation of the margin is in circumcircle.cpp.
 int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
                            double x2, double y2);
+
+// surelyInsideCircle for two triangles, corners[k] = {x0, y0, x1, y1, x2, y2},
+// giving exactly its answers.
+void surelyInsideCirclePairOf(double testX, double testY, const double corners[2][6], int32_t inside[2]);
