@@ -193,11 +193,22 @@ void fileSlots(CircleIndex* index, const int32_t* slots, int32_t count) {
   if (k < count) fileCircle(index, slots[k]);
 }
 
-// Files every pending triangle.
+// Files every pending triangle, two at a time.
 void filePending(CircleIndex& s) {
-  s.undecided.clear();
-  for (int32_t k = 0; k < s.pendingCount; ++k) s.undecided.push_back(s.pendingFirst + k);
-  fileSlots(&s, s.undecided.data(), s.pendingCount);
+  const int32_t first = s.pendingFirst;
+  const int32_t count = s.pendingCount;
+  int32_t k = 0;
+  for (; k + 1 < count; k += 2) {
+    double corners[2][6];
+    cornersOf(s, first + k, corners[0]);
+    cornersOf(s, first + k + 1, corners[1]);
+    CircleBound bounds[2];
+    int32_t bounded[2];
+    boundedCirclePairOf(corners, bounds, bounded);
+    fileBounded(s, first + k, bounded[0], bounds[0]);
+    fileBounded(s, first + k + 1, bounded[1], bounds[1]);
+  }
+  if (k < count) fileCircle(&s, first + k);
   s.pendingCount = 0;
 }
 
@@ -279,8 +290,11 @@ void findHole(CircleIndex* index, double px, double py) {
   s.holeSlots.clear();
   const int32_t pendingFirst = s.pendingFirst;
   const int32_t pendingCount = s.pendingCount;
-  if (pendingCount > 0) settlePending(s, px, py);
+  const bool filtered = pendingCount > 0 && s.filterPays;
+  if (filtered) settlePending(s, px, py);
+  if (pendingCount > 0 && !filtered) filePending(s);
   s.pendingCount = 0;
+  int32_t held = 0;
   for (int32_t node = leafOf(s, py) + s.leaves; node >= 1; node >>= 1) {
     std::vector<CircleEntry>& entries = s.nodes[static_cast<size_t>(node)];
     CircleEntry* entry = entries.data();
@@ -327,7 +341,9 @@ void findHole(CircleIndex* index, double px, double py) {
       }
     } else {
       const int32_t slot = s.ids[static_cast<size_t>(entry.id)].slot;
-      if (slot >= pendingFirst && slot - pendingFirst < pendingCount) {
+      const bool pending = slot >= pendingFirst && slot - pendingFirst < pendingCount;
+      held += pending;
+      if (filtered && pending) {
         s.taken[static_cast<size_t>(slot - pendingFirst)] = 1;
       } else {
         s.freshSlots.push_back(slot);
@@ -336,9 +352,14 @@ void findHole(CircleIndex* index, double px, double py) {
   }
   s.fresh.clear();
   // Pending slots lie above any other fresh slot.
-  for (int32_t k = 0; k < pendingCount; ++k) {
-    if (s.taken[static_cast<size_t>(k)] != 0) s.freshSlots.push_back(pendingFirst + k);
+  if (filtered) {
+    held = 0;
+    for (int32_t k = 0; k < pendingCount; ++k) {
+      if (s.taken[static_cast<size_t>(k)] != 0) s.freshSlots.push_back(pendingFirst + k);
+      held += s.taken[static_cast<size_t>(k)];
+    }
   }
+  if (pendingCount > 0) s.filterPays = 2 * held > pendingCount;
   if (s.freshSlots.empty()) return;
   if (s.holeSlots.empty()) {
     s.holeSlots.swap(s.freshSlots);

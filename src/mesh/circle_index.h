@@ -7,6 +7,8 @@
 // - Each triangle's circle is first kept as boundedCircleOf's double circle;
 //   the exact circle is computed, once, only when a test falls within the
 //   bound. Triangles for which no bound is offered get the exact circle at once.
+//   A hole's new triangles get no circle until the next query, and none at
+//   all when surelyInsideCircle proves that the query point is inside.
 // - A circle leaves the index for good (retires) only when no point with x at
 //   or beyond the current point's, or the current slab's start, can fall
 //   inside it, so retiring never changes a result.
@@ -69,6 +71,9 @@ struct CircleIndex {
   // pendingFirst + pendingCount): their circles are found only at the next
   // query, and only for those that the query does not surely take.
   bool insideFilter = false;  // every point suits surelyInsideCircle
+  // Whether most of the last query's pending triangles were in its hole:
+  // only then is the filter worth its cost (a grid's fan, not scattered points).
+  bool filterPays = true;
   int32_t pendingFirst = 0;
   int32_t pendingCount = 0;
   std::vector<int32_t> undecided;  // scratch of findHole

@@ -66,6 +66,9 @@ void moveLastInto(CircleIndex* circles, MeshTriangle* triangles, int32_t* count,
 // Edges at the hub, the corner of the last fan (most of a regular grid's
 // hole), are found by their other corner directly instead. Each edge goes to
 // one place, so its copies pair off just the same.
+// (Only where the index finds the fans dying whole: on scattered points the
+// test costs more than it saves; hub is then -1.)
+template <bool withHub>
 void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount, int32_t hub) {
   // Sized by this hole, so that a large hole once does not spread every
   // later one over a table that no longer fits the cache. Slots beyond the
@@ -82,7 +85,7 @@ void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount, int32_t hub
   EdgeSlot* table = s.edgeSlots.data();
   HubSlot* atHub = s.hubSlots.data();
   for (int32_t e = 0; e < edgeCount; ++e) {
-    if (edges[e].from == hub || edges[e].to == hub) {
+    if (withHub && (edges[e].from == hub || edges[e].to == hub)) {
       HubSlot& slot = atHub[edges[e].from == hub ? edges[e].to : edges[e].from];
       if (slot.stamp != s.stamp) {
         slot = HubSlot{e, s.stamp};
@@ -154,7 +157,6 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
   fileCircle(circles, 0);
   std::fputs("\nProcessing Points.", stdout);
 
-  s.hubSlots.assign(static_cast<size_t>(n) + 3, HubSlot{-1, 0});
   int32_t hub = -1;  // the corner of the last fan
   DuplicateFinder duplicates;
   for (int32_t i = 0; i < n; ++i) {
@@ -202,7 +204,14 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
       ++low;
     }
 
-    strikeSharedEdges(s, edges, edgeCount, hub);
+    // The table by point is made on the first large fan, so that scattered
+    // points never pay for its memory.
+    if (hub >= 0 && circles->filterPays && (edgeCount >= 96 || !s.hubSlots.empty())) {
+      if (s.hubSlots.empty()) s.hubSlots.assign(static_cast<size_t>(n) + 3, HubSlot{-1, 0});
+      strikeSharedEdges<true>(s, edges, edgeCount, hub);
+    } else {
+      strikeSharedEdges<false>(s, edges, edgeCount, -1);
+    }
     hub = i;
     const int32_t fanStart = *triangleCount;
     for (int32_t e = 0; e < edgeCount; ++e) {
