@@ -347,9 +347,7 @@ void boundedCirclePairOf(const double corners[2][6], CircleBound bounds[2], int3
   const Pair e = 4 * (ex + ey);
   fine &= (absOf(cx) <= 0x1p450) & (absOf(cy) <= 0x1p450) & (r2 <= 0x1p900) & (r2 >= 0x1p-600) & (e <= 0x1p450);
   const PairMask narrow = e * e <= r2 * 0x1p-62;
-  // Lane by lane (correctly rounded either way, and portable), and only
-  // where a narrow lane does not make the root unused.
-  const Pair radius = Pair{narrow[0] != 0 ? 0.0 : std::sqrt(r2[0]), narrow[1] != 0 ? 0.0 : std::sqrt(r2[1])};
+  const Pair radius = __builtin_ia32_sqrtpd(r2);
   const Pair reach = (radius + e) * (1 + slack);
   const Pair inner = (radius - e) * (1 - slack);
   const Pair outer2 = pick(narrow, r2 * (1 + 0x1p-28), reach * reach * (1 + slack));
