@@ -121,9 +121,55 @@ void checkPair(const double corners[6]) {
   std::memcpy(pairedCorners, corners, sizeof pairedCorners);
 }
 
+// surelyInsideCircle never says inside where the exact test says outside:
+// test points at and around the exact circle (or the corners, where there is
+// none). Returns the number of points it decided.
+int32_t filterDecided = 0;
+
+void checkFilter(double x0, double y0, double x1, double y1, double x2, double y2) {
+  for (double c : {x0, y0, x1, y1, x2, y2}) {
+    if (!suitsInsideFilter(c)) return;
+  }
+  double cx = x1, cy = y1, r2 = 0;
+  if (circumcircleOf(x0, y0, x1, y1, x2, y2, &cx, &cy, &r2) == 0) {
+    r2 = (x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0);
+  }
+  const double r = std::sqrt(r2);
+  std::vector<std::pair<double, double>> tests{{x0, y0}, {x1, y1}, {x2, y2}, {cx, cy}};
+  for (double scale : {0.0, 1e-16, 1e-13, 1e-10, 1e-7, 1e-4, 0.1, 0.5, 0.9}) {
+    for (int32_t k = 0; k < 16; ++k) {
+      const double a = k * 0.3926990816987241;
+      for (double sign : {-1.0, 1.0}) {
+        const double radius = r * (1 + sign * scale);
+        tests.push_back({cx + radius * std::cos(a), cy + radius * std::sin(a)});
+        tests.push_back({std::nextafter(tests.back().first, sign * 1e308), tests.back().second});
+      }
+    }
+  }
+  const double both[2][6] = {{x0, y0, x1, y1, x2, y2}, {x2, y2, x0, y0, x1, y1}};
+  for (const auto& [px, py] : tests) {
+    if (!suitsInsideFilter(px) || !suitsInsideFilter(py)) continue;
+    // The pair version answers as the single one, in either lane.
+    int32_t pair[2];
+    surelyInsideCirclePairOf(px, py, both, pair);
+    EXPECT_EQ(pair[1], surelyInsideCircle(px, py, x2, y2, x0, y0, x1, y1));
+    EXPECT_EQ(pair[0], surelyInsideCircle(px, py, x0, y0, x1, y1, x2, y2));
+    if (pair[1] != 0) {
+      double ex, ey, er2;
+      EXPECT_EQ(circumcircleContains(px, py, x2, y2, x0, y0, x1, y1, &ex, &ey, &er2), 1);
+    }
+    if (pair[0] == 0) continue;
+    double ex, ey, er2;
+    EXPECT_EQ(circumcircleContains(px, py, x0, y0, x1, y1, x2, y2, &ex, &ey, &er2), 1)
+        << px << " " << py << " " << x0 << " " << y0 << " " << x1 << " " << y1 << " " << x2 << " " << y2;
+    ++filterDecided;
+  }
+}
+
 int32_t checkBound(double x0, double y0, double x1, double y1, double x2, double y2) {
   const double corners[6] = {x0, y0, x1, y1, x2, y2};
   checkPair(corners);
+  checkFilter(x0, y0, x1, y1, x2, y2);
   CircleBound b;
   double cx = 0, cy = 0, r2 = 0;
   const int32_t exact = circumcircleOf(x0, y0, x1, y1, x2, y2, &cx, &cy, &r2);
@@ -188,6 +234,17 @@ TEST(CircumcircleTest, BoundedCircleAgreesWithExactOnIllConditionedTriangles) {
     checkBound(g + 1, g, g, g + 1, g + 1, g + 1);
   }
   EXPECT_GT(offered, 80);
+  // Cocircular grid cells and fans of a grid's columns: the filter decides
+  // the clear points, and never a point on the circle.
+  for (int32_t a = -3; a <= 3; ++a) {
+    for (int32_t b = 1; b <= 60; b += 7) {
+      const double column = 100, row = 250;
+      checkFilter(column - 1, row + a + b, column - 1, row + a + b + 1, column, row);
+      checkFilter(column - 1, row - b, column, row, column - 2, row + a);
+      EXPECT_EQ(surelyInsideCircle(column + 1, row + a, column, row + a, column, row + a + 1, column + 1, row + a + 1), 0);
+    }
+  }
+  EXPECT_GT(filterDecided, 5000);
   // Well-shaped triangles: only points within a hair of the circle are left
   // to the exact circle.
   EXPECT_GE(checkBound(0.25, 0.5, 3.5, 9.0, -2.0, 4.0), 190);

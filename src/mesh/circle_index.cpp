@@ -101,6 +101,8 @@ void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTria
   s.yScale = std::isfinite(scale) ? scale : 0.0;
   s.stripLow = stripLow;
   s.stripHigh = stripHigh;
+  s.insideFilter = true;
+  for (int32_t i = 0; i < n + 3; ++i) s.insideFilter &= suitsInsideFilter(points[i].x) & suitsInsideFilter(points[i].y);
 }
 
 namespace {
@@ -173,19 +175,87 @@ void fileCircle(CircleIndex* index, int32_t slot) {
   fileBounded(*index, slot, bounded, bound);
 }
 
-void fileCircles(CircleIndex* index, int32_t first, int32_t count) {
+namespace {
+
+// fileCircle for the given slots, ascending, two at a time.
+void fileSlots(CircleIndex* index, const int32_t* slots, int32_t count) {
   int32_t k = 0;
   for (; k + 1 < count; k += 2) {
     double corners[2][6];
-    cornersOf(*index, first + k, corners[0]);
-    cornersOf(*index, first + k + 1, corners[1]);
+    cornersOf(*index, slots[k], corners[0]);
+    cornersOf(*index, slots[k + 1], corners[1]);
     CircleBound bounds[2];
     int32_t bounded[2];
     boundedCirclePairOf(corners, bounds, bounded);
-    fileBounded(*index, first + k, bounded[0], bounds[0]);
-    fileBounded(*index, first + k + 1, bounded[1], bounds[1]);
+    fileBounded(*index, slots[k], bounded[0], bounds[0]);
+    fileBounded(*index, slots[k + 1], bounded[1], bounds[1]);
   }
-  if (k < count) fileCircle(index, first + k);
+  if (k < count) fileCircle(index, slots[k]);
+}
+
+// Files every pending triangle, two at a time.
+void filePending(CircleIndex& s) {
+  const int32_t first = s.pendingFirst;
+  const int32_t count = s.pendingCount;
+  int32_t k = 0;
+  for (; k + 1 < count; k += 2) {
+    double corners[2][6];
+    cornersOf(s, first + k, corners[0]);
+    cornersOf(s, first + k + 1, corners[1]);
+    CircleBound bounds[2];
+    int32_t bounded[2];
+    boundedCirclePairOf(corners, bounds, bounded);
+    fileBounded(s, first + k, bounded[0], bounds[0]);
+    fileBounded(s, first + k + 1, bounded[1], bounds[1]);
+  }
+  if (k < count) fileCircle(&s, first + k);
+  s.pendingCount = 0;
+}
+
+// Settles the pending triangles against the query point: those whose exact
+// circle surely holds it are marked taken and get no circle; the others are
+// filed as fresh circles.
+void settlePending(CircleIndex& s, double px, double py) {
+  s.taken.assign(static_cast<size_t>(s.pendingCount), 0);
+  s.undecided.clear();
+  int32_t k = 0;
+  for (; k + 1 < s.pendingCount; k += 2) {
+    double corners[2][6];
+    cornersOf(s, s.pendingFirst + k, corners[0]);
+    cornersOf(s, s.pendingFirst + k + 1, corners[1]);
+    int32_t inside[2];
+    surelyInsideCirclePairOf(px, py, corners, inside);
+    for (int32_t lane = 0; lane < 2; ++lane) {
+      const int32_t slot = s.pendingFirst + k + lane;
+      s.taken[static_cast<size_t>(k + lane)] = static_cast<uint8_t>(inside[lane]);
+      if (inside[lane] != 0) {
+        s.circleOfSlot[slot] = -1;
+      } else {
+        s.undecided.push_back(slot);
+      }
+    }
+  }
+  if (k < s.pendingCount) {
+    const int32_t slot = s.pendingFirst + k;
+    double c[6];
+    cornersOf(s, slot, c);
+    if (surelyInsideCircle(px, py, c[0], c[1], c[2], c[3], c[4], c[5]) != 0) {
+      s.taken[static_cast<size_t>(k)] = 1;
+      s.circleOfSlot[slot] = -1;
+    } else {
+      s.undecided.push_back(slot);
+    }
+  }
+  fileSlots(&s, s.undecided.data(), static_cast<int32_t>(s.undecided.size()));
+}
+
+}  // namespace
+
+void fileCircles(CircleIndex* index, int32_t first, int32_t count) {
+  if (index->pendingCount > 0) filePending(*index);
+  index->pendingFirst = first;
+  index->pendingCount = count;
+  if (!index->insideFilter) filePending(*index);
 }
 
 void startSlab(CircleIndex* index, double stripLow, double stripHigh) {
@@ -218,6 +288,13 @@ void startSlab(CircleIndex* index, double stripLow, double stripHigh) {
 void findHole(CircleIndex* index, double px, double py) {
   CircleIndex& s = *index;
   s.holeSlots.clear();
+  const int32_t pendingFirst = s.pendingFirst;
+  const int32_t pendingCount = s.pendingCount;
+  const bool filtered = pendingCount > 0 && s.filterPays;
+  if (filtered) settlePending(s, px, py);
+  if (pendingCount > 0 && !filtered) filePending(s);
+  s.pendingCount = 0;
+  int32_t held = 0;
   for (int32_t node = leafOf(s, py) + s.leaves; node >= 1; node >>= 1) {
     std::vector<CircleEntry>& entries = s.nodes[static_cast<size_t>(node)];
     CircleEntry* entry = entries.data();
@@ -263,10 +340,26 @@ void findHole(CircleIndex* index, double px, double py) {
         enterCircle(s, entry);
       }
     } else {
-      s.freshSlots.push_back(s.ids[static_cast<size_t>(entry.id)].slot);
+      const int32_t slot = s.ids[static_cast<size_t>(entry.id)].slot;
+      const bool pending = slot >= pendingFirst && slot - pendingFirst < pendingCount;
+      held += pending;
+      if (filtered && pending) {
+        s.taken[static_cast<size_t>(slot - pendingFirst)] = 1;
+      } else {
+        s.freshSlots.push_back(slot);
+      }
     }
   }
   s.fresh.clear();
+  // Pending slots lie above any other fresh slot.
+  if (filtered) {
+    held = 0;
+    for (int32_t k = 0; k < pendingCount; ++k) {
+      if (s.taken[static_cast<size_t>(k)] != 0) s.freshSlots.push_back(pendingFirst + k);
+      held += s.taken[static_cast<size_t>(k)];
+    }
+  }
+  if (pendingCount > 0) s.filterPays = 2 * held > pendingCount;
   if (s.freshSlots.empty()) return;
   if (s.holeSlots.empty()) {
     s.holeSlots.swap(s.freshSlots);

@@ -7,6 +7,8 @@
 // - Each triangle's circle is first kept as boundedCircleOf's double circle;
 //   the exact circle is computed, once, only when a test falls within the
 //   bound. Triangles for which no bound is offered get the exact circle at once.
+//   A hole's new triangles get no circle until the next query, and none at
+//   all when surelyInsideCircle proves that the query point is inside.
 // - A circle leaves the index for good (retires) only when no point with x at
 //   or beyond the current point's, or the current slab's start, can fall
 //   inside it, so retiring never changes a result.
@@ -65,6 +67,17 @@ struct CircleIndex {
   std::vector<CircleEntry> fresh;
   double stripLow = 0;  // x range of the current slab
   double stripHigh = 0;
+  // The triangles written by the last fileCircles, slots [pendingFirst,
+  // pendingFirst + pendingCount): their circles are found only at the next
+  // query, and only for those that the query does not surely take.
+  bool insideFilter = false;  // every point suits surelyInsideCircle
+  // Whether most of the last query's pending triangles were in its hole:
+  // only then is the filter worth its cost (a grid's fan, not scattered points).
+  bool filterPays = true;
+  int32_t pendingFirst = 0;
+  int32_t pendingCount = 0;
+  std::vector<int32_t> undecided;  // scratch of findHole
+  std::vector<uint8_t> taken;      // scratch of findHole, by pending slot
   std::vector<int32_t> holeSlots;  // findHole's answer
   std::vector<int32_t> freshSlots;  // scratch of findHole
 };
@@ -78,8 +91,10 @@ void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTria
 // Gives the triangle just written to `slot` its circle, or none.
 void fileCircle(CircleIndex* index, int32_t slot);
 
-// fileCircle for the `count` triangles just written from `first` on, in slot
-// order, their double circles two at a time.
+// fileCircle for the `count` triangles just written from `first` on. Their
+// circles are found at the next findHole, and not at all for those that
+// surelyInsideCircle puts in its hole (most of them); the others' double
+// circles are computed two at a time.
 void fileCircles(CircleIndex* index, int32_t first, int32_t count);
 
 // Forgets the circle of the triangle in `slot`, which is being removed.

@@ -1,5 +1,6 @@
 #include "mesh/circumcircle.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -361,4 +362,173 @@ void boundedCirclePairOf(const double corners[2][6], CircleBound bounds[2], int3
     bounds[lane] = CircleBound{cx[lane], cy[lane], outer2[lane], inner2[lane]};
     given[lane] = 1;
   }
+}
+
+// The margin of surelyInsideCircle.
+//
+// u = 2^-53, uL = 2^-64, s = `slack` = 2^-45 = 256 u. The filter only
+// decides triangles whose two pairs (0, 1) and (1, 2) are surely not level:
+// |y1 - y0| and |y2 - y1| rounded in double at least levelTolerance (1 + 2^-50)
+// means the real differences, and so the exact path's rounded ones, are at
+// least levelTolerance. The exact path then takes its general branch, whose
+// real-number value is the true circumcentre C, with R = |V1 - C| the true
+// radius. Every coordinate (the test point's too) is 0 or within
+// [2^-100, 2^100], so nonzero differences are at least 2^-152 and no product
+// below falls out of the normal range; absolute losses below it (a centre
+// that happens to be tiny) are covered by `floorTerm`.
+//
+// With M the largest corner coordinate magnitude, |Cx|, |Cy| <= M + R and
+// every midpoint is at most M. As in boundedCircleOf's derivation, the exact
+// path's slopes and midpoints err by at most 1.01 u relative, its numerator
+// N' by 2.1 u S, S = |K01 M01x| + |K12 M12x| + |M12y| + |M01y|
+// <= (Ksum + 2) M, Ksum = |K01| + |K12|, and its denominator D' by
+// 1.02 u Ksum. Scaling by Q = |dy01 dy12| turns the slopes into products:
+// Ksum Q = A = |dx01 dy12| + |dy01 dx12| and |D| Q = |O|, O the
+// orientation dx01 dy12 - dy01 dx12. Asking |O| >= 2^-30 A (with O and A as
+// computed, which err by at most 4 u A) keeps |D' - D| <= |D| / 8, so D' is
+// not 0 and |N'/D' - N/D| <= 8/7 (2.1 u S + 1.02 u |Cx| Ksum) / |D|; the
+// final rounding adds 1.01 u |cx|:
+//   ex = |cx - Cx| <= 3u ((2A + 2Q) M + A R) / |O| + 1.1 u (M + R).
+// cy = k (cx - mx) + my with the chosen pair's slope, |K| <= Ksum = A / Q:
+//   ey <= |K| (ex (1 + 2s) + s (2M + R)) + s M.
+// The exact test squares differences from its centre Ce, |Ce - C| <= e =
+// ex + ey, with relative error gamma(8) on each square, so it says inside
+// when rho + e <= (R - e)(1 - 8.1 u), rho = |P - C|, which follows from
+// R - rho >= 2e + 8.1 u R, which follows (as R^2 - rho^2 <= 2R (R - rho))
+// from
+//   R^2 - rho^2 >= 4 R e + s R^2.
+// The in-circle determinant I of (V0 - P, V1 - P, V2 - P) equals
+// O (R^2 - rho^2); its double value errs by at most (10 + 96u) u times its
+// permanent. R^2 = l01 l12 l20 / (4 O^2) with the squared sides l. The test
+// below is the last inequality multiplied by Q, with each quantity replaced
+// by a bound on the safe side (computed values within 4u relative of the
+// real ones, 1/|O| within 2^-14 of 1/|Oc| given the 2^-30 condition) and
+// each side's own rounding covered by 2^-40. It also asks R^2 <= 2^900, so
+// that the exact circle does not overflow.
+int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
+                           double x2, double y2) {
+  const double m = std::max(std::max(std::max(std::fabs(x0), std::fabs(y0)), std::max(std::fabs(x1), std::fabs(y1))),
+                            std::max(std::fabs(x2), std::fabs(y2)));
+  const double dy01 = y1 - y0;
+  const double dy12 = y2 - y1;
+  const double notLevel = levelTolerance * (1 + 0x1p-50);
+  if (!(std::fabs(dy01) >= notLevel) || !(std::fabs(dy12) >= notLevel)) return 0;
+  const double dx01 = x1 - x0;
+  const double dx12 = x2 - x1;
+  const double o = dx01 * dy12 - dy01 * dx12;
+  const double a = std::fabs(dx01 * dy12) + std::fabs(dy01 * dx12);
+  const double q = std::fabs(dy01 * dy12);
+  if (o == 0 || !(std::fabs(o) >= 0x1p-30 * a)) return 0;
+
+  const double adx = x0 - testX;
+  const double ady = y0 - testY;
+  const double bdx = x1 - testX;
+  const double bdy = y1 - testY;
+  const double cdx = x2 - testX;
+  const double cdy = y2 - testY;
+  const double bc = bdx * cdy;
+  const double cb = cdx * bdy;
+  const double ca = cdx * ady;
+  const double ac = adx * cdy;
+  const double ab = adx * bdy;
+  const double ba = bdx * ady;
+  const double aLift = adx * adx + ady * ady;
+  const double bLift = bdx * bdx + bdy * bdy;
+  const double cLift = cdx * cdx + cdy * cdy;
+  const double in = aLift * (bc - cb) + bLift * (ca - ac) + cLift * (ab - ba);
+  const double permanent = (std::fabs(bc) + std::fabs(cb)) * aLift + (std::fabs(ca) + std::fabs(ac)) * bLift +
+                           (std::fabs(ab) + std::fabs(ba)) * cLift;
+  // Same signs: the point is inside the true circle.
+  if (!((in > 0) == (o > 0)) || in == 0) return 0;
+  const double inLow = std::fabs(in) - slack * permanent;
+  if (!(inLow > 0)) return 0;
+
+  const double inverse = 1 / std::fabs(o);
+  const double low = 1 - 0x1p-14;
+  const double high = 1 + 0x1p-14;
+  const double dx20 = x0 - x2;
+  const double dy20 = y0 - y2;
+  const double l01 = dx01 * dx01 + dy01 * dy01;
+  const double l12 = dx12 * dx12 + dy12 * dy12;
+  const double l20 = dx20 * dx20 + dy20 * dy20;
+  const double grow = 1 + 0x1p-40;
+  const double gap = inLow * inverse * low;  // R^2 - rho^2 at least
+  const double r2 = l01 * l12 * l20 * 0.25 * (inverse * high) * (inverse * high) * grow;
+  if (!(r2 <= 0x1p900)) return 0;
+  const double r = std::sqrt(r2) * grow;
+  const double ex = (slack * ((2 * a + 2 * q) * m + a * r) * (inverse * high) + slack * (m + r) + floorTerm) * grow;
+  // Q e at most.
+  const double e = q * (ex + slack * m + floorTerm) + a * grow * (ex * (1 + 2 * slack) + slack * (2 * m + r));
+  const double right = (4 * r * e + slack * r2 * q) * grow;
+  return q * gap * (1 - 0x1p-40) >= right ? 1 : 0;
+}
+
+// Two test triangles at once, in the lanes of an SSE register: the same
+// operations as surelyInsideCircle in the same order, so the same answers.
+void surelyInsideCirclePairOf(double testX, double testY, const double corners[2][6], int32_t inside[2]) {
+  const Pair x0 = pairOf(corners[0][0], corners[1][0]);
+  const Pair y0 = pairOf(corners[0][1], corners[1][1]);
+  const Pair x1 = pairOf(corners[0][2], corners[1][2]);
+  const Pair y1 = pairOf(corners[0][3], corners[1][3]);
+  const Pair x2 = pairOf(corners[0][4], corners[1][4]);
+  const Pair y2 = pairOf(corners[0][5], corners[1][5]);
+  const Pair px = pairOf(testX, testX);
+  const Pair py = pairOf(testY, testY);
+  const auto larger = [](Pair a, Pair b) { return pick(a < b, b, a); };
+  const Pair m = larger(larger(larger(absOf(x0), absOf(y0)), larger(absOf(x1), absOf(y1))),
+                        larger(absOf(x2), absOf(y2)));
+  const Pair dy01 = y1 - y0;
+  const Pair dy12 = y2 - y1;
+  const double notLevel = levelTolerance * (1 + 0x1p-50);
+  PairMask fine = (absOf(dy01) >= notLevel) & (absOf(dy12) >= notLevel);
+  const Pair dx01 = x1 - x0;
+  const Pair dx12 = x2 - x1;
+  const Pair o = dx01 * dy12 - dy01 * dx12;
+  const Pair a = absOf(dx01 * dy12) + absOf(dy01 * dx12);
+  const Pair q = absOf(dy01 * dy12);
+  fine &= (o != 0.0) & (absOf(o) >= 0x1p-30 * a);
+
+  const Pair adx = x0 - px;
+  const Pair ady = y0 - py;
+  const Pair bdx = x1 - px;
+  const Pair bdy = y1 - py;
+  const Pair cdx = x2 - px;
+  const Pair cdy = y2 - py;
+  const Pair bc = bdx * cdy;
+  const Pair cb = cdx * bdy;
+  const Pair ca = cdx * ady;
+  const Pair ac = adx * cdy;
+  const Pair ab = adx * bdy;
+  const Pair ba = bdx * ady;
+  const Pair aLift = adx * adx + ady * ady;
+  const Pair bLift = bdx * bdx + bdy * bdy;
+  const Pair cLift = cdx * cdx + cdy * cdy;
+  const Pair in = aLift * (bc - cb) + bLift * (ca - ac) + cLift * (ab - ba);
+  const Pair permanent = (absOf(bc) + absOf(cb)) * aLift + (absOf(ca) + absOf(ac)) * bLift +
+                         (absOf(ab) + absOf(ba)) * cLift;
+  fine &= ((in > 0.0) == (o > 0.0)) & (in != 0.0);
+  const Pair inLow = absOf(in) - slack * permanent;
+  fine &= inLow > 0.0;
+
+  const Pair inverse = 1 / absOf(o);
+  const double low = 1 - 0x1p-14;
+  const double high = 1 + 0x1p-14;
+  const Pair dx20 = x0 - x2;
+  const Pair dy20 = y0 - y2;
+  const Pair l01 = dx01 * dx01 + dy01 * dy01;
+  const Pair l12 = dx12 * dx12 + dy12 * dy12;
+  const Pair l20 = dx20 * dx20 + dy20 * dy20;
+  const double grow = 1 + 0x1p-40;
+  const Pair gap = inLow * inverse * low;
+  const Pair r2 = l01 * l12 * l20 * 0.25 * (inverse * high) * (inverse * high) * grow;
+  fine &= r2 <= 0x1p900;
+  // Lanes already refused may hold anything here; their answer is not used.
+  const Pair root = pairOf(fine[0] != 0 ? std::sqrt(r2[0]) : 0.0, fine[1] != 0 ? std::sqrt(r2[1]) : 0.0);
+  const Pair r = root * grow;
+  const Pair ex = (slack * ((2 * a + 2 * q) * m + a * r) * (inverse * high) + slack * (m + r) + floorTerm) * grow;
+  const Pair e = q * (ex + slack * m + floorTerm) + a * grow * (ex * (1 + 2 * slack) + slack * (2 * m + r));
+  const Pair right = (4 * r * e + slack * r2 * q) * grow;
+  fine &= q * gap * (1 - 0x1p-40) >= right;
+  inside[0] = fine[0] != 0 ? 1 : 0;
+  inside[1] = fine[1] != 0 ? 1 : 0;
 }

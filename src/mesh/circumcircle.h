@@ -58,3 +58,21 @@ int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, d
 // boundedCircleOf for two triangles, corners[k] = {x0, y0, x1, y1, x2, y2},
 // giving exactly its answers (given[k] its result, bounds[k] written when 1).
 void boundedCirclePairOf(const double corners[2][6], CircleBound bounds[2], int32_t given[2]);
+
+// Whether a coordinate suits surelyInsideCircle: 0 or within [2^-100, 2^100].
+inline bool suitsInsideFilter(double c) {
+  const double a = c < 0 ? -c : c;
+  return a <= 0x1p100 && (a == 0 || a >= 0x1p-100);
+}
+
+// 1 when circumcircleContains(testX, testY, x0, ...) surely gives 1, decided
+// from the orientation and in-circle determinants in plain double without
+// finding the circle; 0 when it cannot tell (including every case where the
+// answer is 0). Every argument must suit the filter (suitsInsideFilter).
+// The derivation of the margin is in circumcircle.cpp.
+int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
+                           double x2, double y2);
+
+// surelyInsideCircle for two triangles, corners[k] = {x0, y0, x1, y1, x2, y2},
+// giving exactly its answers.
+void surelyInsideCirclePairOf(double testX, double testY, const double corners[2][6], int32_t inside[2]);

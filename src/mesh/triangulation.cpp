@@ -35,8 +35,16 @@ struct EdgeSlot {
   uint32_t stamp;
 };
 
+// The waiting copy of an edge at the hub (see strikeSharedEdges), by its
+// other corner.
+struct HubSlot {
+  int32_t pending;
+  uint32_t stamp;
+};
+
 struct Sweep {
   CircleIndex circles;
+  std::vector<HubSlot> hubSlots;  // by point
   // Hash table for large holes; a slot belongs to the current hole only when
   // its stamp matches, so nothing needs clearing between holes.
   std::vector<EdgeSlot> edgeSlots;
@@ -55,7 +63,13 @@ void moveLastInto(CircleIndex* circles, MeshTriangle* triangles, int32_t* count,
 // pairs (a, b), a < b, would: copies of one edge, in either direction, pair
 // off in buffer order, and an odd copy out stays. A hash table finds each
 // edge's waiting copy, so a hole costs its edge count, not its square.
-void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount) {
+// Edges at the hub, the corner of the last fan (most of a regular grid's
+// hole), are found by their other corner directly instead. Each edge goes to
+// one place, so its copies pair off just the same.
+// (Only where the index finds the fans dying whole: on scattered points the
+// test costs more than it saves; hub is then -1.)
+template <bool withHub>
+void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount, int32_t hub) {
   // Sized by this hole, so that a large hole once does not spread every
   // later one over a table that no longer fits the cache. Slots beyond the
   // size keep old stamps, so growing never needs clearing either.
@@ -65,10 +79,24 @@ void strikeSharedEdges(Sweep& s, MeshEdge* edges, int32_t edgeCount) {
   if (size > s.edgeSlots.size()) s.edgeSlots.resize(size, EdgeSlot{-1, -1, 0});
   if (++s.stamp == 0) {  // wrapped: forget every old stamp
     for (EdgeSlot& slot : s.edgeSlots) slot.stamp = 0;
+    for (HubSlot& slot : s.hubSlots) slot.stamp = 0;
     s.stamp = 1;
   }
   EdgeSlot* table = s.edgeSlots.data();
+  HubSlot* atHub = s.hubSlots.data();
   for (int32_t e = 0; e < edgeCount; ++e) {
+    if (withHub && (edges[e].from == hub || edges[e].to == hub)) {
+      HubSlot& slot = atHub[edges[e].from == hub ? edges[e].to : edges[e].from];
+      if (slot.stamp != s.stamp) {
+        slot = HubSlot{e, s.stamp};
+      } else if (slot.pending >= 0) {
+        edges[slot.pending] = edges[e] = {-1, -1};
+        slot.pending = -1;
+      } else {
+        slot.pending = e;
+      }
+      continue;
+    }
     const int64_t low = std::min(edges[e].from, edges[e].to);
     const int64_t high = std::max(edges[e].from, edges[e].to);
     const int64_t key = (low << 32) | high;
@@ -129,6 +157,7 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
   fileCircle(circles, 0);
   std::fputs("\nProcessing Points.", stdout);
 
+  int32_t hub = -1;  // the corner of the last fan
   DuplicateFinder duplicates;
   for (int32_t i = 0; i < n; ++i) {
     const double px = points[i].x;
@@ -175,7 +204,15 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
       ++low;
     }
 
-    strikeSharedEdges(s, edges, edgeCount);
+    // The table by point is made on the first large fan, so that scattered
+    // points never pay for its memory.
+    if (hub >= 0 && circles->filterPays && (edgeCount >= 96 || !s.hubSlots.empty())) {
+      if (s.hubSlots.empty()) s.hubSlots.assign(static_cast<size_t>(n) + 3, HubSlot{-1, 0});
+      strikeSharedEdges<true>(s, edges, edgeCount, hub);
+    } else {
+      strikeSharedEdges<false>(s, edges, edgeCount, -1);
+    }
+    hub = i;
     const int32_t fanStart = *triangleCount;
     for (int32_t e = 0; e < edgeCount; ++e) {
       if (edges[e].from < 0 || edges[e].to < 0) continue;
