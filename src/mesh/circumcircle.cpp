@@ -405,66 +405,8 @@ void boundedCirclePairOf(const double corners[2][6], CircleBound bounds[2], int3
 // real ones, 1/|O| within 2^-14 of 1/|Oc| given the 2^-30 condition) and
 // each side's own rounding covered by 2^-40. It also asks R^2 <= 2^900, so
 // that the exact circle does not overflow.
-int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
-                           double x2, double y2) {
-  const double m = std::max(std::max(std::max(std::fabs(x0), std::fabs(y0)), std::max(std::fabs(x1), std::fabs(y1))),
-                            std::max(std::fabs(x2), std::fabs(y2)));
-  const double dy01 = y1 - y0;
-  const double dy12 = y2 - y1;
-  const double notLevel = levelTolerance * (1 + 0x1p-50);
-  if (!(std::fabs(dy01) >= notLevel) || !(std::fabs(dy12) >= notLevel)) return 0;
-  const double dx01 = x1 - x0;
-  const double dx12 = x2 - x1;
-  const double o = dx01 * dy12 - dy01 * dx12;
-  const double a = std::fabs(dx01 * dy12) + std::fabs(dy01 * dx12);
-  const double q = std::fabs(dy01 * dy12);
-  if (o == 0 || !(std::fabs(o) >= 0x1p-30 * a)) return 0;
-
-  const double adx = x0 - testX;
-  const double ady = y0 - testY;
-  const double bdx = x1 - testX;
-  const double bdy = y1 - testY;
-  const double cdx = x2 - testX;
-  const double cdy = y2 - testY;
-  const double bc = bdx * cdy;
-  const double cb = cdx * bdy;
-  const double ca = cdx * ady;
-  const double ac = adx * cdy;
-  const double ab = adx * bdy;
-  const double ba = bdx * ady;
-  const double aLift = adx * adx + ady * ady;
-  const double bLift = bdx * bdx + bdy * bdy;
-  const double cLift = cdx * cdx + cdy * cdy;
-  const double in = aLift * (bc - cb) + bLift * (ca - ac) + cLift * (ab - ba);
-  const double permanent = (std::fabs(bc) + std::fabs(cb)) * aLift + (std::fabs(ca) + std::fabs(ac)) * bLift +
-                           (std::fabs(ab) + std::fabs(ba)) * cLift;
-  // Same signs: the point is inside the true circle.
-  if (!((in > 0) == (o > 0)) || in == 0) return 0;
-  const double inLow = std::fabs(in) - slack * permanent;
-  if (!(inLow > 0)) return 0;
-
-  const double inverse = 1 / std::fabs(o);
-  const double low = 1 - 0x1p-14;
-  const double high = 1 + 0x1p-14;
-  const double dx20 = x0 - x2;
-  const double dy20 = y0 - y2;
-  const double l01 = dx01 * dx01 + dy01 * dy01;
-  const double l12 = dx12 * dx12 + dy12 * dy12;
-  const double l20 = dx20 * dx20 + dy20 * dy20;
-  const double grow = 1 + 0x1p-40;
-  const double gap = inLow * inverse * low;  // R^2 - rho^2 at least
-  const double r2 = l01 * l12 * l20 * 0.25 * (inverse * high) * (inverse * high) * grow;
-  if (!(r2 <= 0x1p900)) return 0;
-  const double r = std::sqrt(r2) * grow;
-  const double ex = (slack * ((2 * a + 2 * q) * m + a * r) * (inverse * high) + slack * (m + r) + floorTerm) * grow;
-  // Q e at most.
-  const double e = q * (ex + slack * m + floorTerm) + a * grow * (ex * (1 + 2 * slack) + slack * (2 * m + r));
-  const double right = (4 * r * e + slack * r2 * q) * grow;
-  return q * gap * (1 - 0x1p-40) >= right ? 1 : 0;
-}
-
-// Two test triangles at once, in the lanes of an SSE register: the same
-// operations as surelyInsideCircle in the same order, so the same answers.
+// Two test triangles at once, in the lanes of a vector register; a lane
+// that fails a condition is refused, as an early return would refuse it.
 void surelyInsideCirclePairOf(double testX, double testY, const double corners[2][6], int32_t inside[2]) {
   const Pair x0 = pairOf(corners[0][0], corners[1][0]);
   const Pair y0 = pairOf(corners[0][1], corners[1][1]);
@@ -531,4 +473,13 @@ void surelyInsideCirclePairOf(double testX, double testY, const double corners[2
   fine &= q * gap * (1 - 0x1p-40) >= right;
   inside[0] = fine[0] != 0 ? 1 : 0;
   inside[1] = fine[1] != 0 ? 1 : 0;
+}
+
+int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
+                           double x2, double y2) {
+  // One triangle in both lanes: a single arithmetic serves one and two.
+  const double corners[2][6] = {{x0, y0, x1, y1, x2, y2}, {x0, y0, x1, y1, x2, y2}};
+  int32_t inside[2];
+  surelyInsideCirclePairOf(testX, testY, corners, inside);
+  return inside[0];
 }

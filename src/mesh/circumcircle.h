@@ -73,6 +73,6 @@ inline bool suitsInsideFilter(double c) {
 int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
                            double x2, double y2);
 
-// surelyInsideCircle for two triangles, corners[k] = {x0, y0, x1, y1, x2, y2},
-// giving exactly its answers.
+// surelyInsideCircle for two triangles, corners[k] = {x0, y0, x1, y1, x2, y2};
+// each lane's answer is that triangle's alone.
 void surelyInsideCirclePairOf(double testX, double testY, const double corners[2][6], int32_t inside[2]);
