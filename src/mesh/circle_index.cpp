@@ -177,38 +177,30 @@ void fileCircle(CircleIndex* index, int32_t slot) {
 
 namespace {
 
-// fileCircle for the given slots, ascending, two at a time.
-void fileSlots(CircleIndex* index, const int32_t* slots, int32_t count) {
-  int32_t k = 0;
-  for (; k + 1 < count; k += 2) {
-    double corners[2][6];
-    cornersOf(*index, slots[k], corners[0]);
-    cornersOf(*index, slots[k + 1], corners[1]);
-    CircleBound bounds[2];
-    int32_t bounded[2];
-    boundedCirclePairOf(corners, bounds, bounded);
-    fileBounded(*index, slots[k], bounded[0], bounds[0]);
-    fileBounded(*index, slots[k + 1], bounded[1], bounds[1]);
+// The corners of the triangles in the given slots, for the batch arithmetic.
+const double (*cornersOfSlots(CircleIndex& s, const int32_t* slots, int32_t count))[6] {
+  if (static_cast<size_t>(count) > s.cornersRoom) {
+    s.cornersRoom = std::max(static_cast<size_t>(count), 2 * s.cornersRoom);
+    s.corners = std::make_unique<double[][6]>(s.cornersRoom);
   }
-  if (k < count) fileCircle(index, slots[k]);
+  for (int32_t k = 0; k < count; ++k) cornersOf(s, slots[k], s.corners[k]);
+  return s.corners.get();
 }
 
-// Files every pending triangle, two at a time.
+// fileCircle for the given slots, ascending, several at a time.
+void fileSlots(CircleIndex& s, const int32_t* slots, int32_t count) {
+  const double (*corners)[6] = cornersOfSlots(s, slots, count);
+  s.bounds.resize(static_cast<size_t>(count));
+  s.given.resize(static_cast<size_t>(count));
+  boundedCirclesOf(corners, count, s.bounds.data(), s.given.data());
+  for (int32_t k = 0; k < count; ++k) fileBounded(s, slots[k], s.given[static_cast<size_t>(k)], s.bounds[static_cast<size_t>(k)]);
+}
+
+// Files every pending triangle.
 void filePending(CircleIndex& s) {
-  const int32_t first = s.pendingFirst;
-  const int32_t count = s.pendingCount;
-  int32_t k = 0;
-  for (; k + 1 < count; k += 2) {
-    double corners[2][6];
-    cornersOf(s, first + k, corners[0]);
-    cornersOf(s, first + k + 1, corners[1]);
-    CircleBound bounds[2];
-    int32_t bounded[2];
-    boundedCirclePairOf(corners, bounds, bounded);
-    fileBounded(s, first + k, bounded[0], bounds[0]);
-    fileBounded(s, first + k + 1, bounded[1], bounds[1]);
-  }
-  if (k < count) fileCircle(&s, first + k);
+  s.undecided.resize(static_cast<size_t>(s.pendingCount));
+  for (int32_t k = 0; k < s.pendingCount; ++k) s.undecided[static_cast<size_t>(k)] = s.pendingFirst + k;
+  fileSlots(s, s.undecided.data(), s.pendingCount);
   s.pendingCount = 0;
 }
 
@@ -216,37 +208,25 @@ void filePending(CircleIndex& s) {
 // circle surely holds it are marked taken and get no circle; the others are
 // filed as fresh circles.
 void settlePending(CircleIndex& s, double px, double py) {
-  s.taken.assign(static_cast<size_t>(s.pendingCount), 0);
+  const int32_t count = s.pendingCount;
+  s.undecided.resize(static_cast<size_t>(count));
+  for (int32_t k = 0; k < count; ++k) s.undecided[static_cast<size_t>(k)] = s.pendingFirst + k;
+  const double (*corners)[6] = cornersOfSlots(s, s.undecided.data(), count);
+  s.given.resize(static_cast<size_t>(count));
+  surelyInsideCircles(px, py, corners, count, s.given.data());
+  s.taken.resize(static_cast<size_t>(count));
   s.undecided.clear();
-  int32_t k = 0;
-  for (; k + 1 < s.pendingCount; k += 2) {
-    double corners[2][6];
-    cornersOf(s, s.pendingFirst + k, corners[0]);
-    cornersOf(s, s.pendingFirst + k + 1, corners[1]);
-    int32_t inside[2];
-    surelyInsideCirclePairOf(px, py, corners, inside);
-    for (int32_t lane = 0; lane < 2; ++lane) {
-      const int32_t slot = s.pendingFirst + k + lane;
-      s.taken[static_cast<size_t>(k + lane)] = static_cast<uint8_t>(inside[lane]);
-      if (inside[lane] != 0) {
-        s.circleOfSlot[slot] = -1;
-      } else {
-        s.undecided.push_back(slot);
-      }
-    }
-  }
-  if (k < s.pendingCount) {
+  for (int32_t k = 0; k < count; ++k) {
     const int32_t slot = s.pendingFirst + k;
-    double c[6];
-    cornersOf(s, slot, c);
-    if (surelyInsideCircle(px, py, c[0], c[1], c[2], c[3], c[4], c[5]) != 0) {
-      s.taken[static_cast<size_t>(k)] = 1;
+    const int32_t inside = s.given[static_cast<size_t>(k)];
+    s.taken[static_cast<size_t>(k)] = static_cast<uint8_t>(inside);
+    if (inside != 0) {
       s.circleOfSlot[slot] = -1;
     } else {
       s.undecided.push_back(slot);
     }
   }
-  fileSlots(&s, s.undecided.data(), static_cast<int32_t>(s.undecided.size()));
+  fileSlots(s, s.undecided.data(), static_cast<int32_t>(s.undecided.size()));
 }
 
 }  // namespace

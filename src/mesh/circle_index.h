@@ -18,9 +18,12 @@
 //   ones, ascending in filing order: the table only grows between queries.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "mesh/circumcircle.h"
 #include "mesh/mesh_records.h"
 
 // One live triangle's circle as boundedCircleOf gives it, with reach =
@@ -80,6 +83,10 @@ struct CircleIndex {
   std::vector<uint8_t> taken;      // scratch of findHole, by pending slot
   std::vector<int32_t> holeSlots;  // findHole's answer
   std::vector<int32_t> freshSlots;  // scratch of findHole
+  std::unique_ptr<double[][6]> corners;  // scratch of the batch arithmetic
+  size_t cornersRoom = 0;
+  std::vector<CircleBound> bounds;
+  std::vector<int32_t> given;
 };
 
 // Prepares an empty index for n points whose y lie in [yMin, yMax] and whose

@@ -55,9 +55,10 @@ struct CircleBound {
 int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
                         CircleBound* bound);
 
-// boundedCircleOf for two triangles, corners[k] = {x0, y0, x1, y1, x2, y2},
-// giving exactly its answers (given[k] its result, bounds[k] written when 1).
-void boundedCirclePairOf(const double corners[2][6], CircleBound bounds[2], int32_t given[2]);
+// boundedCircleOf for `count` triangles, corners[k] = {x0, y0, x1, y1, x2, y2},
+// giving exactly its answers (given[k] its result, bounds[k] written when 1),
+// several at a time in the lanes of the processor's vectors.
+void boundedCirclesOf(const double (*corners)[6], int32_t count, CircleBound* bounds, int32_t* given);
 
 // Whether a coordinate suits surelyInsideCircle: 0 or within [2^-100, 2^100].
 inline bool suitsInsideFilter(double c) {
@@ -73,6 +74,6 @@ inline bool suitsInsideFilter(double c) {
 int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
                            double x2, double y2);
 
-// surelyInsideCircle for two triangles, corners[k] = {x0, y0, x1, y1, x2, y2};
-// each lane's answer is that triangle's alone.
-void surelyInsideCirclePairOf(double testX, double testY, const double corners[2][6], int32_t inside[2]);
+// surelyInsideCircle for `count` triangles, corners[k] = {x0, y0, x1, y1, x2,
+// y2}, several at a time; each answer is that triangle's alone.
+void surelyInsideCircles(double testX, double testY, const double (*corners)[6], int32_t count, int32_t* inside);
