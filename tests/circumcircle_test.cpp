@@ -94,31 +94,35 @@ namespace {
 // Checks boundedCircleOf's promises against the exact circle for the
 // triangle, on test points at and around the exact circle; returns the number
 // of points the bound alone decided.
-// The last triangle checked, paired with the next in boundedCirclePairOf.
-double pairedCorners[6] = {0, 0, 1, 0, 0, 1};
+// The last four triangles checked, batched with the next in boundedCirclesOf.
+double batchedCorners[5][6] = {{0, 0, 1, 0, 0, 1}, {0, 0, 1, 0, 0, 1}, {0, 0, 1, 0, 0, 1}, {0, 0, 1, 0, 0, 1}};
 
-void expectSameBound(int32_t given, const CircleBound& pair, int32_t expected, const CircleBound& single) {
+void expectSameBound(int32_t given, const CircleBound& batched, int32_t expected, const CircleBound& single) {
   EXPECT_EQ(given, expected);
   if (given == 0 || expected == 0) return;
-  EXPECT_EQ(std::memcmp(&pair, &single, sizeof pair), 0)
-      << pair.centreX << " " << single.centreX << " " << pair.outer2 << " " << single.outer2;
+  EXPECT_EQ(std::memcmp(&batched, &single, sizeof batched), 0)
+      << batched.centreX << " " << single.centreX << " " << batched.outer2 << " " << single.outer2;
 }
 
-// boundedCirclePairOf gives boundedCircleOf's answers, bit for bit, in either lane.
-void checkPair(const double corners[6]) {
-  const double* p = pairedCorners;
-  const double both[2][6] = {{p[0], p[1], p[2], p[3], p[4], p[5]},
-                             {corners[0], corners[1], corners[2], corners[3], corners[4], corners[5]}};
-  CircleBound pair[2];
-  int32_t given[2] = {-1, -1};
-  boundedCirclePairOf(both, pair, given);
-  for (int32_t lane = 0; lane < 2; ++lane) {
-    const double* c = both[lane];
+// boundedCirclesOf gives boundedCircleOf's answers, bit for bit, in every
+// lane of the four-wide and two-wide arithmetic (each triangle passes
+// through every position as later ones are batched after it).
+void checkBatch(const double corners[6]) {
+  std::memcpy(batchedCorners[4], corners, sizeof batchedCorners[4]);
+  CircleBound bounds[5];
+  int32_t given[5] = {-1, -1, -1, -1, -1};
+  boundedCirclesOf(batchedCorners, 5, bounds, given);  // four lanes and one alone
+  CircleBound tail[3];
+  int32_t tailGiven[3] = {-1, -1, -1};
+  boundedCirclesOf(batchedCorners + 2, 3, tail, tailGiven);  // two lanes and one alone
+  for (int32_t k = 0; k < 5; ++k) {
+    const double* c = batchedCorners[k];
     CircleBound single;
     const int32_t expected = boundedCircleOf(c[0], c[1], c[2], c[3], c[4], c[5], &single);
-    expectSameBound(given[lane], pair[lane], expected, single);
+    expectSameBound(given[k], bounds[k], expected, single);
+    if (k >= 2) expectSameBound(tailGiven[k - 2], tail[k - 2], expected, single);
   }
-  std::memcpy(pairedCorners, corners, sizeof pairedCorners);
+  std::memmove(batchedCorners[0], batchedCorners[1], sizeof(double) * 6 * 4);
 }
 
 // surelyInsideCircle never says inside where the exact test says outside:
@@ -146,19 +150,24 @@ void checkFilter(double x0, double y0, double x1, double y1, double x2, double y
       }
     }
   }
-  const double both[2][6] = {{x0, y0, x1, y1, x2, y2}, {x2, y2, x0, y0, x1, y1}};
+  // Two corner orders, three times over: four lanes, then two.
+  const double orders[2][6] = {{x0, y0, x1, y1, x2, y2}, {x2, y2, x0, y0, x1, y1}};
+  const int32_t orderOf[6] = {0, 1, 1, 0, 0, 1};
+  double batch[6][6];
+  for (int32_t k = 0; k < 6; ++k) std::memcpy(batch[k], orders[orderOf[k]], sizeof batch[k]);
   for (const auto& [px, py] : tests) {
     if (!suitsInsideFilter(px) || !suitsInsideFilter(py)) continue;
-    // The pair version answers as the single one, in either lane.
-    int32_t pair[2];
-    surelyInsideCirclePairOf(px, py, both, pair);
-    EXPECT_EQ(pair[1], surelyInsideCircle(px, py, x2, y2, x0, y0, x1, y1));
-    EXPECT_EQ(pair[0], surelyInsideCircle(px, py, x0, y0, x1, y1, x2, y2));
-    if (pair[1] != 0) {
+    // The batch answers as the single triangle does, in every lane.
+    int32_t answers[6];
+    surelyInsideCircles(px, py, batch, 6, answers);
+    const int32_t single[2] = {surelyInsideCircle(px, py, x0, y0, x1, y1, x2, y2),
+                               surelyInsideCircle(px, py, x2, y2, x0, y0, x1, y1)};
+    for (int32_t k = 0; k < 6; ++k) EXPECT_EQ(answers[k], single[orderOf[k]]);
+    if (single[1] != 0) {
       double ex, ey, er2;
       EXPECT_EQ(circumcircleContains(px, py, x2, y2, x0, y0, x1, y1, &ex, &ey, &er2), 1);
     }
-    if (pair[0] == 0) continue;
+    if (single[0] == 0) continue;
     double ex, ey, er2;
     EXPECT_EQ(circumcircleContains(px, py, x0, y0, x1, y1, x2, y2, &ex, &ey, &er2), 1)
         << px << " " << py << " " << x0 << " " << y0 << " " << x1 << " " << y1 << " " << x2 << " " << y2;
@@ -168,7 +177,7 @@ void checkFilter(double x0, double y0, double x1, double y1, double x2, double y
 
 int32_t checkBound(double x0, double y0, double x1, double y1, double x2, double y2) {
   const double corners[6] = {x0, y0, x1, y1, x2, y2};
-  checkPair(corners);
+  checkBatch(corners);
   checkFilter(x0, y0, x1, y1, x2, y2);
   CircleBound b;
   double cx = 0, cy = 0, r2 = 0;
