@@ -101,7 +101,7 @@ void fileCircle(CircleIndex* index, int32_t slot);
 // fileCircle for the `count` triangles just written from `first` on. Their
 // circles are found at the next findHole, and not at all for those that
 // surelyInsideCircle puts in its hole (most of them); the others' double
-// circles are computed two at a time.
+// circles are computed several at a time.
 void fileCircles(CircleIndex* index, int32_t first, int32_t count);
 
 // Forgets the circle of the triangle in `slot`, which is being removed.
