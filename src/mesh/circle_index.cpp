@@ -28,17 +28,24 @@ int32_t leafOf(const CircleIndex& s, double y) {
 
 // Files the entry under the lowest node whose range holds the y interval
 // that its circle covers within the current slab's x range.
-void enterCircle(CircleIndex& s, const CircleEntry& entry) {
+// How far from its centre a circle can hold a point, in x or in y.
+double reachOf(const CircleIndex& s, const CircleEntry& entry) {
+  return entry.outer2 < std::numeric_limits<double>::infinity()
+             ? std::sqrt(entry.outer2)
+             : s.details[static_cast<size_t>(entry.id)].reach;
+}
+
+void enterCircle(CircleIndex& s, const CircleEntry& entry, double reach) {
   double gap = 0;
   if (entry.cx < s.stripLow) gap = s.stripLow - entry.cx;
   if (entry.cx > s.stripHigh) gap = entry.cx - s.stripHigh;
-  double half = entry.reach;
+  double half = reach;
   if (gap > 0) {
     // Half the chord at the strip's nearest x; the margin covers the
     // rounding of the subtraction and of the root.
     // Formed as a product so that no square can overflow.
-    const double h2 = (entry.reach - gap) * (entry.reach + gap);
-    half = (h2 > 0 ? std::sqrt(h2) : 0.0) + entry.reach * 1e-6;
+    const double h2 = (reach - gap) * (reach + gap);
+    half = (h2 > 0 ? std::sqrt(h2) : 0.0) + reach * 1e-6;
   }
   const uint32_t low = static_cast<uint32_t>(leafOf(s, entry.cy - half));
   const uint32_t high = static_cast<uint32_t>(leafOf(s, entry.cy + half));
@@ -49,7 +56,7 @@ void enterCircle(CircleIndex& s, const CircleEntry& entry) {
 // A circle wholly left of x: no point from x on can fall inside, so its
 // triangle leaves the index for good. Rounding is monotone, so a sum rounded
 // below x was below it exactly.
-bool leftOf(const CircleEntry& entry, double x) { return entry.cx + entry.reach < x; }
+bool leftOf(const CircleEntry& entry, double reach, double x) { return entry.cx + reach < x; }
 
 void retireCircle(CircleIndex& s, const CircleEntry& entry) {
   const int32_t slot = s.ids[static_cast<size_t>(entry.id)].slot;
@@ -61,19 +68,19 @@ bool isCurrent(const CircleIndex& s, const CircleEntry& entry) {
   return s.ids[static_cast<size_t>(entry.id)].generation == entry.generation;
 }
 
-const ExactCircle& exactCircle(CircleIndex& s, int32_t id);
+const CircleDetail& exactCircle(CircleIndex& s, int32_t id);
 
 // Whether the entry's current circle holds (px, py) by the exact test,
 // computing the exact circle on first need.
 bool holds(CircleIndex& s, const CircleEntry& entry, double px, double py, double d2) {
-  if (d2 < entry.inner2) return true;
-  const ExactCircle& c = exactCircle(s, entry.id);
+  if (d2 < s.details[static_cast<size_t>(entry.id)].inner2) return true;
+  const CircleDetail& c = exactCircle(s, entry.id);
   return c.known > 0 && circleContains(px, py, c.cx, c.cy, c.r2) != 0;
 }
 
 // The exact circle of the entry's triangle, computed on first need.
-const ExactCircle& exactCircle(CircleIndex& s, int32_t id) {
-  ExactCircle& c = s.exact[static_cast<size_t>(id)];
+const CircleDetail& exactCircle(CircleIndex& s, int32_t id) {
+  CircleDetail& c = s.details[static_cast<size_t>(id)];
   if (c.known == 0) {
     const MeshTriangle& t = s.triangles[s.ids[static_cast<size_t>(id)].slot];
     const MeshPoint* p = s.points;
@@ -111,44 +118,45 @@ namespace {
 void fileBounded(CircleIndex& s, int32_t slot, int32_t bounded, const CircleBound& bound) {
   const MeshTriangle& t = s.triangles[slot];
   const MeshPoint* p = s.points;
-  ExactCircle exact{0, 0, 0, 0};
+  CircleDetail detail{0, 0, 0, 0, 0, 0};
   CircleEntry entry;
   if (bounded != 0) {
     entry.cx = bound.centreX;
     entry.cy = bound.centreY;
-    entry.reach = 0;  // set when the entry enters the tree
     entry.outer2 = bound.outer2;
-    entry.inner2 = bound.inner2;
+    detail.inner2 = bound.inner2;
   } else {
     if (circumcircleOf(p[t.corner0].x, p[t.corner0].y, p[t.corner1].x, p[t.corner1].y,
-                       p[t.corner2].x, p[t.corner2].y, &exact.cx, &exact.cy, &exact.r2) == 0) {
+                       p[t.corner2].x, p[t.corner2].y, &detail.cx, &detail.cy, &detail.r2) == 0) {
       s.circleOfSlot[slot] = -1;
       return;
     }
-    exact.known = 1;
-    entry.cx = exact.cx;
-    entry.cy = exact.cy;
+    detail.known = 1;
+    entry.cx = detail.cx;
+    entry.cy = detail.cy;
     // The relative margin covers the test's roundings; the absolute one keeps
     // the squares of anything beyond it out of the subnormal range.
-    entry.reach = std::sqrt(exact.r2) * (1 + 1e-9) + 1e-150;
+    detail.reach = std::sqrt(detail.r2) * (1 + 1e-9) + 1e-150;
     entry.outer2 = std::numeric_limits<double>::infinity();
-    entry.inner2 = -1;
+    detail.inner2 = -1;
   }
   if (s.freeIds.empty()) {
     s.freeIds.push_back(static_cast<int32_t>(s.ids.size()));
     s.ids.push_back(CircleId{0, 0});
-    s.exact.push_back(exact);
+    s.details.push_back(detail);
   }
   entry.id = s.freeIds.back();
   s.freeIds.pop_back();
   CircleId& id = s.ids[static_cast<size_t>(entry.id)];
   id.slot = slot;
   entry.generation = id.generation;
-  // Only whether the exact circle is known matters until it is.
-  if (exact.known != 0) {
-    s.exact[static_cast<size_t>(entry.id)] = exact;
+  // The exact circle's values matter only once it is known.
+  CircleDetail& kept = s.details[static_cast<size_t>(entry.id)];
+  if (detail.known != 0) {
+    kept = detail;
   } else {
-    s.exact[static_cast<size_t>(entry.id)].known = 0;
+    kept.inner2 = detail.inner2;
+    kept.known = 0;
   }
   s.circleOfSlot[slot] = entry.id;
   s.fresh.push_back(entry);
@@ -252,7 +260,8 @@ void startSlab(CircleIndex* index, double stripLow, double stripHigh) {
     CircleEntry* kept = node.data();
     for (const CircleEntry& entry : node) {
       if (!isCurrent(s, entry)) continue;
-      if (leftOf(entry, stripLow)) {
+      const double reach = reachOf(s, entry);
+      if (leftOf(entry, reach, stripLow)) {
         retireCircle(s, entry);
       } else if (entry.cx > oldHigh) {
         s.carried.push_back(entry);
@@ -262,7 +271,7 @@ void startSlab(CircleIndex* index, double stripLow, double stripHigh) {
     }
     node.resize(static_cast<size_t>(kept - node.data()));
   }
-  for (const CircleEntry& entry : s.carried) enterCircle(s, entry);
+  for (const CircleEntry& entry : s.carried) enterCircle(s, entry, reachOf(s, entry));
 }
 
 void findHole(CircleIndex* index, double px, double py) {
@@ -289,11 +298,8 @@ void findHole(CircleIndex* index, double px, double py) {
         *entry = *--end;
         continue;
       }
-      if (leftOf(*entry, px)) {
-        retireCircle(s, *entry);
-        *entry = *--end;
-        continue;
-      }
+      // Circles that the sweep has passed stay out of every hole by this
+      // test alone; they retire at the next slab start.
       if (d2 > entry->outer2) {
         ++entry;
         continue;
@@ -313,11 +319,11 @@ void findHole(CircleIndex* index, double px, double py) {
     const double dy = py - entry.cy;
     const double d2 = dx * dx + dy * dy;
     if (d2 > entry.outer2 || !holds(s, entry, px, py, d2)) {
-      if (entry.outer2 < std::numeric_limits<double>::infinity()) entry.reach = std::sqrt(entry.outer2);
-      if (leftOf(entry, px)) {
+      const double reach = reachOf(s, entry);
+      if (leftOf(entry, reach, px)) {
         retireCircle(s, entry);
       } else {
-        enterCircle(s, entry);
+        enterCircle(s, entry, reach);
       }
     } else {
       const int32_t slot = s.ids[static_cast<size_t>(entry.id)].slot;

@@ -26,16 +26,14 @@
 #include "mesh/circumcircle.h"
 #include "mesh/mesh_records.h"
 
-// One live triangle's circle as boundedCircleOf gives it, with reach =
-// sqrt(outer2) once it enters the tree (or, with outer2 infinite and inner2
-// negative, the exact circle's centre and a reach of its own). Every circle
-// has exactly one entry, which goes stale when its id is released.
+// One live triangle's circle as boundedCircleOf gives it (or, with outer2
+// infinite, the exact circle's centre), kept to what a query's scan reads:
+// the rest is in CircleDetail by id. Every circle has exactly one entry,
+// which goes stale when its id is released.
 struct CircleEntry {
   double cx;
   double cy;
-  double reach;
   double outer2;
-  double inner2;
   int32_t id;
   uint32_t generation;
 };
@@ -45,8 +43,13 @@ struct CircleId {
   uint32_t generation;  // bumped when the id is released
 };
 
-// The exact circle, once computed: known 0 (not yet), 1 (circle), -1 (none).
-struct ExactCircle {
+// What a scan reads only for the circles that it finds near the point: the
+// bound's inner2 (negative when none), the reach of a circle filed by its
+// exact circle (sqrt(outer2) for the others), and the exact circle, once
+// computed: known 0 (not yet), 1 (circle), -1 (none).
+struct CircleDetail {
+  double inner2;
+  double reach;
   double cx;
   double cy;
   double r2;
@@ -58,7 +61,7 @@ struct CircleIndex {
   const MeshTriangle* triangles = nullptr;
   int32_t* circleOfSlot = nullptr;  // circle id of each table slot, -1 for none
   std::vector<CircleId> ids;
-  std::vector<ExactCircle> exact;  // by circle id
+  std::vector<CircleDetail> details;  // by circle id
   std::vector<int32_t> freeIds;
   int32_t leaves = 16;  // leaves of the tree over y, a power of two
   double yLow = 0;
