@@ -30,12 +30,24 @@ using Lanes = typename LaneTypes<N>::Values;
 template <int N>
 using LaneMask = typename LaneTypes<N>::Mask;
 
-// Coordinate k of N consecutive triangles.
+// The corners of N consecutive triangles, a vector per coordinate.
 template <int N>
-[[gnu::always_inline]] inline Lanes<N> column(const double (*corners)[6], int k) {
-  Lanes<N> v;
-  for (int lane = 0; lane < N; ++lane) v[lane] = corners[lane][k];
-  return v;
+struct TriangleLanes {
+  Lanes<N> x0, y0, x1, y1, x2, y2;
+};
+
+template <int N>
+[[gnu::always_inline]] inline TriangleLanes<N> cornerLanes(const double (*corners)[6]) {
+  TriangleLanes<N> t;
+  for (int lane = 0; lane < N; ++lane) {
+    t.x0[lane] = corners[lane][0];
+    t.y0[lane] = corners[lane][1];
+    t.x1[lane] = corners[lane][2];
+    t.y1[lane] = corners[lane][3];
+    t.x2[lane] = corners[lane][4];
+    t.y2[lane] = corners[lane][5];
+  }
+  return t;
 }
 
 template <int N>
@@ -71,26 +83,57 @@ template <int N>
   return r;
 }
 
-// boundedCircleOf for N triangles, corners[k] = {x0, y0, x1, y1, x2, y2}:
-// each lane takes the general case of boundedCircleOf operation for
-// operation, and a lane that would leave it (a level or unsure pair, an
-// unsure choice of bisector, no bound) is answered by boundedCircleOf itself.
+// ey for the bisector (k, mx, my) through a centre x with bound ex.
 template <int N>
-[[gnu::always_inline]] inline void boundedCircleLanes(const double (*corners)[6], CircleBound* bounds, int32_t* given) {
+[[gnu::always_inline]] inline Lanes<N> bisectorBound(Lanes<N> k, Lanes<N> mx, Lanes<N> my, Lanes<N> cx, Lanes<N> ex) {
+  const Lanes<N> a = absOf<N>(k) * (ex + slack * (absOf<N>(cx - mx) + 3 * ex + 2 * absOf<N>(mx)));
+  return (a + slack * absOf<N>(my)) * (1 + 4 * slack) + floorTerm;
+}
+
+// The last steps of boundedCircleOf, whichever case found the centre
+// (cx, cy) with error bounds ex and ey: the squared radius to the second
+// corner (x1, y1), the width e = 4 (ex + ey) and the two squares from them.
+// A lane in `fine` that passes the final guards gets its bound and 1, every
+// other lane 0.
+template <int N>
+[[gnu::always_inline]] inline void finishBound(Lanes<N> x1, Lanes<N> y1, Lanes<N> cx, Lanes<N> cy, Lanes<N> ex,
+                                               Lanes<N> ey, LaneMask<N> fine, CircleBound* bounds, int32_t* given) {
+  using Vec = Lanes<N>;
+  const Vec dx = x1 - cx;
+  const Vec dy = y1 - cy;
+  const Vec r2 = dx * dx + dy * dy;
+  const Vec e = 4 * (ex + ey);
+  fine &= (absOf<N>(cx) <= 0x1p450) & (absOf<N>(cy) <= 0x1p450) & (r2 <= 0x1p900) & (r2 >= 0x1p-600) & (e <= 0x1p450);
+  // e <= 2^-31 ra: the widths fit within r2 (1 +- 2^-29); no root needed.
+  const LaneMask<N> narrow = e * e <= r2 * 0x1p-62;
+  const Vec radius = rootOf<N>(r2);
+  const Vec reach = (radius + e) * (1 + slack);
+  const Vec inner = (radius - e) * (1 - slack);
+  const Vec outer2 = pick<N>(narrow, r2 * (1 + 0x1p-28), reach * reach * (1 + slack));
+  const Vec inner2 = pick<N>(narrow, r2 * (1 - 0x1p-28), pick<N>(inner > 0.0, inner * inner * (1 - slack), everyLane<N>(-1.0)));
+  for (int32_t lane = 0; lane < N; ++lane) {
+    given[lane] = fine[lane] != 0 ? 1 : 0;
+    if (fine[lane] != 0) bounds[lane] = CircleBound{cx[lane], cy[lane], outer2[lane], inner2[lane]};
+  }
+}
+
+// The general case of boundedCircleOf (coordinates in range, both corner
+// pairs surely not level, the choice of bisector sure) for N triangles,
+// corners[k] = {x0, y0, x1, y1, x2, y2}: given[k] is 1 with bounds[k]
+// written, 0 where the case offers no bound, -1 where the triangle is not
+// this case.
+template <int N>
+[[gnu::always_inline]] inline void generalBoundLanes(const double (*corners)[6], CircleBound* bounds, int32_t* given) {
   using Vec = Lanes<N>;
   using VecMask = LaneMask<N>;
-  const Vec x0 = column<N>(corners, 0);
-  const Vec y0 = column<N>(corners, 1);
-  const Vec x1 = column<N>(corners, 2);
-  const Vec y1 = column<N>(corners, 3);
-  const Vec x2 = column<N>(corners, 4);
-  const Vec y2 = column<N>(corners, 5);
-  VecMask fine = everyMask<N>(-1);
+  const TriangleLanes<N> t = cornerLanes<N>(corners);
+  const Vec x0 = t.x0, y0 = t.y0, x1 = t.x1, y1 = t.y1, x2 = t.x2, y2 = t.y2;
+  VecMask general = everyMask<N>(-1);
   for (const Vec c : {x0, y0, x1, y1, x2, y2}) {
     const Vec a = absOf<N>(c);
-    fine &= (a <= largest) & ((c == 0.0) | (a >= smallest));
+    general &= (a <= largest) & ((c == 0.0) | (a >= smallest));
   }
-  // gapOf and isLevel: the lane goes on only with both pairs surely not level.
+  // gapOf and isLevel: both pairs surely not level.
   const Vec s01 = y0 - y1;
   const Vec back01 = s01 - y0;
   const VecMask exact01 = ((y0 - (s01 - back01)) + (-y1 - back01)) == 0.0;
@@ -100,13 +143,14 @@ template <int N>
   const VecMask exact12 = ((y1 - (s12 - back12)) + (-y2 - back12)) == 0.0;
   const Vec d12 = absOf<N>(s12);
   const double notLevelAbove = levelTolerance * (1 + slack);
-  fine &= (exact01 & (d01 >= levelTolerance)) | (~exact01 & (d01 > notLevelAbove));
-  fine &= (exact12 & (d12 >= levelTolerance)) | (~exact12 & (d12 > notLevelAbove));
+  general &= (exact01 & (d01 >= levelTolerance)) | (~exact01 & (d01 > notLevelAbove));
+  general &= (exact12 & (d12 >= levelTolerance)) | (~exact12 & (d12 > notLevelAbove));
+  // The exact path's bisector is that of the pair whose y differ more.
   const VecMask bothExact = exact01 & exact12;
   const VecMask firstAbove = d01 > d12 * (1 + slack);
   const VecMask secondAbove = d12 > d01 * (1 + slack);
   const VecMask first = (bothExact & (d01 > d12)) | (~bothExact & firstAbove);
-  fine &= bothExact | firstAbove | secondAbove;
+  general &= bothExact | firstAbove | secondAbove;
 
   const Vec k01 = -(x1 - x0) / (y1 - y0);
   const Vec k12 = -(x2 - x1) / (y2 - y1);
@@ -120,38 +164,34 @@ template <int N>
   const Vec eN = slack * s + floorTerm;
   const Vec eD = slack * (absOf<N>(k01) + absOf<N>(k12)) + floorTerm;
   const Vec absD = absOf<N>(d);
-  fine &= (absD > 4 * eD) & (absD >= 0x1p-300);
+  const VecMask fine = general & (absD > 4 * eD) & (absD >= 0x1p-300);
   const Vec signedInverse = 1 / d;
   const Vec inverse = absOf<N>(signedInverse);
   const Vec cx = n * signedInverse;
-  const Vec t = 2 * inverse * (eN + 2 * (absOf<N>(n) + eN) * eD * inverse) * (1 + slack);
-  const Vec ex = t + slack * (absOf<N>(cx) + 2 * t) + floorTerm;
+  const Vec tail = 2 * inverse * (eN + 2 * (absOf<N>(n) + eN) * eD * inverse) * (1 + slack);
+  const Vec ex = tail + slack * (absOf<N>(cx) + 2 * tail) + floorTerm;
+  // Selected, not branched on: the choice is a coin toss on most data.
   const Vec k = pick<N>(first, k01, k12);
   const Vec mx = pick<N>(first, mx01, mx12);
   const Vec my = pick<N>(first, my01, my12);
   const Vec cy = k * (cx - mx) + my;
-  const Vec a = absOf<N>(k) * (ex + slack * (absOf<N>(cx - mx) + 3 * ex + 2 * absOf<N>(mx)));
-  const Vec ey = (a + slack * absOf<N>(my)) * (1 + 4 * slack) + floorTerm;
-
-  const Vec dx = x1 - cx;
-  const Vec dy = y1 - cy;
-  const Vec r2 = dx * dx + dy * dy;
-  const Vec e = 4 * (ex + ey);
-  fine &= (absOf<N>(cx) <= 0x1p450) & (absOf<N>(cy) <= 0x1p450) & (r2 <= 0x1p900) & (r2 >= 0x1p-600) & (e <= 0x1p450);
-  const VecMask narrow = e * e <= r2 * 0x1p-62;
-  const Vec radius = rootOf<N>(r2);
-  const Vec reach = (radius + e) * (1 + slack);
-  const Vec inner = (radius - e) * (1 - slack);
-  const Vec outer2 = pick<N>(narrow, r2 * (1 + 0x1p-28), reach * reach * (1 + slack));
-  const Vec inner2 = pick<N>(narrow, r2 * (1 - 0x1p-28), pick<N>(inner > 0.0, inner * inner * (1 - slack), everyLane<N>(-1.0)));
+  const Vec ey = bisectorBound<N>(k, mx, my, cx, ex);
+  finishBound<N>(x1, y1, cx, cy, ex, ey, fine, bounds, given);
   for (int32_t lane = 0; lane < N; ++lane) {
-    if (fine[lane] == 0) {
+    if (general[lane] == 0) given[lane] = -1;
+  }
+}
+
+// boundedCircleOf for N triangles: the general case in the lanes, and
+// boundedCircleOf itself for a triangle that is not that case.
+template <int N>
+[[gnu::always_inline]] inline void boundedCircleLanes(const double (*corners)[6], CircleBound* bounds, int32_t* given) {
+  generalBoundLanes<N>(corners, bounds, given);
+  for (int32_t lane = 0; lane < N; ++lane) {
+    if (given[lane] < 0) {
       const double* c = corners[lane];
       given[lane] = boundedCircleOf(c[0], c[1], c[2], c[3], c[4], c[5], &bounds[lane]);
-      continue;
     }
-    bounds[lane] = CircleBound{cx[lane], cy[lane], outer2[lane], inner2[lane]};
-    given[lane] = 1;
   }
 }
 
@@ -202,12 +242,8 @@ template <int N>
 [[gnu::always_inline]] inline void surelyInsideLanes(double testX, double testY, const double (*corners)[6], int32_t* inside) {
   using Vec = Lanes<N>;
   using VecMask = LaneMask<N>;
-  const Vec x0 = column<N>(corners, 0);
-  const Vec y0 = column<N>(corners, 1);
-  const Vec x1 = column<N>(corners, 2);
-  const Vec y1 = column<N>(corners, 3);
-  const Vec x2 = column<N>(corners, 4);
-  const Vec y2 = column<N>(corners, 5);
+  const TriangleLanes<N> t = cornerLanes<N>(corners);
+  const Vec x0 = t.x0, y0 = t.y0, x1 = t.x1, y1 = t.y1, x2 = t.x2, y2 = t.y2;
   const Vec px = everyLane<N>(testX);
   const Vec py = everyLane<N>(testY);
   const auto larger = [](Vec a, Vec b) { return pick<N>(a < b, b, a); };

@@ -172,18 +172,12 @@ int32_t isLevel(double gap, bool exact) {
 
 double slopeOf(double xa, double ya, double xb, double yb) { return -(xb - xa) / (yb - ya); }
 
-// ey for the bisector (k, mx, my) through a centre x with bound ex.
-double bisectorBound(double k, double mx, double my, double cx, double ex) {
-  const double a = std::fabs(k) * (ex + slack * (std::fabs(cx - mx) + 3 * ex + 2 * std::fabs(mx)));
-  return (a + slack * std::fabs(my)) * (1 + 4 * slack) + floorTerm;
-}
-
 }  // namespace
 
 int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
                         CircleBound* bound) {
-  const double corners[6] = {x0, y0, x1, y1, x2, y2};
-  for (double c : corners) {
+  const double corners[1][6] = {{x0, y0, x1, y1, x2, y2}};
+  for (double c : corners[0]) {
     if (!(std::fabs(c) <= largest) || (c != 0 && std::fabs(c) < smallest)) return 0;
   }
   bool exact01;
@@ -193,80 +187,26 @@ int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, d
   const int32_t level01 = isLevel(d01, exact01);
   const int32_t level12 = isLevel(d12, exact12);
   if (level01 < 0 || level12 < 0 || (level01 == 1 && level12 == 1)) return 0;
-
-  double cx;
-  double cy;
-  double ex;
-  double ey;
-  if (level01 == 1 || level12 == 1) {
-    // One level pair: the centre's x is that pair's midpoint.
-    const double xa = level01 == 1 ? x0 : x1;
-    const double xb = level01 == 1 ? x1 : x2;
-    const double k = level01 == 1 ? slopeOf(x1, y1, x2, y2) : slopeOf(x0, y0, x1, y1);
-    const double mx = level01 == 1 ? (x1 + x2) * 0.5 : (x0 + x1) * 0.5;
-    const double my = level01 == 1 ? (y1 + y2) * 0.5 : (y0 + y1) * 0.5;
-    cx = (xa + xb) * 0.5;
-    ex = slack * std::fabs(cx) + floorTerm;
-    cy = k * (cx - mx) + my;
-    ey = bisectorBound(k, mx, my, cx, ex);
-  } else {
-    bool first;  // the exact path's d01 > d12
-    if (exact01 && exact12) {
-      first = d01 > d12;
-    } else if (d01 > d12 * (1 + slack)) {
-      first = true;
-    } else if (d12 > d01 * (1 + slack)) {
-      first = false;
-    } else {
-      return 0;
-    }
-    const double k01 = slopeOf(x0, y0, x1, y1);
-    const double k12 = slopeOf(x1, y1, x2, y2);
-    const double mx01 = (x0 + x1) * 0.5;
-    const double my01 = (y0 + y1) * 0.5;
-    const double mx12 = (x1 + x2) * 0.5;
-    const double my12 = (y1 + y2) * 0.5;
-    const double d = k01 - k12;
-    const double n = k01 * mx01 - k12 * mx12 + my12 - my01;
-    const double s = std::fabs(k01 * mx01) + std::fabs(k12 * mx12) + std::fabs(my12) + std::fabs(my01);
-    const double eN = slack * s + floorTerm;
-    const double eD = slack * (std::fabs(k01) + std::fabs(k12)) + floorTerm;
-    if (!(std::fabs(d) > 4 * eD) || !(std::fabs(d) >= 0x1p-300)) return 0;
-    const double signedInverse = 1 / d;
-    const double inverse = std::fabs(signedInverse);
-    cx = n * signedInverse;
-    const double t = 2 * inverse * (eN + 2 * (std::fabs(n) + eN) * eD * inverse) * (1 + slack);
-    ex = t + slack * (std::fabs(cx) + 2 * t) + floorTerm;
-    // Selected, not branched on: the choice is a coin toss on most data.
-    const double k = first ? k01 : k12;
-    const double mx = first ? mx01 : mx12;
-    const double my = first ? my01 : my12;
-    cy = k * (cx - mx) + my;
-    ey = bisectorBound(k, mx, my, cx, ex);
+  int32_t given;
+  if (level01 == 0 && level12 == 0) {
+    // The general case, in the arithmetic that serves several triangles at
+    // once (an unsure choice of bisector comes back as -1).
+    circle_lanes::generalBoundLanes<1>(corners, bound, &given);
+    return given > 0 ? 1 : 0;
   }
-
-  const double dx = x1 - cx;
-  const double dy = y1 - cy;
-  const double r2 = dx * dx + dy * dy;
-  const double e = 4 * (ex + ey);
-  if (!(std::fabs(cx) <= 0x1p450) || !(std::fabs(cy) <= 0x1p450) || !(r2 <= 0x1p900) ||
-      !(r2 >= 0x1p-600) || !(e <= 0x1p450)) {
-    return 0;
-  }
-  bound->centreX = cx;
-  bound->centreY = cy;
-  if (e * e <= r2 * 0x1p-62) {
-    // e <= 2^-31 ra: the widths below fit within r2 (1 +- 2^-29); no root needed.
-    bound->outer2 = r2 * (1 + 0x1p-28);
-    bound->inner2 = r2 * (1 - 0x1p-28);
-    return 1;
-  }
-  const double radius = std::sqrt(r2);
-  const double reach = (radius + e) * (1 + slack);
-  const double inner = (radius - e) * (1 - slack);
-  bound->outer2 = reach * reach * (1 + slack);
-  bound->inner2 = inner > 0 ? inner * inner * (1 - slack) : -1.0;
-  return 1;
+  // One level pair: the centre's x is that pair's midpoint.
+  const double xa = level01 == 1 ? x0 : x1;
+  const double xb = level01 == 1 ? x1 : x2;
+  const double k = level01 == 1 ? slopeOf(x1, y1, x2, y2) : slopeOf(x0, y0, x1, y1);
+  const double mx = level01 == 1 ? (x1 + x2) * 0.5 : (x0 + x1) * 0.5;
+  const double my = level01 == 1 ? (y1 + y2) * 0.5 : (y0 + y1) * 0.5;
+  using One = circle_lanes::Lanes<1>;
+  const One cx = {(xa + xb) * 0.5};
+  const One ex = {slack * std::fabs(cx[0]) + floorTerm};
+  const One cy = {k * (cx[0] - mx) + my};
+  const One ey = circle_lanes::bisectorBound<1>(One{k}, One{mx}, One{my}, cx, ex);
+  circle_lanes::finishBound<1>(One{x1}, One{y1}, cx, cy, ex, ey, circle_lanes::LaneMask<1>{-1}, bound, &given);
+  return given;
 }
 
 void boundedCirclesOf(const double (*corners)[6], int32_t count, CircleBound* bounds, int32_t* given) {
