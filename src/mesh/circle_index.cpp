@@ -115,7 +115,7 @@ void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTria
 namespace {
 
 // Files the triangle in `slot`, given boundedCircleOf's answer for it.
-void fileBounded(CircleIndex& s, int32_t slot, int32_t bounded, const CircleBound& bound) {
+void fileBounded(CircleIndex& s, int32_t slot, int32_t bounded, const CircleBound& bound, bool direct) {
   const MeshTriangle& t = s.triangles[slot];
   const MeshPoint* p = s.points;
   CircleDetail detail{0, 0, 0, 0, 0, 0};
@@ -159,7 +159,11 @@ void fileBounded(CircleIndex& s, int32_t slot, int32_t bounded, const CircleBoun
     kept.known = 0;
   }
   s.circleOfSlot[slot] = entry.id;
-  s.fresh.push_back(entry);
+  if (direct) {
+    enterCircle(s, entry, reachOf(s, entry));
+  } else {
+    s.fresh.push_back(entry);
+  }
 }
 
 void cornersOf(const CircleIndex& s, int32_t slot, double* corners) {
@@ -180,7 +184,7 @@ void fileCircle(CircleIndex* index, int32_t slot) {
   cornersOf(*index, slot, c);
   CircleBound bound;
   const int32_t bounded = boundedCircleOf(c[0], c[1], c[2], c[3], c[4], c[5], &bound);
-  fileBounded(*index, slot, bounded, bound);
+  fileBounded(*index, slot, bounded, bound, false);
 }
 
 namespace {
@@ -195,20 +199,24 @@ const double (*cornersOfSlots(CircleIndex& s, const int32_t* slots, int32_t coun
   return s.corners.get();
 }
 
-// fileCircle for the given slots, ascending, several at a time.
-void fileSlots(CircleIndex& s, const int32_t* slots, int32_t count) {
+// fileCircle for the given slots, ascending, several at a time: into the
+// tree at once when `direct`, else as fresh circles for the next query.
+void fileSlots(CircleIndex& s, const int32_t* slots, int32_t count, bool direct) {
   const double (*corners)[6] = cornersOfSlots(s, slots, count);
   s.bounds.resize(static_cast<size_t>(count));
   s.given.resize(static_cast<size_t>(count));
   boundedCirclesOf(corners, count, s.bounds.data(), s.given.data());
-  for (int32_t k = 0; k < count; ++k) fileBounded(s, slots[k], s.given[static_cast<size_t>(k)], s.bounds[static_cast<size_t>(k)]);
+  for (int32_t k = 0; k < count; ++k) {
+    fileBounded(s, slots[k], s.given[static_cast<size_t>(k)], s.bounds[static_cast<size_t>(k)], direct);
+  }
 }
 
-// Files every pending triangle.
+// Files every pending triangle straight into the tree: where few die in the
+// next hole, the tree's own scan finds those that do.
 void filePending(CircleIndex& s) {
   s.undecided.resize(static_cast<size_t>(s.pendingCount));
   for (int32_t k = 0; k < s.pendingCount; ++k) s.undecided[static_cast<size_t>(k)] = s.pendingFirst + k;
-  fileSlots(s, s.undecided.data(), s.pendingCount);
+  fileSlots(s, s.undecided.data(), s.pendingCount, true);
   s.pendingCount = 0;
 }
 
@@ -234,7 +242,7 @@ void settlePending(CircleIndex& s, double px, double py) {
       s.undecided.push_back(slot);
     }
   }
-  fileSlots(s, s.undecided.data(), static_cast<int32_t>(s.undecided.size()));
+  fileSlots(s, s.undecided.data(), static_cast<int32_t>(s.undecided.size()), false);
 }
 
 }  // namespace
@@ -310,6 +318,11 @@ void findHole(CircleIndex* index, double px, double py) {
     entries.resize(static_cast<size_t>(end - entries.data()));
   }
   std::sort(s.holeSlots.begin(), s.holeSlots.end());
+  if (pendingCount > 0 && !filtered) {
+    // The pending triangles went straight into the tree: count those held.
+    const auto fromPending = std::lower_bound(s.holeSlots.begin(), s.holeSlots.end(), pendingFirst);
+    held = static_cast<int32_t>(s.holeSlots.end() - fromPending);
+  }
 
   // The fresh circles: those that hold the point are deleted with the hole,
   // the others enter the tree.
