@@ -68,8 +68,9 @@ struct CircleIndex {
   double yScale = 0;
   std::vector<std::vector<CircleEntry>> nodes;  // heap order, root at 1
   std::vector<CircleEntry> carried;             // scratch of the slab start
-  // Circles filed since the last query, in slot order at the table's end:
-  // most die in the next hole, so they enter the tree only if they survive it.
+  // Circles filed since the last query, in slot order at the table's end,
+  // where most of a fan dies in the next hole (a grid): they enter the tree
+  // only if they survive it. Elsewhere new circles enter the tree at once.
   std::vector<CircleEntry> fresh;
   double stripLow = 0;  // x range of the current slab
   double stripHigh = 0;
