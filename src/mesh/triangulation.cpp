@@ -24,7 +24,9 @@
 
 namespace {
 
-constexpr int32_t pointsPerSlab = 256;
+// Points per slab: 256, fewer for small sets, where a slab's stale circles
+// weigh more against its few points.
+int32_t slabLength(int32_t n) { return std::clamp(n / 16, 32, 256); }
 
 // A slot of the shared-edge hash table: an edge (its corners, lower first),
 // the index of its copy still waiting for a partner (-1 for none), and the
@@ -151,12 +153,13 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
 
   CircleIndex* circles = &s.circles;
   openCircleIndex(circles, points, triangles, circleOfSlot, n, box.ymin, box.ymax, points[0].x,
-                  points[std::min(n, pointsPerSlab) - 1].x);
+                  points[std::min(n, slabLength(n)) - 1].x);
   triangles[0] = {n, n + 1, n + 2};
   *triangleCount = 1;
   fileCircle(circles, 0);
   std::fputs("\nProcessing Points.", stdout);
 
+  const int32_t pointsPerSlab = slabLength(n);
   int32_t hub = -1;  // the corner of the last fan
   DuplicateFinder duplicates;
   for (int32_t i = 0; i < n; ++i) {
