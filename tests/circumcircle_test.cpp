@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <random>
 #include <utility>
 #include <vector>
@@ -125,6 +126,27 @@ void checkBatch(const double corners[6]) {
   std::memmove(batchedCorners[0], batchedCorners[1], sizeof(double) * 6 * 4);
 }
 
+// Test points: the corners, the centre, and 16 points on each circle of
+// radius r (1 -+ scale) about the centre, each with its neighbour one unit
+// in the last place away.
+std::vector<std::pair<double, double>> pointsAround(double x0, double y0, double x1, double y1, double x2, double y2,
+                                                    double cx, double cy, double r2,
+                                                    std::initializer_list<double> scales) {
+  std::vector<std::pair<double, double>> tests{{x0, y0}, {x1, y1}, {x2, y2}, {cx, cy}};
+  const double r = std::sqrt(r2);
+  for (double scale : scales) {
+    for (int32_t k = 0; k < 16; ++k) {
+      const double a = k * 0.3926990816987241;
+      for (double sign : {-1.0, 1.0}) {
+        const double radius = r * (1 + sign * scale);
+        tests.push_back({cx + radius * std::cos(a), cy + radius * std::sin(a)});
+        tests.push_back({std::nextafter(tests.back().first, sign * 1e308), tests.back().second});
+      }
+    }
+  }
+  return tests;
+}
+
 // surelyInsideCircle never says inside where the exact test says outside:
 // test points at and around the exact circle (or the corners, where there is
 // none). Returns the number of points it decided.
@@ -138,18 +160,8 @@ void checkFilter(double x0, double y0, double x1, double y1, double x2, double y
   if (circumcircleOf(x0, y0, x1, y1, x2, y2, &cx, &cy, &r2) == 0) {
     r2 = (x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0);
   }
-  const double r = std::sqrt(r2);
-  std::vector<std::pair<double, double>> tests{{x0, y0}, {x1, y1}, {x2, y2}, {cx, cy}};
-  for (double scale : {0.0, 1e-16, 1e-13, 1e-10, 1e-7, 1e-4, 0.1, 0.5, 0.9}) {
-    for (int32_t k = 0; k < 16; ++k) {
-      const double a = k * 0.3926990816987241;
-      for (double sign : {-1.0, 1.0}) {
-        const double radius = r * (1 + sign * scale);
-        tests.push_back({cx + radius * std::cos(a), cy + radius * std::sin(a)});
-        tests.push_back({std::nextafter(tests.back().first, sign * 1e308), tests.back().second});
-      }
-    }
-  }
+  const std::vector<std::pair<double, double>> tests =
+      pointsAround(x0, y0, x1, y1, x2, y2, cx, cy, r2, {0.0, 1e-16, 1e-13, 1e-10, 1e-7, 1e-4, 0.1, 0.5, 0.9});
   // Two corner orders, three times over: four lanes, then two.
   const double orders[2][6] = {{x0, y0, x1, y1, x2, y2}, {x2, y2, x0, y0, x1, y1}};
   const int32_t orderOf[6] = {0, 1, 1, 0, 0, 1};
@@ -185,19 +197,8 @@ int32_t checkBound(double x0, double y0, double x1, double y1, double x2, double
   if (boundedCircleOf(x0, y0, x1, y1, x2, y2, &b) == 0) return 0;
   EXPECT_EQ(exact, 1) << x0 << " " << y0 << " " << x1 << " " << y1 << " " << x2 << " " << y2;
   if (exact == 0) return 0;
-  std::vector<std::pair<double, double>> tests{{x0, y0}, {x1, y1}, {x2, y2}, {cx, cy}};
-  const double r = std::sqrt(r2);
-  for (double scale : {0.0, 1e-16, 1e-13, 1e-10, 1e-7, 1e-4, 0.1}) {
-    for (int32_t k = 0; k < 16; ++k) {
-      const double a = k * 0.3926990816987241;
-      for (double sign : {-1.0, 1.0}) {
-        const double radius = r * (1 + sign * scale);
-        tests.push_back({cx + radius * std::cos(a), cy + radius * std::sin(a)});
-        // The neighbours of a point on the circle, one unit in the last place away.
-        tests.push_back({std::nextafter(tests.back().first, sign * 1e308), tests.back().second});
-      }
-    }
-  }
+  const std::vector<std::pair<double, double>> tests =
+      pointsAround(x0, y0, x1, y1, x2, y2, cx, cy, r2, {0.0, 1e-16, 1e-13, 1e-10, 1e-7, 1e-4, 0.1});
   int32_t decided = 0;
   for (const auto& [px, py] : tests) {
     const double dx = px - b.centreX;
