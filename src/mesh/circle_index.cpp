@@ -26,8 +26,6 @@ int32_t leafOf(const CircleIndex& s, double y) {
   return static_cast<int32_t>(t);
 }
 
-// Files the entry under the lowest node whose range holds the y interval
-// that its circle covers within the current slab's x range.
 // How far from its centre a circle can hold a point, in x or in y.
 double reachOf(const CircleIndex& s, const CircleEntry& entry) {
   return entry.outer2 < std::numeric_limits<double>::infinity()
@@ -35,6 +33,8 @@ double reachOf(const CircleIndex& s, const CircleEntry& entry) {
              : s.details[static_cast<size_t>(entry.id)].reach;
 }
 
+// Files the entry under the lowest node whose range holds the y interval
+// that its circle covers within the current slab's x range.
 void enterCircle(CircleIndex& s, const CircleEntry& entry, double reach) {
   double gap = 0;
   if (entry.cx < s.stripLow) gap = s.stripLow - entry.cx;
