@@ -229,14 +229,7 @@ void surelyInsideCircles(double testX, double testY, const double (*corners)[6],
     circle_lanes::surelyInsideLanes<2>(testX, testY, corners + k, inside + k);
     k += 2;
   }
-  if (k < count) {
-    // A lone last triangle fills both lanes.
-    double both[2][6];
-    for (int32_t c = 0; c < 6; ++c) both[0][c] = both[1][c] = corners[k][c];
-    int32_t answers[2];
-    circle_lanes::surelyInsideLanes<2>(testX, testY, both, answers);
-    inside[k] = answers[0];
-  }
+  if (k < count) circle_lanes::surelyInsideLanes<1>(testX, testY, corners + k, inside + k);
 }
 
 int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
