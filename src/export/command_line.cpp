@@ -7,13 +7,18 @@
 
 namespace {
 
+// The build says which optional libraries it has (src/export/CMakeLists.txt).
+constexpr bool withCairo = TSVMESH_EXPORT_CAIRO != 0;
+constexpr bool withThree = TSVMESH_EXPORT_THREE != 0;
+
 const ExportFormatInfo formatTable[] = {
-    {"png", "a picture from above (PNG)", true},
-    {"svg", "the picture as SVG", true},
-    {"pdf", "the picture as PDF", true},
+    {"png", "a picture from above (PNG)", withCairo},
+    {"svg", "the picture as SVG", withCairo},
+    {"pdf", "the picture as PDF", withCairo},
     {"ply", "binary PLY mesh", true},
     {"obj", "Wavefront OBJ mesh", true},
     {"xml", "LandXML 1.2 TIN surface", true},
+    {"html", "the surface in 3D, one page for any browser", withThree},
     {"", "", false},
 };
 static_assert(sizeof formatTable / sizeof formatTable[0] == formatUnknown + 1, "one row per format");
