@@ -86,9 +86,9 @@ const char pageScript[] = R"(<script>
       {vertexColors: THREE.VertexColors, side: THREE.DoubleSide}));
   scene.add(surface);
   var wire = null;
-  scene.add(new THREE.AmbientLight(0xffffff, 0.35));
+  scene.add(new THREE.AmbientLight(0xffffff, 0.45));
   // The pictures' sun: from the north-west, 45 degrees above the horizon.
-  var sun = new THREE.DirectionalLight(0xffffff, 0.75);
+  var sun = new THREE.DirectionalLight(0xffffff, 0.7);
   sun.position.set(-1, 1, Math.SQRT2);
   scene.add(sun);
 
