@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "export/command_line.h"
+#include "export/output.h"
 #include "export/read/mesh_file.h"
 #include "export/write/terrain_page.h"
 #include "test_support.h"
@@ -91,6 +92,32 @@ TEST(ExportEverywhere, OutputIsReplacedWholeUnderAnyNameAndTheInputIsNeverTheOut
   const ProcessResult missing = runExport({"none.csv", "none.obj"}, dir);
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "tsvmesh-export: none.csv: cannot open: No such file or directory\n");
+}
+
+// On Linux the file being written has no name at all, so that even a killed
+// export leaves nothing; elsewhere only its hidden temporary is there.
+TEST(ExportEverywhere, OutputIsInvisibleUntilPublished) {
+  const std::string dir = makeScratchDir();
+  const std::string path = dir + "/out.txt";
+  for (const char* text : {"first", "second", "dropped"}) {
+    ExportOutput output;
+    ASSERT_TRUE(openExportOutput(path.c_str(), &output));
+#ifdef __linux__
+    EXPECT_TRUE(output.pending.temporary.empty());
+#endif
+    writeExportText(&output, text);
+    std::set<std::string> visible = folderEntries(dir);
+    visible.erase(output.pending.temporary.substr(output.pending.temporary.find_last_of("/\\") + 1));
+    visible.erase("out.txt");
+    EXPECT_TRUE(visible.empty()) << text;
+    if (std::string(text) == "dropped") {
+      abandonExportOutput(&output);
+    } else {
+      ASSERT_TRUE(finishExportOutput(&output)) << text;
+    }
+    EXPECT_EQ(folderEntries(dir), std::set<std::string>{"out.txt"});
+  }
+  EXPECT_EQ(readFile(path), "second");
 }
 
 TEST(ExportEverywhere, HelpListsTheFormatsOfThisBuildAndAMissingOneIsNamed) {

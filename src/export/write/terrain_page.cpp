@@ -41,8 +41,11 @@ const char pageScript[] = R"(<script>
     var k = Math.min(Math.floor(s), ramp.length - 2), f = s - k;
     for (var c = 0; c < 3; ++c) out[at + c] = (ramp[k][c] + (ramp[k + 1][c] - ramp[k][c]) * f) / 255;
   }
+  // Decoded once; the text is then dropped from the page to free its memory.
   function bytes(id) {
-    var text = atob(document.getElementById(id).textContent);
+    var element = document.getElementById(id);
+    var text = atob(element.textContent);
+    element.textContent = '';
     var out = new Uint8Array(text.length);
     for (var i = 0; i < text.length; ++i) out[i] = text.charCodeAt(i);
     return out.buffer;
