@@ -56,6 +56,8 @@ void progressEvery(ExportProgress* progress, int64_t done, int64_t total) {
   if ((done & (progressStride - 1)) == 0) updateExportProgress(progress, "writing", done, total);
 }
 
+}  // namespace
+
 std::string escapeXml(const std::string& text) {
   std::string escaped;
   for (const char c : text) {
@@ -71,8 +73,6 @@ std::string escapeXml(const std::string& text) {
   }
   return escaped;
 }
-
-}  // namespace
 
 void writePlyMesh(const ExportMesh& mesh, ExportOutput* output, ExportProgress* progress) {
   std::string head = "ply\nformat binary_little_endian 1.0\n" + headComments(mesh, "comment ");

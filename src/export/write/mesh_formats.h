@@ -21,3 +21,7 @@ void writeObjMesh(const ExportMesh& mesh, ExportOutput* output, ExportProgress* 
 // "hh:mm:ss") fill the attributes the schema requires.
 void writeLandXmlMesh(const ExportMesh& mesh, const std::string& surfaceName, const char* date,
                       const char* time, ExportOutput* output, ExportProgress* progress);
+
+// Text for XML or HTML content and attributes: & < > " as entities,
+// control characters (not allowed in XML 1.0) as '_'.
+std::string escapeXml(const std::string& text);

@@ -5,6 +5,7 @@
 #include "export/output.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
+#include "export/write/mesh_formats.h"
 #include "export/write/three_script.h"
 
 namespace {
@@ -148,21 +149,6 @@ void appendLittleEndian(std::vector<unsigned char>* bytes, uint32_t word) {
   for (int shift = 0; shift < 32; shift += 8) bytes->push_back(static_cast<unsigned char>(word >> shift));
 }
 
-std::string escapedHtml(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 // The z field of vertex v as the triangle file has it.
 std::string zText(const ExportMesh& mesh, int32_t v) {
   const std::string text(mesh.text.data() + mesh.textStart[static_cast<size_t>(v)],
@@ -244,7 +230,7 @@ void writeTerrainPage(const ExportMesh& mesh, const std::string& name, ExportOut
   }
   const std::string zRange = mesh.vertexCount == 0 ? "none" : zText(mesh, lowest) + " to " + zText(mesh, highest);
   const std::string count = std::to_string(mesh.triangleCount);
-  const std::string title = escapedHtml(name);
+  const std::string title = escapeXml(name);
 
   writeExportText(output, "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                           "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
