@@ -3,6 +3,8 @@
 // independent readers (ezdxf, Python's json, meshio) where installed.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -235,4 +237,130 @@ TEST(SiteBoundaryTest, LongTrianglesGoWithTheirVerticesAndFacesPointUp) {
   orientFacesUpward(&mesh);
   EXPECT_EQ(mesh.corners, (std::vector<int32_t>{0, 1, 2, 0, 2, 3}));
   EXPECT_GT(faceTwiceArea(mesh, 0), 0.0);
+}
+
+namespace {
+
+// The OBJ's faces as corner coordinates: twice the signed area of each.
+std::vector<double> objFaceAreas(const std::string& obj, double* longestSide) {
+  std::vector<ExportVertex> vertices;
+  std::vector<double> areas;
+  *longestSide = 0.0;
+  size_t at = 0;
+  while (at < obj.size()) {
+    const size_t end = obj.find('\n', at);
+    const std::string line = obj.substr(at, end - at);
+    at = end + 1;
+    ExportVertex v{};
+    int a = 0, b = 0, c = 0;
+    if (std::sscanf(line.c_str(), "v %lf %lf %lf", &v.x, &v.y, &v.z) == 3) vertices.push_back(v);
+    if (std::sscanf(line.c_str(), "f %d %d %d", &a, &b, &c) == 3) {
+      const ExportVertex p[3] = {vertices[size_t(a - 1)], vertices[size_t(b - 1)], vertices[size_t(c - 1)]};
+      areas.push_back((p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[1].y - p[0].y) * (p[2].x - p[0].x));
+      for (int32_t k = 0; k < 3; ++k) {
+        *longestSide = std::max(*longestSide, std::hypot(p[(k + 1) % 3].x - p[k].x, p[(k + 1) % 3].y - p[k].y));
+      }
+    }
+  }
+  return areas;
+}
+
+}  // namespace
+
+TEST(SurveyorFilesTest, ConcaveSiteKeepsItsShapeWithMaxSide) {
+  // An L of unit squares, 4 long each way and 1 wide, and its notch's corner
+  // point: the full mesh fills the hull (area 11.5); with --max-side 1.5
+  // what remains is the L (7) and the one short triangle in the notch's corner.
+  const std::string dir = makeScratchDir();
+  std::string points = dir + "/l.csv\n";
+  for (int32_t y = 0; y <= 4; ++y) {
+    for (int32_t x = 0; x <= 4; ++x) {
+      if (x <= 1 || y <= 1) points += std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(x + y) + "\n";
+    }
+  }
+  writeFile(dir + "/l.tsv", points);
+  ASSERT_EQ(runTsvmeshBinary({dir + "/l.tsv"}, dir).status, 0);
+  for (const bool boundary : {false, true}) {
+    std::vector<std::string> args{dir + "/l.csv", dir + "/l.obj"};
+    if (boundary) args.insert(args.end(), {"--max-side", "1.5"});
+    ASSERT_EQ(runExport(args, dir).status, 0);
+    double longest = 0.0;
+    double area = 0.0;
+    for (const double twice : objFaceAreas(readFile(dir + "/l.obj"), &longest)) {
+      EXPECT_GT(twice, 0.0) << "a face pointing down";
+      area += twice / 2.0;
+    }
+    EXPECT_DOUBLE_EQ(area, boundary ? 7.5 : 11.5);
+    if (boundary) {
+      EXPECT_LE(longest, 1.5);
+    }
+  }
+}
+
+TEST(SurveyorFilesTest, TerrainContoursReadBackInDxfGeoJsonAndPly) {
+  const std::string dir = makeScratchDir();
+  ASSERT_EQ(mkdir((dir + "/build").c_str(), 0777), 0);
+  ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
+  const std::string csv = dir + "/build/terrain.csv";
+  const std::string count = readFile(csv).substr(0, readFile(csv).find('\r'));
+  ASSERT_EQ(runExport({csv, "t.geojson", "--contour", "10"}, dir).status, 0);
+  ASSERT_EQ(runExport({csv, "t.dxf", "--contour=10", "--units", "usft"}, dir).status, 0);
+  ASSERT_EQ(runExport({csv, "t.ply"}, dir).status, 0);
+
+  // Levels ascend by 10, every fifth an index; rings close; per level the
+  // number of lines, for the DXF's check.
+  runPythonCheck(dir, R"(import json, sys
+doc = json.load(open('t.geojson'))
+assert doc['type'] == 'FeatureCollection'
+counts, last = {}, None
+for f in doc['features']:
+    z, g = f['properties']['elevation'], f['geometry']
+    assert z % 10 == 0 and (last is None or z > last), z
+    assert f['properties']['index'] == (z % 50 == 0), z
+    lines = [g['coordinates']] if g['type'] == 'LineString' else g['coordinates']
+    assert g['type'] == ('LineString' if len(lines) == 1 else 'MultiLineString')
+    for line in lines:
+        assert len(line) >= 2 and all(0 <= x <= 1000 and 0 <= y <= 1000 for x, y in line)
+    counts[z], last = len(lines), z
+assert len(counts) >= 10, counts
+json.dump(counts, open('levels.json', 'w'))
+)", {});
+
+  runPythonCheck(dir, R"(import json, sys
+try:
+    import ezdxf
+    from ezdxf import recover
+except ImportError:
+    print('ezdxf is not installed'); sys.exit(77)
+doc, auditor = recover.readfile('t.dxf')
+assert not auditor.has_errors, [str(e) for e in auditor.errors]
+audit = doc.audit()
+assert not audit.has_errors, [e.message for e in audit.errors]
+assert doc.header['$INSUNITS'] == 21
+faces = doc.modelspace().query('3DFACE')
+assert len(faces) == int(sys.argv[1]) and all(f.dxf.layer == 'TIN' for f in faces)
+for f in faces:
+    a, b, c = f.dxf.vtx0, f.dxf.vtx1, f.dxf.vtx2
+    assert (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) > 0, 'a face pointing down'
+counts = {}
+for p in doc.modelspace().query('POLYLINE'):
+    z = p.dxf.elevation.z
+    assert p.dxf.layer == ('CONTOUR_INDEX' if z % 50 == 0 else 'CONTOUR'), (z, p.dxf.layer)
+    assert all(v.dxf.location.z == z for v in p.vertices)
+    counts[str(int(z))] = counts.get(str(int(z)), 0) + 1
+assert counts == json.load(open('levels.json')), counts
+)", {count});
+
+  runPythonCheck(dir, R"(import sys
+try:
+    import meshio
+except ImportError:
+    print('meshio is not installed'); sys.exit(77)
+mesh = meshio.read('t.ply')
+faces = mesh.cells_dict['triangle']
+assert len(faces) == int(sys.argv[1])
+p = mesh.points
+for a, b, c in faces:
+    assert (p[b][0] - p[a][0]) * (p[c][1] - p[a][1]) - (p[b][1] - p[a][1]) * (p[c][0] - p[a][0]) > 0
+)", {count});
 }
