@@ -11,6 +11,7 @@
 
 #include "export/command_line.h"
 #include "export/output.h"
+#include "export/paper.h"
 #include "export/products/contours.h"
 #include "export/products/facing.h"
 #include "export/products/mesh_edges.h"
@@ -109,6 +110,15 @@ int main(int argc, char** argv) {
     }
   }
 
+  if (options.paper >= 0 && !paperPlot(mesh, options.paper, options.units, options.scale).fits) {
+    endExportProgress(&progress);
+    const int32_t fitting = smallestFittingScale(mesh, options.paper, options.units);
+    const std::string paper = "A" + std::to_string(options.paper);
+    if (fitting == 0) return fail("the mesh does not fit on " + paper + " at any scale");
+    return fail("the mesh does not fit on " + paper + " at 1:" + std::to_string(options.scale) +
+                "; the smallest standard scale that fits is 1:" + std::to_string(fitting));
+  }
+
   ExportOutput output;
   if (!openExportOutput(outputPath, &output)) {
     endExportProgress(&progress);
@@ -134,12 +144,21 @@ int main(int argc, char** argv) {
     case formatDxf: writeDxf(mesh, drawsContours ? &contours : nullptr, options.units, &output, &progress); break;
     case formatGeoJson: writeContourGeoJson(contours, &output, &progress); break;
     default: {
-      const std::string title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
-                                (mesh.triangleCount == 1 ? " triangle" : " triangles") +
-                                ", average longest side " +
-                                (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
-      const int32_t kind = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
-      drawn = writeMeshPicture(mesh, title, size, kind, pdfDate, &output, &progress, &problem);
+      PictureRequest request;
+      request.title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
+                      (mesh.triangleCount == 1 ? " triangle" : " triangles") + ", average longest side " +
+                      (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
+      request.format = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
+      request.size = size;
+      request.flat = options.flat;
+      request.units = options.units;
+      request.contours = drawsContours ? &contours : nullptr;
+      request.paper = options.paper;
+      request.scale = options.scale;
+      request.fileName = baseName(meshPath);
+      request.date = date;
+      request.pdfDate = pdfDate;
+      drawn = writeMeshPicture(mesh, request, &output, &progress, &problem);
     }
   }
   endExportProgress(&progress);

@@ -364,3 +364,37 @@ for a, b, c in faces:
     assert (p[b][0] - p[a][0]) * (p[c][1] - p[a][1]) - (p[b][1] - p[a][1]) * (p[c][0] - p[a][0]) > 0
 )", {count});
 }
+
+TEST(PictureProductsTest, HillshadeLightsSlopesFacingTheNorthWestSun) {
+  // Level ground, a 45-degree slope rising to the south-east (facing the
+  // sun square on: its normal points at it) and one rising to the
+  // north-west (edge-on to a sun 45 degrees high). Corner order does not matter.
+  const double r = std::sqrt(0.5);
+  const ExportMesh mesh = meshOf({{0, 0, 0}, {1, 0, 0}, {0, 1, 0},                 // level
+                                  {0, 0, 0}, {r, -r, 1}, {r, r, 0},                // faces the sun
+                                  {0, 0, 0}, {-r, r, 1}, {r, r, 0}},               // turned from it
+                                 {0, 1, 2, 3, 5, 4, 6, 7, 8});
+  EXPECT_DOUBLE_EQ(hillshadeFactor(mesh, 0), 1.0);
+  EXPECT_NEAR(hillshadeFactor(mesh, 1), std::sqrt(2.0), 1e-12);
+  EXPECT_NEAR(hillshadeFactor(mesh, 2), 0.0, 1e-12);
+}
+
+TEST(PictureProductsTest, PlotAtScaleIsTheChosenPaperOrIsRefusedWithAScaleThatFits) {
+  const std::string dir = makeScratchDir();
+  ASSERT_EQ(mkdir((dir + "/build").c_str(), 0777), 0);
+  ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
+  const std::string csv = dir + "/build/terrain.csv";
+  // 1000 m across: 2 m on paper at 1:500, 400 mm at 1:2500 (too tall for A3
+  // landscape with its title strip), 200 mm at 1:5000.
+  const ProcessResult refused = runExport({csv, "t.pdf", "--paper", "A3", "--scale", "500"}, dir);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err,
+            "tsvmesh-export: the mesh does not fit on A3 at 1:500; the smallest standard scale that fits is 1:5000\n");
+  EXPECT_FALSE(fileExists(dir + "/t.pdf"));
+  ASSERT_EQ(runExport({csv, "t.pdf", "--paper=a3", "--scale=5000", "--contour", "10"}, dir).status, 0);
+  // A3 in points, 297 x 420 mm; the mesh is a little taller than wide.
+  EXPECT_NE(readFile(dir + "/t.pdf").find("/MediaBox [ 0 0 841.889764 1190.551181 ]"), std::string::npos);
+  EXPECT_EQ(runExport({csv, "t.png", "--paper", "A3", "--scale", "500"}, dir).status, 2);
+  EXPECT_EQ(runExport({csv, "t.pdf", "--paper", "A3"}, dir).status, 2);
+  EXPECT_EQ(runExport({csv, "t.geojson"}, dir).status, 2);
+}
