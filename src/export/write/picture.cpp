@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <vector>
 
 #include "export/output.h"
@@ -360,6 +361,8 @@ void plotClip(cairo_t* cr, const PictureLayout& layout) {
   cairo_clip(cr);
 }
 
+constexpr int32_t gridMostLines = 100;
+
 // Round eastings and northings across the plot, labelled outside it.
 void drawGrid(cairo_t* cr, const PictureLayout& layout, double fontSize, double lineWidth) {
   const long double scale = layout.scale;
@@ -372,8 +375,12 @@ void drawGrid(cairo_t* cr, const PictureLayout& layout, double fontSize, double 
   const double left = layout.plotLeft, right = layout.plotLeft + layout.plotWidth;
   const double bottom = layout.plotBottom, top = layout.plotBottom - layout.plotHeight;
   const double lowX = static_cast<double>(layout.lowX), lowY = static_cast<double>(layout.lowY);
+  // Counted in whole steps: far from the origin adding a step to a
+  // coordinate need not change it.
+  const double firstE = std::ceil(lowX / step), firstN = std::ceil(lowY / step);
   double lastLabel = -1e300;
-  for (double e = std::ceil(lowX / step) * step; e <= lowX + spanX; e += step) {
+  for (int32_t i = 0; i < gridMostLines && (firstE + i) * step <= lowX + spanX; ++i) {
+    const double e = (firstE + i) * step;
     double px = 0.0, py = 0.0;
     picturePosition(layout, e, lowY, &px, &py);
     cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.55);
@@ -389,7 +396,8 @@ void drawGrid(cairo_t* cr, const PictureLayout& layout, double fontSize, double 
     showText(cr, px, bottom + 1.3 * fontSize, text, 0.5);
   }
   lastLabel = 1e300;
-  for (double n = std::ceil(lowY / step) * step; n <= lowY + spanY; n += step) {
+  for (int32_t i = 0; i < gridMostLines && (firstN + i) * step <= lowY + spanY; ++i) {
+    const double n = (firstN + i) * step;
     double px = 0.0, py = 0.0;
     picturePosition(layout, lowX, n, &px, &py);
     cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.55);
@@ -454,6 +462,7 @@ void placeLabels(cairo_t* cr, const std::vector<double>& page, const std::string
     *y = page[a * 2 + 1] + share * (page[b * 2 + 1] - page[a * 2 + 1]);
   };
   const double firstAt = std::min(spacing / 2.0, total / 2.0);
+  spacing = std::max(spacing, 2.0 * width);
   for (double s = firstAt; s + width / 2.0 <= total; s += spacing) {
     if (s < width / 2.0) continue;
     double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
@@ -461,8 +470,8 @@ void placeLabels(cairo_t* cr, const std::vector<double>& page, const std::string
     pointAt(s + width / 2.0, &x1, &y1);
     if (std::hypot(x1 - x0, y1 - y0) < 0.9 * width) continue;  // bends under the text
     double angle = std::atan2(y1 - y0, x1 - x0);
-    if (angle > M_PI / 2.0) angle -= M_PI;
-    if (angle < -M_PI / 2.0) angle += M_PI;
+    if (angle > std::numbers::pi / 2.0) angle -= std::numbers::pi;
+    if (angle < -std::numbers::pi / 2.0) angle += std::numbers::pi;
     const double cx = (x0 + x1) / 2.0, cy = (y0 + y1) / 2.0;
     const double halfW = (std::fabs(std::cos(angle)) * width + std::fabs(std::sin(angle)) * height) / 2.0 + 1.0;
     const double halfH = (std::fabs(std::sin(angle)) * width + std::fabs(std::cos(angle)) * height) / 2.0 + 1.0;
