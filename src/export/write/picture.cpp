@@ -305,17 +305,22 @@ void drawScaleBar(cairo_t* cr, const PictureLayout& layout, const Bands& bands, 
   showText(cr, left + pixels, textY, text, 0.5);
 }
 
-void drawNorthArrow(cairo_t* cr, const PictureLayout& layout, const Bands& bands, double size) {
-  const double x = layout.plotLeft + layout.plotWidth - 0.02 * size;
-  const double top = layout.height - bands.bottom + 1.8 * bands.gridLabel + 0.012 * size;
-  const double height = 0.03 * size;
-  cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+// An arrowhead pointing up, its tip at (x, top).
+void fillArrow(cairo_t* cr, double x, double top, double height) {
   cairo_move_to(cr, x, top);
   cairo_line_to(cr, x + 0.25 * height, top + height);
   cairo_line_to(cr, x, top + 0.75 * height);
   cairo_line_to(cr, x - 0.25 * height, top + height);
   cairo_close_path(cr);
   cairo_fill(cr);
+}
+
+void drawNorthArrow(cairo_t* cr, const PictureLayout& layout, const Bands& bands, double size) {
+  const double x = layout.plotLeft + layout.plotWidth - 0.02 * size;
+  const double top = layout.height - bands.bottom + 1.8 * bands.gridLabel + 0.012 * size;
+  const double height = 0.03 * size;
+  cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
+  fillArrow(cr, x, top, height);
   cairo_set_font_size(cr, bands.label);
   showText(cr, x - 0.5 * height, top + height, "N", 1.0);
 }
@@ -363,6 +368,14 @@ void plotClip(cairo_t* cr, const PictureLayout& layout) {
 
 constexpr int32_t gridMostLines = 100;
 
+// Pale over any colour of the ramp, so that it shows without hiding it.
+void gridLine(cairo_t* cr, double x0, double y0, double x1, double y1) {
+  cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.55);
+  cairo_move_to(cr, x0, y0);
+  cairo_line_to(cr, x1, y1);
+  cairo_stroke(cr);
+}
+
 // Round eastings and northings across the plot, labelled outside it.
 void drawGrid(cairo_t* cr, const PictureLayout& layout, double fontSize, double lineWidth) {
   const long double scale = layout.scale;
@@ -383,10 +396,7 @@ void drawGrid(cairo_t* cr, const PictureLayout& layout, double fontSize, double 
     const double e = (firstE + i) * step;
     double px = 0.0, py = 0.0;
     picturePosition(layout, e, lowY, &px, &py);
-    cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.55);
-    cairo_move_to(cr, px, top);
-    cairo_line_to(cr, px, bottom);
-    cairo_stroke(cr);
+    gridLine(cr, px, top, px, bottom);
     const std::string text = "E " + labelNumber(e);
     cairo_text_extents_t extents{};
     cairo_text_extents(cr, text.c_str(), &extents);
@@ -400,10 +410,7 @@ void drawGrid(cairo_t* cr, const PictureLayout& layout, double fontSize, double 
     const double n = (firstN + i) * step;
     double px = 0.0, py = 0.0;
     picturePosition(layout, lowX, n, &px, &py);
-    cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.55);
-    cairo_move_to(cr, left, py);
-    cairo_line_to(cr, right, py);
-    cairo_stroke(cr);
+    gridLine(cr, left, py, right, py);
     if (py + 0.4 * fontSize > lastLabel - 1.5 * fontSize) continue;
     lastLabel = py + 0.4 * fontSize;
     cairo_set_source_rgb(cr, 0.2, 0.2, 0.2);
@@ -670,13 +677,8 @@ void drawPaperStrip(cairo_t* cr, const ExportMesh& mesh, const PaperPlot& plot, 
 
   // North arrow right of the bar.
   const double arrowX = std::min(barLeft + barWidth + 20.0 * mm, blockLeft - 8.0 * mm);
-  const double arrowTop = top + 8.0 * mm, arrowHeight = 12.0 * mm;
-  cairo_move_to(cr, arrowX, arrowTop);
-  cairo_line_to(cr, arrowX + 0.25 * arrowHeight, arrowTop + arrowHeight);
-  cairo_line_to(cr, arrowX, arrowTop + 0.75 * arrowHeight);
-  cairo_line_to(cr, arrowX - 0.25 * arrowHeight, arrowTop + arrowHeight);
-  cairo_close_path(cr);
-  cairo_fill(cr);
+  const double arrowTop = top + 8.0 * mm;
+  fillArrow(cr, arrowX, arrowTop, 12.0 * mm);
   showText(cr, arrowX, arrowTop - 1.5 * mm, "N", 0.5);
 }
 
