@@ -37,13 +37,14 @@ TEST(TerrainPage, OpensInChromiumAsASurface) {
   ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
   const std::string csv = readFile(dir + "/build/terrain.csv");
   const std::string count = csv.substr(0, csv.find('\r'));
-  const ProcessResult run = runProgram(TSVMESH_EXPORT_BINARY, {"tsvmesh-export", "build/terrain.csv", "terrain.html"},
+  const ProcessResult run = runProgram(TSVMESH_EXPORT_BINARY, {"tsvmesh-export", "build/terrain.csv", "terrain.html", "--contour", "10"},
                                        dir, "", 120);
   ASSERT_EQ(run.status, 0) << run.err;
 
   const ProcessResult dom = runChromium(dir, {"--dump-dom"}, dir + "/terrain.html");
   EXPECT_NE(dom.out.find("<html lang=\"en\" data-ready=\"" + count + "\">"), std::string::npos)
       << dom.out.substr(0, 300) << dom.err;
+  EXPECT_NE(dom.out.find("id=\"contours\" type=\"checkbox\" checked"), std::string::npos);
 
   const ProcessResult shot = runChromium(dir, {"--screenshot=" + dir + "/shot.png"}, dir + "/terrain.html");
   cairo_surface_t* image = cairo_image_surface_create_from_png((dir + "/shot.png").c_str());

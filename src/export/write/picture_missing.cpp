@@ -2,8 +2,8 @@
 // so this is never reached from the command line.
 #include "export/write/picture.h"
 
-bool writeMeshPicture(const ExportMesh&, const std::string&, int32_t, int32_t, const char*, ExportOutput*,
-                      ExportProgress*, std::string* problem) {
+bool writeMeshPicture(const ExportMesh&, const PictureRequest&, ExportOutput*, ExportProgress*,
+                      std::string* problem) {
   *problem = "this build has no cairo to draw with";
   return false;
 }

@@ -1,8 +1,10 @@
 #include "export/write/terrain_page.h"
 
 #include <bit>
+#include <utility>
 
 #include "export/output.h"
+#include "export/products/contours.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
 #include "export/write/mesh_formats.h"
@@ -89,6 +91,27 @@ const char pageScript[] = R"(<script>
   var surface = new THREE.Mesh(geometry, new THREE.MeshLambertMaterial(
       {vertexColors: THREE.VertexColors, side: THREE.DoubleSide}));
   scene.add(surface);
+  // Contours lie on the surface: the surface is drawn a little behind them.
+  surface.material.polygonOffset = true;
+  surface.material.polygonOffsetFactor = 1;
+  surface.material.polygonOffsetUnits = 1;
+  var contourLines = new THREE.Group();
+  [['contour-lines', 0.4], ['index-contour-lines', 0.85]].forEach(function (kind) {
+    var points = new Float32Array(bytes(kind[0]));
+    if (points.length === 0) return;
+    var lines = new THREE.BufferGeometry();
+    lines.setAttribute('position', new THREE.BufferAttribute(points, 3));
+    contourLines.add(new THREE.LineSegments(lines, new THREE.LineBasicMaterial(
+        {color: 0x000000, transparent: true, opacity: kind[1]})));
+  });
+  scene.add(contourLines);
+  var contourSwitch = document.getElementById('contours');
+  if (contourSwitch) {
+    contourSwitch.addEventListener('change', function () {
+      contourLines.visible = contourSwitch.checked;
+      render();
+    });
+  }
   var wire = null;
   scene.add(new THREE.AmbientLight(0xffffff, 0.45));
   // The pictures' sun: from the north-west, 45 degrees above the horizon.
@@ -123,6 +146,7 @@ const char pageScript[] = R"(<script>
   function exaggerate() {
     var k = Number(slider.value);
     surface.scale.z = k;
+    contourLines.scale.z = k;
     if (wire) wire.scale.z = k;
     document.getElementById('factor').textContent = k + '\u00d7';
     render();
@@ -169,7 +193,7 @@ void writeBase64Element(const char* id, const std::vector<unsigned char>& bytes,
 
 }  // namespace
 
-TerrainPageData terrainPageData(const ExportMesh& mesh) {
+TerrainPageData terrainPageData(const ExportMesh& mesh, const ExportContours* contours) {
   TerrainPageData data;
   if (mesh.vertexCount == 0) return data;
   double low[3] = {mesh.vertices[0].x, mesh.vertices[0].y, mesh.vertices[0].z};
@@ -189,16 +213,21 @@ TerrainPageData terrainPageData(const ExportMesh& mesh) {
     data.positions.push_back(static_cast<float>(vertex.y - centre[1]));
     data.positions.push_back(static_cast<float>(vertex.z - centre[2]));
   }
-  // The lighting needs every face's normal up: a clockwise face turns round.
-  data.indices.reserve(mesh.corners.size());
-  for (size_t f = 0; f + 2 < mesh.corners.size(); f += 3) {
-    const ExportVertex& a = mesh.vertices[static_cast<size_t>(mesh.corners[f])];
-    const ExportVertex& b = mesh.vertices[static_cast<size_t>(mesh.corners[f + 1])];
-    const ExportVertex& c = mesh.vertices[static_cast<size_t>(mesh.corners[f + 2])];
-    const bool clockwise = (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x) < 0.0;
-    data.indices.push_back(static_cast<uint32_t>(mesh.corners[f]));
-    data.indices.push_back(static_cast<uint32_t>(mesh.corners[f + (clockwise ? 2 : 1)]));
-    data.indices.push_back(static_cast<uint32_t>(mesh.corners[f + (clockwise ? 1 : 2)]));
+  data.indices.assign(mesh.corners.begin(), mesh.corners.end());
+  if (contours == nullptr) return data;
+  for (const ExportContourLine& line : contours->lines) {
+    const ExportContourLevel& level = contours->levels[static_cast<size_t>(line.level)];
+    std::vector<float>* segments = level.index ? &data.indexContourSegments : &data.contourSegments;
+    const float z = static_cast<float>(level.elevation - centre[2]);
+    const int32_t steps = line.closed ? line.pointCount : line.pointCount - 1;
+    for (int32_t k = 0; k < steps; ++k) {
+      for (const int32_t p : {k, (k + 1) % line.pointCount}) {
+        const size_t at = static_cast<size_t>(line.firstPoint + 2 * static_cast<int64_t>(p));
+        segments->push_back(static_cast<float>(contours->xy[at] - centre[0]));
+        segments->push_back(static_cast<float>(contours->xy[at + 1] - centre[1]));
+        segments->push_back(z);
+      }
+    }
   }
   return data;
 }
@@ -219,9 +248,9 @@ std::string base64Text(const unsigned char* bytes, size_t count) {
   return text;
 }
 
-void writeTerrainPage(const ExportMesh& mesh, const std::string& name, ExportOutput* output,
-                      ExportProgress* progress) {
-  const TerrainPageData data = terrainPageData(mesh);
+void writeTerrainPage(const ExportMesh& mesh, const ExportContours* contours, const std::string& name,
+                      ExportOutput* output, ExportProgress* progress) {
+  const TerrainPageData data = terrainPageData(mesh, contours);
   int32_t lowest = 0;
   int32_t highest = 0;
   for (int32_t v = 1; v < mesh.vertexCount; ++v) {
@@ -242,7 +271,11 @@ void writeTerrainPage(const ExportMesh& mesh, const std::string& name, ExportOut
                               (mesh.triangleCount == 1 ? " triangle" : " triangles") + ", z " + zRange +
                               "</div>\n<label>Vertical exaggeration <input id=\"exaggeration\" type=\"range\" "
                               "min=\"1\" max=\"10\" step=\"0.5\" value=\"1\"> <span id=\"factor\">1&times;</span>"
-                              "</label>\n<label><input id=\"wireframe\" type=\"checkbox\"> Wireframe</label></div>\n");
+                              "</label>\n<label><input id=\"wireframe\" type=\"checkbox\"> Wireframe</label>\n" +
+                              (contours == nullptr ? std::string()
+                                                   : "<label><input id=\"contours\" type=\"checkbox\" checked> "
+                                                     "Contours</label>\n") +
+                              "</div>\n");
   writeExportText(output, "<div id=\"legend\" class=\"box\"><div id=\"ramp\"></div><div class=\"labels\"><span>" +
                               (mesh.vertexCount == 0 ? "" : zText(mesh, highest)) + "</span><span>" +
                               (mesh.vertexCount == 0 ? "" : zText(mesh, lowest)) + "</span></div></div>\n");
@@ -257,6 +290,13 @@ void writeTerrainPage(const ExportMesh& mesh, const std::string& name, ExportOut
   bytes.reserve(data.indices.size() * 4);
   for (const uint32_t index : data.indices) appendLittleEndian(&bytes, index);
   writeBase64Element("indices", bytes, "faces", output, progress);
+  const std::pair<const char*, const std::vector<float>*> lines[] = {
+      {"contour-lines", &data.contourSegments}, {"index-contour-lines", &data.indexContourSegments}};
+  for (const auto& [id, segments] : lines) {
+    bytes.clear();
+    for (const float value : *segments) appendLittleEndian(&bytes, std::bit_cast<uint32_t>(value));
+    writeBase64Element(id, bytes, "contours", output, progress);
+  }
 
   writeExportText(output, std::string("<script>\n/* three.js r") + threeRevision +
                               " and its OrbitControls (https://threejs.org), MIT licence, "
