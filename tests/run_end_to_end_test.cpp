@@ -2,7 +2,11 @@
 // run does with unusual first lines.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iostream>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "test_support.h"
 
@@ -32,17 +36,32 @@ TEST(RunEndToEnd, EmptyFirstLineNamesNoFile) {
   EXPECT_EQ(run.err, "Failed to open CSV file \"\"\nPress any key to exit.");
 }
 
-TEST(RunEndToEnd, FirstLineNamingThePointsFileReplacesIt) {
-  // The points file is closed before the CSV file is created over it.
+TEST(RunEndToEnd, FirstLineNamingThePointsFileIsRefused) {
+  // The same file by any name: the name itself, a relative name from the
+  // run's folder, a symbolic link and a hard link to it. Rewriting the file
+  // keeps it the same file, so the links stay good.
   const std::string dir = makeScratchDir();
+  std::filesystem::create_directory(nativePath(dir + "/sub"));
   const std::string tsv = dir + "/self.tsv";
-  writeFile(tsv, tsv + "\n" + points);
-  ProcessResult run = runTsvmeshBinary({tsv});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
-  const std::string csv = readFile(tsv);
-  EXPECT_NE(csv.find("0.00,0.00,1.00\r\n"), std::string::npos);
-  EXPECT_EQ(csv.find(tsv), std::string::npos);
+  writeFile(tsv, "");
+  std::vector<std::string> names = {tsv, "sub/../self.tsv"};
+  std::error_code symlinkError;
+  std::filesystem::create_symlink(nativePath(tsv), nativePath(dir + "/link.tsv"), symlinkError);
+  if (!symlinkError) names.push_back(dir + "/link.tsv");
+  std::error_code hardLinkError;
+  std::filesystem::create_hard_link(nativePath(tsv), nativePath(dir + "/hard.tsv"), hardLinkError);
+  if (!hardLinkError) names.push_back("hard.tsv");
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    const std::string bytes = name + "\n" + points;
+    writeFile(tsv, bytes);
+    ProcessResult run = runTsvmeshBinary({tsv}, dir);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.out, "\nProcessing Points..");
+    EXPECT_EQ(run.err, "Failed to open CSV file \"" + name + "\"\nPress any key to exit.");
+    EXPECT_EQ(readFile(tsv), bytes);
+  }
+  if (symlinkError) std::cout << "[ NOTE     ] no symbolic link here: " << symlinkError.message() << "\n";
 }
 
 TEST(RunEndToEnd, CarriageReturnLineEndsReadAlike) {
