@@ -45,7 +45,12 @@ void discardPendingOutput(PendingOutput* pending);
 
 // Whether the two paths name one existing file (through links, other
 // spellings or hard links).
-bool pathsNameOneFile(const char* first, const char* second);
+inline bool pathsNameOneFile(const char* first, const char* second) {
+  MeshFileIdentity one{};
+  MeshFileIdentity other{};
+  return identifyPath(first, &one) == 0 && identifyPath(second, &other) == 0 && one.volume == other.volume &&
+         one.index == other.index;
+}
 
 struct CalendarTime {
   int32_t year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;

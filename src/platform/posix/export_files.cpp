@@ -177,13 +177,6 @@ void discardPendingOutput(PendingOutput* pending) {
   }
 }
 
-bool pathsNameOneFile(const char* first, const char* second) {
-  struct stat one {};
-  struct stat other {};
-  return stat(first, &one) == 0 && stat(second, &other) == 0 && one.st_dev == other.st_dev &&
-         one.st_ino == other.st_ino;
-}
-
 CalendarTime fileModifiedUtc(const char* path) {
   CalendarTime when;
   struct stat status {};

@@ -146,23 +146,6 @@ void discardPendingOutput(PendingOutput* pending) {
   }
 }
 
-bool pathsNameOneFile(const char* first, const char* second) {
-  BY_HANDLE_FILE_INFORMATION identity[2]{};
-  const char* paths[2] = {first, second};
-  for (int i = 0; i < 2; ++i) {
-    const HANDLE handle = CreateFileW(systemPath(paths[i]).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    const BOOL known = GetFileInformationByHandle(handle, &identity[i]);
-    CloseHandle(handle);
-    if (!known) return false;
-  }
-  return identity[0].dwVolumeSerialNumber == identity[1].dwVolumeSerialNumber &&
-         identity[0].nFileIndexHigh == identity[1].nFileIndexHigh &&
-         identity[0].nFileIndexLow == identity[1].nFileIndexLow;
-}
-
 CalendarTime fileModifiedUtc(const char* path) {
   CalendarTime when;
   WIN32_FILE_ATTRIBUTE_DATA data{};
