@@ -73,8 +73,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "tsvmesh turns a TSV file of surveyed points (x y z) into a Delaunay triangle
 mesh in the x-y plane, written as a CSV file of triangles with their count and
 average longest side in its head. The same file gives the same bytes on every
-platform. tsvmesh-export draws the mesh (PNG, SVG, PDF) and writes it as PLY,
-OBJ or LandXML for 3D and survey software.")
+platform. tsvmesh-export draws the mesh (PNG, SVG, PDF), writes it as PLY,
+OBJ, LandXML, DXF or GeoJSON contours for 3D, survey and GIS software, and as
+one HTML page that shows the surface in 3D in any browser.")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
