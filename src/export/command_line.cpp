@@ -1,9 +1,17 @@
 #include "export/command_line.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
+#include "export/read/points_input.h"
 #include "export/write/picture.h"
+
+#if TSVMESH_EXPORT_GDAL
+constexpr bool gdalBuilt = true;
+#else
+constexpr bool gdalBuilt = false;
+#endif
 
 namespace {
 
@@ -14,6 +22,12 @@ const ExportFormatInfo formatTable[] = {
     {"ply", "binary PLY mesh", true},
     {"obj", "Wavefront OBJ mesh", true},
     {"xml", "LandXML 1.2 TIN surface", true},
+    {"asc", "ESRI ASCII grid of elevations (needs --cell)", true},
+    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", gdalBuilt},
+    {"gpkg", "GeoPackage: the faces as POLYGON Z", gdalBuilt},
+    {"shp", "ESRI Shapefile: the faces as PolygonZ", gdalBuilt},
+    {"txt", "areas and volumes, for people", true},
+    {"json", "areas and volumes, for programs", true},
     {"", "", false},
 };
 static_assert(sizeof formatTable / sizeof formatTable[0] == formatUnknown + 1, "one row per format");
@@ -33,6 +47,14 @@ bool wholeNumber(const char* text, long low, long high, int32_t* value) {
   const long parsed = std::strtol(text, &end, 10);
   if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high) return false;
   *value = static_cast<int32_t>(parsed);
+  return true;
+}
+
+bool finiteNumber(const char* text, double* value) {
+  char* end = nullptr;
+  const double parsed = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !std::isfinite(parsed)) return false;
+  *value = parsed;
   return true;
 }
 
@@ -66,7 +88,9 @@ int32_t exportFormatOf(const std::string& path) {
 
 std::string exportUsageText() {
   std::string text =
-      "usage: tsvmesh-export MESH.csv OUTPUT [--size PIXELS]\n"
+      "usage: tsvmesh-export INPUT OUTPUT [--size PIXELS] [--mesh | --points | --columns SPEC]\n"
+      "                      [--cell SIZE] [--base Z] [--compare OTHER] [--srs CODE]\n"
+      "INPUT is a triangle file or a points file (told apart by content), or a field file with --columns.\n"
       "OUTPUT's extension chooses the format:\n";
   for (int32_t f = 0; f < formatUnknown; ++f) {
     if (!formatTable[f].available) continue;
@@ -77,6 +101,12 @@ std::string exportUsageText() {
     text += "\n";
   }
   text += "--size PIXELS  a picture's longer side, 200 to 16384 (default 1600)\n";
+  text += "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like\n";
+  text += "--columns SPEC  INPUT is a comma-separated field file with these columns: P N E Z D -\n";
+  text += "--cell SIZE     the grid's cell size (.asc, .tif, --compare)\n";
+  text += "--base Z        volumes above and below the level Z (.txt, .json)\n";
+  text += "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid (.txt, .json)\n";
+  text += "--srs CODE      the coordinate reference system to state, for example EPSG:25832 (.tif, .gpkg, .shp)\n";
   return text;
 }
 
@@ -90,6 +120,34 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
         *problem = "--size takes a whole number of pixels from 200 to 16384";
         return commandUsage;
       }
+    } else if (argument == "--mesh" || argument == "--points") {
+      options->inputKind = argument == "--mesh" ? inputTriangleFile : inputPointsFile;
+    } else if (const char* columns = optionValue(argument, "--columns", argc, argv, &i)) {
+      if (!parseFieldColumns(columns, &options->columns, problem)) return commandUsage;
+      options->inputKind = inputFieldFile;
+    } else if (const char* cell = optionValue(argument, "--cell", argc, argv, &i)) {
+      if (!finiteNumber(cell, &options->cell) || !(options->cell > 0.0)) {
+        *problem = "--cell takes a positive size";
+        return commandUsage;
+      }
+    } else if (const char* base = optionValue(argument, "--base", argc, argv, &i)) {
+      if (!finiteNumber(base, &options->base)) {
+        *problem = "--base takes a number, the level";
+        return commandUsage;
+      }
+      options->hasBase = true;
+    } else if (const char* other = optionValue(argument, "--compare", argc, argv, &i)) {
+      if (*other == '\0') {
+        *problem = "--compare takes the second surface's file";
+        return commandUsage;
+      }
+      options->comparePath = other;
+    } else if (const char* srs = optionValue(argument, "--srs", argc, argv, &i)) {
+      if (*srs == '\0') {
+        *problem = "--srs takes a code, for example EPSG:25832";
+        return commandUsage;
+      }
+      options->srs = srs;
     } else if (argument.size() > 1 && argument[0] == '-') {
       *problem = "unknown option " + argument;
       return commandUsage;
@@ -111,6 +169,25 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
   if (!exportFormatInfo(options->format).available) {
     *problem = std::string("this build has no .") + exportFormatInfo(options->format).extension +
                " output; it writes " + availableList();
+    return commandUsage;
+  }
+  const int32_t format = options->format;
+  const bool grid = format == formatAsc || format == formatTif;
+  const bool report = format == formatTxt || format == formatJson;
+  if (grid && options->cell == 0.0) {
+    *problem = "a .asc or .tif grid needs --cell SIZE";
+    return commandUsage;
+  }
+  if ((options->hasBase || options->comparePath != nullptr) && !report) {
+    *problem = "--base and --compare go with a .txt or .json report";
+    return commandUsage;
+  }
+  if (options->comparePath != nullptr && options->cell == 0.0) {
+    *problem = "--compare needs --cell SIZE, the grid the surfaces are compared on";
+    return commandUsage;
+  }
+  if (options->srs != nullptr && format != formatTif && format != formatGpkg && format != formatShp) {
+    *problem = "--srs goes with .tif, .gpkg and .shp";
     return commandUsage;
   }
   return commandRun;

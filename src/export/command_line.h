@@ -15,6 +15,12 @@ enum ExportFormat : int32_t {
   formatPly,
   formatObj,
   formatXml,
+  formatAsc,
+  formatTif,
+  formatGpkg,
+  formatShp,
+  formatTxt,
+  formatJson,
   formatUnknown
 };
 
@@ -34,6 +40,13 @@ struct ExportOptions {
   const char* outputPath = nullptr;
   int32_t format = formatUnknown;
   int32_t size = 1600;  // a picture's longer side, pixels (points in SVG and PDF)
+  int32_t inputKind = 0;       // an ExportInputKind: by content, or --mesh, --points, --columns
+  std::string columns;         // --columns, one upper-case letter a column
+  double cell = 0.0;           // --cell; 0 when not given
+  bool hasBase = false;        // --base
+  double base = 0.0;
+  const char* comparePath = nullptr;  // --compare
+  const char* srs = nullptr;          // --srs
 };
 
 enum ExportCommand : int32_t {

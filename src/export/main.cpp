@@ -8,11 +8,14 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "export/command_line.h"
 #include "export/output.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
+#include "export/read/points_input.h"
+#include "export/surface_outputs.h"
 #include "export/write/mesh_formats.h"
 #include "export/write/picture.h"
 
@@ -67,7 +70,7 @@ int main(int argc, char** argv) {
   startExportProgress(&progress);
   ExportMesh mesh;
   ExportReadError error;
-  if (!readExportMesh(meshPath, &mesh, &error, &progress)) {
+  if (!readExportInput(meshPath, options.inputKind, options.columns, &mesh, &error, &progress)) {
     endExportProgress(&progress);
     if (error.line > 0) return fail(std::string(meshPath) + ":" + std::to_string(error.line) + ": " + error.message);
     return fail(std::string(meshPath) + ": " + error.message);
@@ -91,7 +94,19 @@ int main(int argc, char** argv) {
 
   std::string problem;
   bool drawn = true;
+  // Faces left out of grids, reports and GIS layers (none yet).
+  const std::vector<uint8_t> kept;
+  std::string message;
+  bool made = true;
   switch (format) {
+    case formatAsc:
+    case formatTif: made = writeGridOutput(mesh, kept, options, &output, &progress, &message); break;
+    case formatTxt:
+    case formatJson:
+      made = writeReportOutput(mesh, kept, options, meshPath, &output, &progress, &message);
+      break;
+    case formatGpkg:
+    case formatShp: made = writeGisOutput(mesh, kept, options, pdfDate, &output, &progress, &message); break;
     case formatPly: writePlyMesh(mesh, &output, &progress); break;
     case formatObj: writeObjMesh(mesh, &output, &progress); break;
     case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, &output, &progress); break;
@@ -105,6 +120,10 @@ int main(int argc, char** argv) {
     }
   }
   endExportProgress(&progress);
+  if (!made) {
+    abandonExportOutput(&output);
+    return fail(message);
+  }
   if (!drawn && output.errorNumber == 0) {
     abandonExportOutput(&output);
     return fail(std::string(outputPath) + ": cannot draw: " + problem);

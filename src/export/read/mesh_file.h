@@ -25,6 +25,10 @@ struct ExportMesh {
   std::vector<int32_t> corners;          // 3 vertex indices per face, file order
   double lowestZ = 0.0;                  // over the vertices; 0 when there are none
   double highestZ = 0.0;
+  // A field file's point numbers (or names) and descriptions, by vertex,
+  // empty where the file had none; both tables empty for other inputs.
+  std::vector<std::string> pointNames;
+  std::vector<std::string> pointDescriptions;
 };
 
 // What went wrong, ready to print as "FILE:LINE: expected ...". line is 0

@@ -72,6 +72,26 @@ std::string escapeXml(const std::string& text) {
   return escaped;
 }
 
+// A field file's points, each with its number and description, as LandXML
+// CgPoints (northing easting elevation); nothing for other inputs.
+void writeCgPoints(const ExportMesh& mesh, ExportOutput* output) {
+  if (mesh.pointNames.empty()) return;
+  writeExportText(output, "  <CgPoints>\n");
+  static constexpr int32_t yxz[3] = {1, 0, 2};
+  char fields[exportLongestLine + 64];
+  std::string line;
+  for (size_t v = 0; v < mesh.pointNames.size(); ++v) {
+    const std::string& name = mesh.pointNames[v];
+    line = "    <CgPoint name=\"" + escapeXml(name.empty() ? std::to_string(v + 1) : name) + "\"";
+    if (!mesh.pointDescriptions[v].empty()) line += " desc=\"" + escapeXml(mesh.pointDescriptions[v]) + "\"";
+    line += '>';
+    line.append(fields, appendVertexFields(mesh, static_cast<int32_t>(v), yxz, fields));
+    line += "</CgPoint>\n";
+    writeExportText(output, line);
+  }
+  writeExportText(output, "  </CgPoints>\n");
+}
+
 }  // namespace
 
 void writePlyMesh(const ExportMesh& mesh, ExportOutput* output, ExportProgress* progress) {
@@ -134,7 +154,9 @@ void writeLandXmlMesh(const ExportMesh& mesh, const std::string& surfaceName, co
   head += "  <Units>\n    <Metric linearUnit=\"meter\" areaUnit=\"squareMeter\" volumeUnit=\"cubicMeter\"/>\n"
           "  </Units>\n";
   head += "  <Application name=\"tsvmesh-export\" version=\"" TSVMESH_VERSION "\"/>\n";
-  head += "  <Surfaces>\n    <Surface name=\"" + escapeXml(surfaceName) + "\" desc=\"";
+  writeExportText(output, head);
+  writeCgPoints(mesh, output);
+  head = "  <Surfaces>\n    <Surface name=\"" + escapeXml(surfaceName) + "\" desc=\"";
   head += std::to_string(mesh.triangleCount) + " triangles, average longest side ";
   head += mesh.averageKnown ? std::to_string(mesh.averageSide) : std::string("out of range");
   head += "\">\n      <Definition surfType=\"TIN\">\n        <Pnts>\n";
