@@ -186,12 +186,12 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, int
       }
       ExportOutput sidecar;
       const std::string sidecarPath = path.substr(0, path.size() - 3) + name;
-      if (!openExportOutput(sidecarPath.c_str(), &sidecar) || !moveMemoryFile(memorySidecar, &sidecar) ||
-          !finishExportOutput(&sidecar)) {
-        *problem = sidecarPath + ": cannot write";
-        ok = false;
-        break;
-      }
+      const bool opened = openExportOutput(sidecarPath.c_str(), &sidecar);
+      if (opened && !moveMemoryFile(memorySidecar, &sidecar)) abandonExportOutput(&sidecar);
+      else if (opened && finishExportOutput(&sidecar)) continue;
+      *problem = sidecarPath + ": cannot write";
+      ok = false;
+      break;
     }
   }
   if (ok) ok = moveMemoryFile(memoryPath, output);
