@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 #include "export/read/mesh_file.h"
 
@@ -194,10 +196,12 @@ bool uniteFrames(const ExportGridFrame& a, const ExportGridFrame& b, ExportGridF
   return true;
 }
 
-void sampleSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportGridFrame& frame,
-                   std::vector<double>* values) {
-  values->assign(static_cast<size_t>(frame.columns) * static_cast<size_t>(frame.rows),
-                 std::numeric_limits<double>::quiet_NaN());
+namespace {
+
+// Samples the rows bandFirst .. bandLast of the grid: the faces that reach
+// them, in file order.
+void sampleRows(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportGridFrame& frame,
+                int64_t bandFirst, int64_t bandLast, double* values) {
   const double cell = frame.cell;
   for (int32_t f = 0; f < mesh.triangleCount; ++f) {
     if (!faceKept(kept, f)) continue;
@@ -205,6 +209,11 @@ void sampleSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
     const ExportVertex* v[3] = {&mesh.vertices[static_cast<size_t>(ids[0])],
                                 &mesh.vertices[static_cast<size_t>(ids[1])],
                                 &mesh.vertices[static_cast<size_t>(ids[2])]};
+    const double ymin = std::min({v[0]->y, v[1]->y, v[2]->y}), ymax = std::max({v[0]->y, v[1]->y, v[2]->y});
+    const int64_t rowFirst = std::max<int64_t>(bandFirst, frame.topRow - static_cast<int64_t>(std::floor(ymax / cell)) - 1);
+    const int64_t rowLast =
+        std::min<int64_t>(bandLast, frame.topRow - static_cast<int64_t>(std::ceil(ymin / cell)) + 1);
+    if (rowFirst > rowLast) continue;
     const int32_t turn = exactTurn(v[0]->x, v[0]->y, v[1]->x, v[1]->y, v[2]->x, v[2]->y);
     if (turn == 0) continue;  // no area, no centre
     if (turn < 0) std::swap(v[1], v[2]);
@@ -221,10 +230,6 @@ void sampleSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
     const double z0 = sliver ? (v[0]->z + v[1]->z + v[2]->z) / 3.0 : v[0]->z;
 
     const double xmin = std::min({c[0].x, c[1].x, c[2].x}), xmax = std::max({c[0].x, c[1].x, c[2].x});
-    const double ymin = std::min({c[0].y, c[1].y, c[2].y}), ymax = std::max({c[0].y, c[1].y, c[2].y});
-    const int64_t rowFirst = std::max<int64_t>(0, frame.topRow - static_cast<int64_t>(std::floor(ymax / cell)) - 1);
-    const int64_t rowLast =
-        std::min<int64_t>(frame.rows - 1, frame.topRow - static_cast<int64_t>(std::ceil(ymin / cell)) + 1);
     for (int64_t r = rowFirst; r <= rowLast; ++r) {
       const double py = gridCentreY(frame, static_cast<int32_t>(r));
       // The face's extent along this row, from the edges that cross it,
@@ -240,10 +245,11 @@ void sampleSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
         }
       }
       if (left > right) continue;
-      const int64_t columnFirst = std::max<int64_t>(0, static_cast<int64_t>(std::floor(left / cell)) - frame.firstColumn - 1);
+      const int64_t columnFirst =
+          std::max<int64_t>(0, static_cast<int64_t>(std::floor(left / cell)) - frame.firstColumn - 1);
       const int64_t columnLast =
           std::min<int64_t>(frame.columns - 1, static_cast<int64_t>(std::ceil(right / cell)) - frame.firstColumn + 1);
-      double* row = values->data() + static_cast<size_t>(r) * static_cast<size_t>(frame.columns);
+      double* row = values + static_cast<size_t>(r) * static_cast<size_t>(frame.columns);
       for (int64_t col = columnFirst; col <= columnLast; ++col) {
         const double px = gridCentreX(frame, static_cast<int32_t>(col));
         // A centre on the surface's own edge, which no face owns, takes
@@ -254,4 +260,26 @@ void sampleSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
       }
     }
   }
+}
+
+}  // namespace
+
+void sampleSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportGridFrame& frame,
+                   std::vector<double>* values) {
+  values->assign(static_cast<size_t>(frame.columns) * static_cast<size_t>(frame.rows),
+                 std::numeric_limits<double>::quiet_NaN());
+  // Every cell is decided within its row, so two bands of rows can be
+  // sampled at once with the same result; one thread does all where a
+  // second cannot be had.
+  const int64_t half = frame.rows / 2;
+  std::thread lower;
+  if (half >= 32 && std::thread::hardware_concurrency() > 1) {
+    try {
+      lower = std::thread(sampleRows, std::cref(mesh), std::cref(kept), std::cref(frame), half,
+                          int64_t{frame.rows} - 1, values->data());
+    } catch (const std::system_error&) {
+    }
+  }
+  sampleRows(mesh, kept, frame, 0, lower.joinable() ? half - 1 : int64_t{frame.rows} - 1, values->data());
+  if (lower.joinable()) lower.join();
 }

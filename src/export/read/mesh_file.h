@@ -47,6 +47,10 @@ inline constexpr int32_t exportLongestLine = 4096;
 bool readExportMesh(const char* path, ExportMesh* mesh, ExportReadError* error,
                     ExportProgress* progress);
 
+// Up to 40 characters of a line for a message, in double quotes, control
+// bytes shown as '?'.
+std::string quoteLine(const char* text, int32_t length);
+
 // The number in a field of the form tsvmesh writes ("-" optional, digits,
 // ".", two digits), correctly rounded as strtod would give it.
 double exportFieldValue(const char* text, int32_t length);

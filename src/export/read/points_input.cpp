@@ -141,15 +141,6 @@ const char* columnName(char letter) {
   }
 }
 
-std::string quoted(const std::string& text) {
-  std::string shown = "\"";
-  for (size_t i = 0; i < text.size() && i < 40; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    shown += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
-  }
-  return shown + (text.size() > 40 ? "...\"" : "\"");
-}
-
 }  // namespace
 
 char* appendShortestNumber(char* out, double value) {
@@ -384,7 +375,9 @@ bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mes
           if (firstLine) {
             header = true;  // column names
           } else {
-            problem = std::string("expected a number for ") + columnName(letter) + ", found " + quoted(field);
+            const int32_t shown = static_cast<int32_t>(std::min<size_t>(field.size(), 41));
+            problem = std::string("expected a number for ") + columnName(letter) + ", found " +
+                      quoteLine(field.data(), shown);
           }
           continue;
         }
