@@ -128,15 +128,12 @@ TEST(SurfaceInputTest, FieldFileWithHeaderQuotesAndCommasInDescriptions) {
   ExportReadError error;
   ASSERT_TRUE(readFieldMesh((dir + "/site.csv").c_str(), columns, &mesh, &error, nullptr)) << error.message;
   ASSERT_EQ(mesh.vertexCount, 3);
-  ASSERT_EQ(mesh.pointNames.size(), 3u);
-  for (int32_t v = 0; v < 3; ++v) {
-    const ExportVertex& p = mesh.vertices[static_cast<size_t>(v)];
-    const std::string& name = mesh.pointNames[static_cast<size_t>(v)];
-    const std::string& description = mesh.pointDescriptions[static_cast<size_t>(v)];
-    if (name == "101") EXPECT_TRUE(p.x == 2000.5 && p.y == 5000.125 && p.z == 10.25 && description == "TREE, OAK");
-    else if (name == "102") EXPECT_TRUE(p.x == 2000 && p.y == 5010 && description == "FENCE, POST 3");
-    else EXPECT_TRUE(name == "1\"03" && p.x == 2010.75 && description.empty()) << name;
-  }
+  ASSERT_EQ(mesh.surveyPoints.size(), 3u);
+  const ExportSurveyPoint* p = mesh.surveyPoints.data();
+  EXPECT_TRUE(p[0].x == 2000.5 && p[0].y == 5000.125 && p[0].z == 10.25 && p[0].name == "101" &&
+              p[0].description == "TREE, OAK");
+  EXPECT_TRUE(p[1].x == 2000 && p[1].y == 5010 && p[1].name == "102" && p[1].description == "FENCE, POST 3");
+  EXPECT_TRUE(p[2].x == 2010.75 && p[2].name == "1\"03" && p[2].description.empty());
 
   // The same file through the tool: CgPoints with numbers and descriptions.
   const ProcessResult run = runExport({"site.csv", "site.xml", "--columns", "PNEZD"}, dir);

@@ -14,6 +14,16 @@ struct ExportVertex {
   double z;
 };
 
+// A surveyed point with its number (or name) and description, either
+// empty where the field file had none.
+struct ExportSurveyPoint {
+  double x;
+  double y;
+  double z;
+  std::string name;
+  std::string description;
+};
+
 struct ExportMesh {
   int32_t triangleCount = 0;     // from the head; equals the faces read
   int32_t averageSide = 0;       // from the head
@@ -25,10 +35,9 @@ struct ExportMesh {
   std::vector<int32_t> corners;          // 3 vertex indices per face, file order
   double lowestZ = 0.0;                  // over the vertices; 0 when there are none
   double highestZ = 0.0;
-  // A field file's point numbers (or names) and descriptions, by vertex,
-  // empty where the file had none; both tables empty for other inputs.
-  std::vector<std::string> pointNames;
-  std::vector<std::string> pointDescriptions;
+  // A field file's points in file order, whatever the faces use; empty for
+  // other inputs.
+  std::vector<ExportSurveyPoint> surveyPoints;
 };
 
 // What went wrong, ready to print as "FILE:LINE: expected ...". line is 0

@@ -218,13 +218,6 @@ bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportRead
   mesh->textStart.reserve(static_cast<size_t>(vertexCount) + 1);
   mesh->text.clear();
   mesh->text.reserve(static_cast<size_t>(vertexCount) * 32);
-  std::vector<std::string> names, descriptions;
-  names.swap(mesh->pointNames);
-  descriptions.swap(mesh->pointDescriptions);
-  if (!names.empty()) {
-    mesh->pointNames.resize(static_cast<size_t>(vertexCount));
-    mesh->pointDescriptions.resize(static_cast<size_t>(vertexCount));
-  }
   char line[128];
   for (int32_t v = 0; v < vertexCount; ++v) {
     const int32_t from = pointOf[static_cast<size_t>(v)];
@@ -237,10 +230,6 @@ bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportRead
     out = appendShortestNumber(out, p.z);
     mesh->text.insert(mesh->text.end(), line, out);
     mesh->textStart.push_back(static_cast<int64_t>(mesh->text.size()));
-    if (!names.empty() && from < n) {
-      mesh->pointNames[static_cast<size_t>(v)] = std::move(names[static_cast<size_t>(from)]);
-      mesh->pointDescriptions[static_cast<size_t>(v)] = std::move(descriptions[static_cast<size_t>(from)]);
-    }
   }
   meshRelease(triangles);
 
@@ -320,8 +309,7 @@ bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mes
   const int32_t columnCount = static_cast<int32_t>(columns.size());
   const bool descriptionLast = columns.back() == 'D';
   std::vector<MeshPoint> read;
-  std::vector<std::string> names;
-  std::vector<std::string> descriptions;
+  std::vector<ExportSurveyPoint> surveyed;
   std::string field;
   int64_t lineNumber = 0;
   bool firstLine = true;
@@ -399,8 +387,7 @@ bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mes
     if (header) continue;
     if (read.size() >= static_cast<size_t>(INT32_MAX / 4)) return fail(error, lineNumber, "too many points");
     read.push_back(point);
-    names.push_back(std::move(name));
-    descriptions.push_back(std::move(description));
+    surveyed.push_back({point.x, point.y, point.z, std::move(name), std::move(description)});
   }
   const int32_t n = static_cast<int32_t>(read.size());
   if (n < 3) return fail(error, 0, "expected at least 3 points, found " + std::to_string(n));
@@ -412,16 +399,11 @@ bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mes
     return comparePointsByX(read[static_cast<size_t>(a)], read[static_cast<size_t>(b)]) < 0;
   });
   std::vector<MeshPoint> points(static_cast<size_t>(n) + 3);
-  mesh->pointNames.resize(static_cast<size_t>(n));
-  mesh->pointDescriptions.resize(static_cast<size_t>(n));
-  for (int32_t i = 0; i < n; ++i) {
-    const size_t from = static_cast<size_t>(order[static_cast<size_t>(i)]);
-    points[static_cast<size_t>(i)] = read[from];
-    mesh->pointNames[static_cast<size_t>(i)] = std::move(names[from]);
-    mesh->pointDescriptions[static_cast<size_t>(i)] = std::move(descriptions[from]);
-  }
+  for (int32_t i = 0; i < n; ++i) points[static_cast<size_t>(i)] = read[static_cast<size_t>(order[static_cast<size_t>(i)])];
   updateExportProgress(progress, "meshing", 0, 1);
-  return meshSortedPoints(points.data(), n, mesh, error);
+  if (!meshSortedPoints(points.data(), n, mesh, error)) return false;
+  mesh->surveyPoints = std::move(surveyed);
+  return true;
 }
 
 bool readExportInput(const char* path, int32_t kind, const std::string& columns, ExportMesh* mesh,

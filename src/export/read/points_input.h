@@ -38,7 +38,8 @@ bool parseFieldColumns(const char* text, std::string* columns, std::string* prob
 
 // Reads a field file whose columns are named by columns (as parsed above)
 // and meshes its points (x from E, y from N) as tsvmesh would mesh the same
-// x y z. Point names and descriptions go into the mesh beside the vertices.
+// x y z. The points, with their numbers and descriptions, also go into the
+// mesh's survey points in file order.
 bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mesh, ExportReadError* error,
                    ExportProgress* progress);
 
@@ -47,8 +48,7 @@ bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mes
 // faces, as a triangle file's corners are, then come the points no face
 // uses (and the super-triangle's corners, when an unfinished mesh still
 // uses them, as tsvmesh writes them); each vertex's text is the shortest
-// that reads back to its doubles. mesh's point names and descriptions, when
-// given, are by sorted point and follow their points.
+// that reads back to its doubles.
 bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportReadError* error);
 
 // The shortest text that reads back to value; returns its end.

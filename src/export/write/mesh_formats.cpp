@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "export/read/mesh_file.h"
+#include "export/read/points_input.h"
 #include "export/output.h"
 #include "export/progress.h"
 
@@ -72,20 +73,22 @@ std::string escapeXml(const std::string& text) {
   return escaped;
 }
 
-// A field file's points, each with its number and description, as LandXML
-// CgPoints (northing easting elevation); nothing for other inputs.
+// A field file's points in file order, each with its number and
+// description, as LandXML CgPoints (northing easting elevation).
 void writeCgPoints(const ExportMesh& mesh, ExportOutput* output) {
-  if (mesh.pointNames.empty()) return;
+  if (mesh.surveyPoints.empty()) return;
   writeExportText(output, "  <CgPoints>\n");
-  static constexpr int32_t yxz[3] = {1, 0, 2};
-  char fields[exportLongestLine + 64];
   std::string line;
-  for (size_t v = 0; v < mesh.pointNames.size(); ++v) {
-    const std::string& name = mesh.pointNames[v];
-    line = "    <CgPoint name=\"" + escapeXml(name.empty() ? std::to_string(v + 1) : name) + "\"";
-    if (!mesh.pointDescriptions[v].empty()) line += " desc=\"" + escapeXml(mesh.pointDescriptions[v]) + "\"";
+  char number[32];
+  for (size_t k = 0; k < mesh.surveyPoints.size(); ++k) {
+    const ExportSurveyPoint& point = mesh.surveyPoints[k];
+    line = "    <CgPoint name=\"" + escapeXml(point.name.empty() ? std::to_string(k + 1) : point.name) + "\"";
+    if (!point.description.empty()) line += " desc=\"" + escapeXml(point.description) + "\"";
     line += '>';
-    line.append(fields, appendVertexFields(mesh, static_cast<int32_t>(v), yxz, fields));
+    for (const double value : {point.y, point.x, point.z}) {
+      if (line.back() != '>') line += ' ';
+      line.append(number, appendShortestNumber(number, value));
+    }
     line += "</CgPoint>\n";
     writeExportText(output, line);
   }
