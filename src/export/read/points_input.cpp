@@ -160,11 +160,13 @@ int32_t exportInputKindOf(const char* path) {
   while (length < got && head[length] != '\n' && head[length] != '\r') ++length;
   bool digits = length > 0 && length <= 10;
   bool asterisks = length == 14;
+  bool comma = false;
   for (int64_t i = 0; i < length; ++i) {
     digits = digits && isDigit(head[i]);
     asterisks = asterisks && head[i] == '*';
+    comma = comma || head[i] == ',';
   }
-  return digits || asterisks ? inputTriangleFile : inputPointsFile;
+  return digits || asterisks || comma ? inputTriangleFile : inputPointsFile;
 }
 
 bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportReadError* error) {

@@ -22,9 +22,11 @@ enum ExportInputKind : int32_t {
 };
 
 // A triangle file begins with a line of digits (the count) or with the
-// row of asterisks tsvmesh writes before the count; anything else is taken
-// for a points file. A file that cannot be read counts as a triangle file,
-// whose reader then reports why.
+// row of asterisks tsvmesh writes before the count; a first line with a
+// comma is taken for a damaged one (or a field file without --columns), so
+// that its reader says what is wrong; anything else is a points file. A
+// file that cannot be read counts as a triangle file, whose reader then
+// reports why.
 int32_t exportInputKindOf(const char* path);
 
 // Reads and meshes a points file as tsvmesh does. false with error filled

@@ -5,6 +5,7 @@
 
 #include "export/output.h"
 #include "export/read/points_input.h"
+#include "export/write/survey_points.h"
 
 namespace {
 
@@ -18,24 +19,6 @@ std::string fixed(double value) {
 std::string shortest(double value) {
   char text[32];
   return std::string(text, appendShortestNumber(text, value));
-}
-
-std::string jsonString(const std::string& text) {
-  std::string quoted = "\"";
-  for (const char c : text) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (u < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", u);
-      quoted += escape;
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "\"";
 }
 
 std::string row(const char* label, const std::string& value) {
