@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "export/paper.h"
 #include "export/read/points_input.h"
+#include "export/units.h"
 #include "export/write/picture.h"
 
 #if TSVMESH_EXPORT_GDAL
@@ -22,9 +24,11 @@ const ExportFormatInfo formatTable[] = {
     {"ply", "binary PLY mesh", true},
     {"obj", "Wavefront OBJ mesh", true},
     {"xml", "LandXML 1.2 TIN surface", true},
+    {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", true},
+    {"geojson", "GeoJSON contours (needs --contour) and a field file's points", true},
     {"asc", "ESRI ASCII grid of elevations (needs --cell)", true},
     {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", gdalBuilt},
-    {"gpkg", "GeoPackage: the faces as POLYGON Z", gdalBuilt},
+    {"gpkg", "GeoPackage: the faces as POLYGON Z, contours as LINESTRING Z", gdalBuilt},
     {"shp", "ESRI Shapefile: the faces as PolygonZ", gdalBuilt},
     {"txt", "areas and volumes, for people", true},
     {"json", "areas and volumes, for programs", true},
@@ -50,12 +54,22 @@ bool wholeNumber(const char* text, long low, long high, int32_t* value) {
   return true;
 }
 
-bool finiteNumber(const char* text, double* value) {
+// A finite decimal number above 0 (or any finite one when anySign).
+bool decimalNumber(const char* text, bool anySign, double* value) {
   char* end = nullptr;
   const double parsed = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !std::isfinite(parsed)) return false;
+  if (end == text || *end != '\0' || !std::isfinite(parsed) || (!anySign && !(parsed > 0.0))) return false;
   *value = parsed;
   return true;
+}
+
+// "INTERVAL" or "INTERVAL,INDEX".
+bool contourValue(const char* text, ExportOptions* options) {
+  const std::string value = text;
+  const size_t comma = value.find(',');
+  if (!decimalNumber(value.substr(0, comma).c_str(), false, &options->contourInterval)) return false;
+  return comma == std::string::npos ||
+         wholeNumber(value.c_str() + comma + 1, 1, 1000, &options->contourIndexEvery);
 }
 
 std::string availableList() {
@@ -88,25 +102,33 @@ int32_t exportFormatOf(const std::string& path) {
 
 std::string exportUsageText() {
   std::string text =
-      "usage: tsvmesh-export INPUT OUTPUT [--size PIXELS] [--mesh | --points | --columns SPEC]\n"
-      "                      [--cell SIZE] [--base Z] [--compare OTHER] [--srs CODE]\n"
+      "usage: tsvmesh-export INPUT OUTPUT [--size PIXELS] [--contour INTERVAL[,INDEX]] [--contour-base Z]\n"
+      "                      [--max-side LENGTH] [--units m|ft|usft] [--flat] [--paper A4..A0 --scale N]\n"
+      "                      [--mesh | --points | --columns SPEC] [--cell SIZE] [--base Z] [--compare OTHER]\n"
+      "                      [--srs CODE]\n"
       "INPUT is a triangle file or a points file (told apart by content), or a field file with --columns.\n"
       "OUTPUT's extension chooses the format:\n";
   for (int32_t f = 0; f < formatUnknown; ++f) {
     if (!formatTable[f].available) continue;
     text += "  .";
     text += formatTable[f].extension;
-    text += std::string(6 - std::string(formatTable[f].extension).size(), ' ');
+    text += std::string(8 - std::string(formatTable[f].extension).size(), ' ');
     text += formatTable[f].description;
     text += "\n";
   }
   text += "--size PIXELS  a picture's longer side, 200 to 16384 (default 1600)\n";
+  text += "--contour INTERVAL[,INDEX]  contours every INTERVAL in z, every INDEX-th (default 5) an index contour\n";
+  text += "--contour-base Z  the level the contours count from (default 0)\n";
+  text += "--max-side LENGTH  leave out every triangle with a side longer than LENGTH in x-y\n";
+  text += "--units m|ft|usft  the ground unit DXF, LandXML and pictures declare (default m)\n";
+  text += "--flat  pictures in plain colours, without hillshade\n";
+  text += "--paper A4|A3|A2|A1|A0 --scale N  a PDF plot on that paper at 1:N\n";
   text += "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like\n";
   text += "--columns SPEC  INPUT is a comma-separated field file with these columns: P N E Z D -\n";
   text += "--cell SIZE     the grid's cell size (.asc, .tif, --compare)\n";
   text += "--base Z        volumes above and below the level Z (.txt, .json)\n";
   text += "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid (.txt, .json)\n";
-  text += "--srs CODE      the coordinate reference system to state, for example EPSG:25832 (.tif, .gpkg, .shp)\n";
+  text += "--srs CODE      the coordinate reference system to state, for example EPSG:25832 (.tif, .gpkg, .shp, .geojson)\n";
   return text;
 }
 
@@ -120,18 +142,53 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
         *problem = "--size takes a whole number of pixels from 200 to 16384";
         return commandUsage;
       }
+    } else if (const char* value = optionValue(argument, "--contour", argc, argv, &i)) {
+      if (!contourValue(value, options)) {
+        *problem = "--contour takes INTERVAL (a number above 0) or INTERVAL,INDEX (INDEX 1 to 1000)";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--contour-base", argc, argv, &i)) {
+      if (!decimalNumber(value, true, &options->contourBase)) {
+        *problem = "--contour-base takes a number";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--max-side", argc, argv, &i)) {
+      if (!decimalNumber(value, false, &options->maxSide)) {
+        *problem = "--max-side takes a length above 0";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--units", argc, argv, &i)) {
+      const std::string unit = value;
+      if (unit != "m" && unit != "ft" && unit != "usft") {
+        *problem = "--units takes m, ft or usft";
+        return commandUsage;
+      }
+      options->units = unit == "ft" ? unitsFoot : unit == "usft" ? unitsUsFoot : unitsMetre;
+    } else if (argument == "--flat") {
+      options->flat = true;
+    } else if (const char* value = optionValue(argument, "--paper", argc, argv, &i)) {
+      options->paper = paperSizeOf(value);
+      if (options->paper < 0) {
+        *problem = "--paper takes A4, A3, A2, A1 or A0";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--scale", argc, argv, &i)) {
+      if (!wholeNumber(value, 1, 100000000, &options->scale)) {
+        *problem = "--scale takes N of 1:N, a whole number from 1";
+        return commandUsage;
+      }
     } else if (argument == "--mesh" || argument == "--points") {
       options->inputKind = argument == "--mesh" ? inputTriangleFile : inputPointsFile;
     } else if (const char* columns = optionValue(argument, "--columns", argc, argv, &i)) {
       if (!parseFieldColumns(columns, &options->columns, problem)) return commandUsage;
       options->inputKind = inputFieldFile;
     } else if (const char* cell = optionValue(argument, "--cell", argc, argv, &i)) {
-      if (!finiteNumber(cell, &options->cell) || !(options->cell > 0.0)) {
+      if (!decimalNumber(cell, false, &options->cell)) {
         *problem = "--cell takes a positive size";
         return commandUsage;
       }
     } else if (const char* base = optionValue(argument, "--base", argc, argv, &i)) {
-      if (!finiteNumber(base, &options->base)) {
+      if (!decimalNumber(base, true, &options->base)) {
         *problem = "--base takes a number, the level";
         return commandUsage;
       }
@@ -166,6 +223,18 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
     *problem = "OUTPUT must end in " + availableList();
     return commandUsage;
   }
+  if ((options->paper >= 0) != (options->scale > 0)) {
+    *problem = "--paper and --scale go together";
+    return commandUsage;
+  }
+  if (options->paper >= 0 && options->format != formatPdf) {
+    *problem = "--paper makes a PDF plot; OUTPUT must end in .pdf";
+    return commandUsage;
+  }
+  if (options->format == formatGeoJson && options->contourInterval == 0.0 && options->inputKind != inputFieldFile) {
+    *problem = "a .geojson OUTPUT holds contours (and a field file's points); add --contour INTERVAL";
+    return commandUsage;
+  }
   if (!exportFormatInfo(options->format).available) {
     *problem = std::string("this build has no .") + exportFormatInfo(options->format).extension +
                " output; it writes " + availableList();
@@ -186,8 +255,9 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
     *problem = "--compare needs --cell SIZE, the grid the surfaces are compared on";
     return commandUsage;
   }
-  if (options->srs != nullptr && format != formatTif && format != formatGpkg && format != formatShp) {
-    *problem = "--srs goes with .tif, .gpkg and .shp";
+  if (options->srs != nullptr && format != formatTif && format != formatGpkg && format != formatShp &&
+      format != formatGeoJson) {
+    *problem = "--srs goes with .tif, .gpkg, .shp and .geojson";
     return commandUsage;
   }
   return commandRun;

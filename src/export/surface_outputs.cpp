@@ -4,6 +4,7 @@
 #include "export/output.h"
 #include "export/progress.h"
 #include "export/products/elevation_grid.h"
+#include "export/products/site_boundary.h"
 #include "export/products/volumes.h"
 #include "export/read/mesh_file.h"
 #include "export/read/points_input.h"
@@ -15,6 +16,9 @@
 
 namespace {
 
+// --max-side has already left out faces: every face that is left counts.
+const std::vector<uint8_t> everyFace;
+
 std::string baseName(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -22,13 +26,13 @@ std::string baseName(const std::string& path) {
 
 }  // namespace
 
-bool writeGridOutput(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportOptions& options,
-                     ExportOutput* output, ExportProgress* progress, std::string* message) {
+bool writeGridOutput(const ExportMesh& mesh, const ExportOptions& options, ExportOutput* output,
+                     ExportProgress* progress, std::string* message) {
   ExportGridFrame frame;
-  if (!frameSurface(mesh, kept, options.cell, &frame, message)) return false;
+  if (!frameSurface(mesh, everyFace, options.cell, &frame, message)) return false;
   std::vector<double> values;
   updateExportProgress(progress, "sampling", 0, 1);
-  sampleSurface(mesh, kept, frame, &values);
+  sampleSurface(mesh, everyFace, frame, &values);
   if (options.format == formatAsc) {
     writeAsciiGrid(frame, values, output, progress);
     return true;
@@ -45,13 +49,12 @@ bool writeGridOutput(const ExportMesh& mesh, const std::vector<uint8_t>& kept, c
 #endif
 }
 
-bool writeReportOutput(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportOptions& options,
-                       const std::string& surfaceName, ExportOutput* output, ExportProgress* progress,
-                       std::string* message) {
+bool writeReportOutput(const ExportMesh& mesh, const ExportOptions& options, const std::string& surfaceName,
+                       ExportOutput* output, ExportProgress* progress, std::string* message) {
   ExportReport report;
   report.surfaceName = baseName(surfaceName);
   report.triangleCount = mesh.triangleCount;
-  measureSurface(mesh, kept, options.hasBase, options.base, &report.measures);
+  measureSurface(mesh, everyFace, options.hasBase, options.base, &report.measures);
   if (options.comparePath != nullptr) {
     ExportMesh other;
     ExportReadError error;
@@ -61,16 +64,16 @@ bool writeReportOutput(const ExportMesh& mesh, const std::vector<uint8_t>& kept,
       *message += ": " + error.message;
       return false;
     }
-    const std::vector<uint8_t> everyFace;
+    if (options.maxSide > 0.0) dropLongTriangles(&other, options.maxSide);
     ExportGridFrame first, second, frame;
-    if (!frameSurface(mesh, kept, options.cell, &first, message) ||
+    if (!frameSurface(mesh, everyFace, options.cell, &first, message) ||
         !frameSurface(other, everyFace, options.cell, &second, message) ||
         !uniteFrames(first, second, &frame, message)) {
       return false;
     }
     std::vector<double> before, after;
     updateExportProgress(progress, "sampling", 0, 2);
-    sampleSurface(mesh, kept, frame, &before);
+    sampleSurface(mesh, everyFace, frame, &before);
     updateExportProgress(progress, "sampling", 1, 2);
     sampleSurface(other, everyFace, frame, &after);
     compareGrids(frame, before, after, &report.comparison);
@@ -85,17 +88,17 @@ bool writeReportOutput(const ExportMesh& mesh, const std::vector<uint8_t>& kept,
   return true;
 }
 
-bool writeGisOutput(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportOptions& options,
+bool writeGisOutput(const ExportMesh& mesh, const ExportContours* contours, const ExportOptions& options,
                     const char* timestamp, ExportOutput* output, ExportProgress* progress, std::string* message) {
 #if TSVMESH_EXPORT_GDAL
   const int32_t kind = options.format == formatShp ? gisShapefile : gisGeoPackage;
-  if (!writeGisFaces(mesh, kept, kind, options.srs, timestamp, output, progress, message)) {
+  if (!writeGisFaces(mesh, everyFace, contours, kind, options.srs, timestamp, output, progress, message)) {
     *message = std::string(options.outputPath) + ": " + *message;
     return false;
   }
   return true;
 #else
-  (void)mesh, (void)kept, (void)timestamp, (void)output, (void)progress;
+  (void)mesh, (void)contours, (void)timestamp, (void)output, (void)progress;
   *message = std::string("this build has no .") + exportFormatInfo(options.format).extension + " output";
   return false;
 #endif

@@ -10,6 +10,7 @@
 
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
+#include "export/write/number_text.h"
 #include "input/points_file.h"
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
@@ -142,11 +143,6 @@ const char* columnName(char letter) {
 }
 
 }  // namespace
-
-char* appendShortestNumber(char* out, double value) {
-  // 24 characters hold the shortest text of any double.
-  return std::to_chars(out, out + 32, value).ptr;
-}
 
 int32_t exportInputKindOf(const char* path) {
   MeshFileHandle file = noFile;

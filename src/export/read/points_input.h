@@ -53,9 +53,6 @@ bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mes
 // that reads back to its doubles.
 bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportReadError* error);
 
-// The shortest text that reads back to value; returns its end.
-char* appendShortestNumber(char* out, double value);
-
 // Reads INPUT as kind says (inputByContent: by exportInputKindOf).
 bool readExportInput(const char* path, int32_t kind, const std::string& columns, ExportMesh* mesh,
                      ExportReadError* error, ExportProgress* progress);

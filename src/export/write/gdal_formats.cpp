@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "export/output.h"
+#include "export/products/contours.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
 
@@ -71,6 +72,36 @@ float asFloat(double value, float nodata) {
   return static_cast<float>(value);
 }
 
+// Each contour line a LINESTRING Z at its level's elevation; a closed line
+// ends where it began.
+bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
+  OGRFieldDefnH elevation = OGR_Fld_Create("elevation", OFTReal);
+  OGRFieldDefnH index = OGR_Fld_Create("index", OFTInteger);
+  OGR_Fld_SetSubType(index, OFSTBoolean);
+  bool ok = OGR_L_CreateField(layer, elevation, TRUE) == OGRERR_NONE &&
+            OGR_L_CreateField(layer, index, TRUE) == OGRERR_NONE;
+  OGR_Fld_Destroy(elevation);
+  OGR_Fld_Destroy(index);
+  for (size_t l = 0; ok && l < contours.lines.size(); ++l) {
+    const ExportContourLine& line = contours.lines[l];
+    const ExportContourLevel& level = contours.levels[static_cast<size_t>(line.level)];
+    OGRGeometryH geometry = OGR_G_CreateGeometry(wkbLineString25D);
+    const double* xy = &contours.xy[static_cast<size_t>(line.firstPoint)];
+    for (int32_t p = 0; p <= line.pointCount; ++p) {
+      if (p == line.pointCount && !line.closed) break;
+      const double* at = xy + static_cast<size_t>(p % line.pointCount) * 2;
+      OGR_G_AddPoint(geometry, at[0], at[1], level.elevation);
+    }
+    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGR_F_SetGeometryDirectly(feature, geometry);
+    OGR_F_SetFieldDouble(feature, 0, level.elevation);
+    OGR_F_SetFieldInteger(feature, 1, level.index ? 1 : 0);
+    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
+    OGR_F_Destroy(feature);
+  }
+  return ok;
+}
+
 }  // namespace
 
 bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
@@ -117,8 +148,9 @@ bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& v
   return moveMemoryFile(memoryPath, output);
 }
 
-bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, int32_t kind, const char* srs,
-                   const char* timestamp, ExportOutput* output, ExportProgress* progress, std::string* problem) {
+bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportContours* contours,
+                   int32_t kind, const char* srs, const char* timestamp, ExportOutput* output,
+                   ExportProgress* progress, std::string* problem) {
   quietGdal();
   OGRSpatialReferenceH reference = nullptr;
   if (srs != nullptr && (reference = referenceSystem(srs, problem)) == nullptr) return false;
@@ -135,8 +167,12 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, int
                         ? nullptr
                         : GDALDatasetCreateLayer(dataset, "faces", reference, wkbPolygon25D, layerOptions);
   CSLDestroy(layerOptions);
+  OGRLayerH contourLayer = nullptr;
+  if (layer != nullptr && contours != nullptr && !shapefile) {
+    contourLayer = GDALDatasetCreateLayer(dataset, "contours", reference, wkbLineString25D, nullptr);
+  }
   if (reference != nullptr) OSRDestroySpatialReference(reference);
-  bool ok = layer != nullptr;
+  bool ok = layer != nullptr && (contours == nullptr || shapefile || contourLayer != nullptr);
   if (ok) {
     OGRFieldDefnH face = OGR_Fld_Create("face", OFTInteger);
     OGRFieldDefnH meanZ = OGR_Fld_Create("mean_z", OFTReal);
@@ -164,6 +200,7 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, int
     ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
     OGR_F_Destroy(feature);
   }
+  if (ok && contourLayer != nullptr) ok = addContourLines(contourLayer, *contours);
   if (transaction) ok = GDALDatasetCommitTransaction(dataset) == OGRERR_NONE && ok;
   if (dataset != nullptr) ok = closeDataset(dataset) && ok;
   CPLSetConfigOption("OGR_CURRENT_DATE", nullptr);

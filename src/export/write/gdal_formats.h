@@ -10,6 +10,7 @@
 
 #include "export/products/elevation_grid.h"
 
+struct ExportContours;
 struct ExportMesh;
 struct ExportOutput;
 struct ExportProgress;
@@ -23,9 +24,12 @@ enum ExportGisKind : int32_t { gisGeoPackage, gisShapefile };
 
 // The kept faces (kept: one flag a face, or empty for all) as a layer
 // "faces" of POLYGON Z features, each with its 1-based number in the file
-// ("face") and its mean height ("mean_z"). A Shapefile's other parts (.shx,
-// .dbf, .prj) are written beside output's path. timestamp
-// ("YYYY-MM-DDThh:mm:ssZ") stands in the GeoPackage for the time of
-// writing, so that the same input gives the same bytes.
-bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, int32_t kind, const char* srs,
-                   const char* timestamp, ExportOutput* output, ExportProgress* progress, std::string* problem);
+// ("face") and its mean height ("mean_z"); in a GeoPackage the contours
+// (when not null) as a layer "contours" of LINESTRING Z features with their
+// "elevation" and "index". A Shapefile's other parts (.shx, .dbf, .prj) are
+// written beside output's path. timestamp ("YYYY-MM-DDThh:mm:ssZ") stands
+// in the files for the time of writing, so that the same input gives the
+// same bytes.
+bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportContours* contours,
+                   int32_t kind, const char* srs, const char* timestamp, ExportOutput* output,
+                   ExportProgress* progress, std::string* problem);

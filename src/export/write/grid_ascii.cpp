@@ -5,7 +5,7 @@
 
 #include "export/output.h"
 #include "export/progress.h"
-#include "export/read/points_input.h"
+#include "export/write/number_text.h"
 
 namespace {
 

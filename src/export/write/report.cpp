@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "export/output.h"
-#include "export/read/points_input.h"
+#include "export/write/number_text.h"
 #include "export/write/survey_points.h"
 
 namespace {

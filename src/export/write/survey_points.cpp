@@ -1,10 +1,11 @@
 #include "export/write/survey_points.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "export/output.h"
 #include "export/read/mesh_file.h"
-#include "export/read/points_input.h"
+#include "export/write/number_text.h"
 
 namespace {
 
@@ -63,7 +64,17 @@ bool writeGeoJsonSurveyPoints(const std::vector<ExportSurveyPoint>& points, bool
   return !points.empty();
 }
 
-void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, double textHeight, ExportOutput* output) {
+void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOutput* output) {
+  if (points.empty()) return;
+  double lowX = points[0].x, highX = points[0].x, lowY = points[0].y, highY = points[0].y;
+  for (const ExportSurveyPoint& p : points) {
+    lowX = std::min(lowX, p.x);
+    highX = std::max(highX, p.x);
+    lowY = std::min(lowY, p.y);
+    highY = std::max(highY, p.y);
+  }
+  const double extent = std::max(highX - lowX, highY - lowY);
+  const double textHeight = extent > 0.0 ? extent / 500.0 : 1.0;
   const std::string height = shortest(textHeight);
   std::string entity;
   for (const ExportSurveyPoint& p : points) {

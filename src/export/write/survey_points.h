@@ -21,6 +21,7 @@ std::string geoJsonCrsMember(const char* srs);
 // first feature when first is true). Returns whether any was written.
 bool writeGeoJsonSurveyPoints(const std::vector<ExportSurveyPoint>& points, bool first, ExportOutput* output);
 
-// A POINT entity and a TEXT label (the number and the description, textHeight
-// high, up and right of the point) per surveyed point, on layer POINTS.
-void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, double textHeight, ExportOutput* output);
+// A POINT entity and a TEXT label (the number and the description, up and
+// right of the point, 1/500 of the points' extent high) per surveyed point,
+// on layer POINTS.
+void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOutput* output);
