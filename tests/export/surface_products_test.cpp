@@ -60,10 +60,12 @@ ProcessResult runExport(const std::vector<std::string>& args, const std::string&
   return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
 }
 
-// Runs a Python script with Debian's GDAL bindings; false when they are missing.
-bool runGdalPython(const std::string& dir, const std::string& script, std::string* out) {
+// Runs a Python script with Debian's modules (imports, a line of Python);
+// false when they are missing.
+bool runDebianPython(const std::string& dir, const std::string& imports, const std::string& script,
+                     std::string* out) {
   if (!fileExists("/usr/bin/python3")) return false;
-  const ProcessResult probe = runProgram("/usr/bin/python3", {"python3", "-c", "from osgeo import gdal, ogr"}, dir, "", 60);
+  const ProcessResult probe = runProgram("/usr/bin/python3", {"python3", "-c", imports}, dir, "", 60);
   if (probe.status != 0) return false;
   const ProcessResult run = runProgram("/usr/bin/python3", {"python3", "-c", script}, dir, "", 60);
   EXPECT_EQ(run.status, 0) << run.err;
@@ -321,26 +323,57 @@ TEST(SurfaceOutputTest, GdalReadsTheGeoTiffAndTheGeoPackageBack) {
   writeFile(dir + "/plane.tsv",
             pointsText(lattice(8, 1.0, [](double x, double y) { return 500000 + x + 2 * y; })));
   ASSERT_EQ(runExport({"plane.tsv", "plane.tif", "--cell", "0.5", "--srs", "EPSG:25832"}, dir).status, 0);
-  ASSERT_EQ(runExport({"plane.tsv", "plane.gpkg", "--srs", "EPSG:25832"}, dir).status, 0);
+  ASSERT_EQ(runExport({"plane.tsv", "plane.gpkg", "--srs", "EPSG:25832", "--contour", "5"}, dir).status, 0);
   std::string out;
-  if (!runGdalPython(dir,
+  if (!runDebianPython(dir, "from osgeo import gdal, ogr",
                      "from osgeo import gdal, ogr\n"
                      "d = gdal.Open('plane.tif'); b = d.GetRasterBand(1)\n"
                      "print(d.RasterXSize, d.RasterYSize, d.GetGeoTransform(), b.DataType == gdal.GDT_Float32)\n"
                      "print(b.GetNoDataValue(), b.ReadAsArray(4, 3, 1, 1)[0][0], b.ReadAsArray(0, 0, 1, 1)[0][0])\n"
                      "print(d.GetSpatialRef().GetAuthorityCode(None))\n"
-                     "v = ogr.Open('plane.gpkg'); l = v.GetLayer(0)\n"
-                     "print(v.GetLayerCount(), l.GetName(), l.GetFeatureCount(), ogr.GeometryTypeToName(l.GetGeomType()),"
+                     "v = ogr.Open('plane.gpkg')\n"
+                     "for l in v:\n"
+                     "  print(l.GetName(), l.GetFeatureCount(), ogr.GeometryTypeToName(l.GetGeomType()),"
                      " l.GetSpatialRef().GetAuthorityCode(None))\n",
                      &out)) {
     GTEST_SKIP() << "Python's GDAL (python3-gdal) is missing";
   }
+  // z from 500000 to 500024: contours at 500005, 500010, 500015 and 500020.
   // Centres from 0 to 8 by 0.5: 17 columns and rows; (x, y) = (2, 6.5) at
   // column 4, row 3 has 500000 + 2 + 13; the corner at (0, 8) is outside.
   EXPECT_EQ(out,
             "17 17 (-0.25, 0.5, 0.0, 8.25, 0.0, -0.5) True\n"
             "-9999.0 500015.0 500016.0\n"
             "25832\n"
-            "1 faces 128 3D Polygon 25832\n");
+            "faces 128 3D Polygon 25832\n"
+            "contours 4 3D Line String 25832\n");
 }
 #endif
+
+TEST(SurfaceOutputTest, FieldPointsReadBackFromDxfAndGeoJson) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/f.csv", "P,E,N,Z,D\n7,512345.123,6789012.456,12.5,\"TREE, OAK\"\n8,512350,6789012,13,\n"
+                            "9,512347.5,6789020.25,14,POST\n");
+  ASSERT_EQ(runExport({"f.csv", "f.dxf", "--columns", "PENZD"}, dir).status, 0);
+  const ProcessResult geojson = runExport({"f.csv", "f.geojson", "--columns", "PENZD", "--srs", "EPSG:25832"}, dir);
+  ASSERT_EQ(geojson.status, 0) << geojson.err;
+  std::string out;
+  if (!runDebianPython(dir, "import ezdxf, json",
+                       "import ezdxf, json\n"
+                       "from ezdxf import recover\n"
+                       "doc, auditor = recover.readfile('f.dxf')\n"
+                       "m = doc.modelspace()\n"
+                       "print(len(auditor.errors), [tuple(p.dxf.location) for p in m.query('POINT[layer==\"POINTS\"]')])\n"
+                       "print([t.dxf.text for t in m.query('TEXT[layer==\"POINTS\"]')])\n"
+                       "d = json.load(open('f.geojson'))\n"
+                       "print(d['crs']['properties']['name'], [(f['properties']['name'], f['properties']['description'],"
+                       " f['geometry']['coordinates']) for f in d['features']])\n",
+                       &out)) {
+    GTEST_SKIP() << "Debian's python3-ezdxf is missing";
+  }
+  EXPECT_EQ(out,
+            "0 [(512345.123, 6789012.456, 12.5), (512350.0, 6789012.0, 13.0), (512347.5, 6789020.25, 14.0)]\n"
+            "['7 TREE, OAK', '8', '9 POST']\n"
+            "urn:ogc:def:crs:EPSG::25832 [('7', 'TREE, OAK', [512345.123, 6789012.456, 12.5]), ('8', '', [512350, "
+            "6789012, 13]), ('9', 'POST', [512347.5, 6789020.25, 14])]\n");
+}
