@@ -8,6 +8,7 @@
 #include "export/products/volumes.h"
 #include "export/read/mesh_file.h"
 #include "export/read/points_input.h"
+#include "export/units.h"
 #include "export/write/grid_ascii.h"
 #include "export/write/report.h"
 #if TSVMESH_EXPORT_GDAL
@@ -54,6 +55,7 @@ bool writeReportOutput(const ExportMesh& mesh, const ExportOptions& options, con
   ExportReport report;
   report.surfaceName = baseName(surfaceName);
   report.triangleCount = mesh.triangleCount;
+  report.unit = exportUnitsName(options.units);
   measureSurface(mesh, everyFace, options.hasBase, options.base, &report.measures);
   if (options.comparePath != nullptr) {
     ExportMesh other;

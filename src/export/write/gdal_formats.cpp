@@ -110,8 +110,9 @@ bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& v
   OGRSpatialReferenceH reference = nullptr;
   if (srs != nullptr && (reference = referenceSystem(srs, problem)) == nullptr) return false;
   const std::string memoryPath = std::string(memoryFolder) + "grid.tif";
-  char** options = CSLSetNameValue(nullptr, "COMPRESS", "DEFLATE");
-  options = CSLSetNameValue(options, "TILED", "YES");
+  // Uncompressed: elevations in floats hardly compress, and the time is
+  // better spent elsewhere.
+  char** options = CSLSetNameValue(nullptr, "TILED", "YES");
   GDALDatasetH dataset = GDALCreate(GDALGetDriverByName("GTiff"), memoryPath.c_str(), frame.columns, frame.rows,
                                     1, GDT_Float32, options);
   CSLDestroy(options);

@@ -34,7 +34,9 @@ void writeTextReport(const ExportReport& report, ExportOutput* output) {
   std::string text = "Surface " + report.surfaceName + ": " + std::to_string(report.triangleCount) +
                      (report.triangleCount == 1 ? " triangle" : " triangles");
   if (m.faces != report.triangleCount) text += ", " + std::to_string(m.faces) + " of them measured";
-  text += "\nUnits: those of the coordinates; areas in square units, volumes in cubic units.\n\n";
+  const std::string unit = report.unit;
+  text += "\nUnits: those of the coordinates, " + unit + " (--units); areas in " + unit + "2, volumes in " + unit +
+          "3.\n\n";
   text += row("Planimetric area", fixed(m.planArea));
   text += row("Surface area", fixed(m.surfaceArea));
   text += row("Lowest elevation", fixed(m.lowest));
@@ -64,8 +66,8 @@ void writeJsonReport(const ExportReport& report, ExportOutput* output) {
   std::string text = "{\n  \"surface\": " + jsonString(report.surfaceName) + ",\n";
   text += "  \"triangles\": " + std::to_string(report.triangleCount) + ",\n";
   text += "  \"trianglesMeasured\": " + std::to_string(m.faces) + ",\n";
-  text += "  \"units\": {\"length\": \"coordinate unit\", \"area\": \"square coordinate unit\", "
-          "\"volume\": \"cubic coordinate unit\"},\n";
+  const std::string unit = report.unit;
+  text += "  \"units\": {\"length\": \"" + unit + "\", \"area\": \"" + unit + "2\", \"volume\": \"" + unit + "3\"},\n";
   text += "  \"planimetricArea\": " + shortest(m.planArea) + ",\n";
   text += "  \"surfaceArea\": " + shortest(m.surfaceArea) + ",\n";
   text += "  \"lowestElevation\": " + shortest(m.lowest) + ",\n";

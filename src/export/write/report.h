@@ -13,10 +13,11 @@ struct ExportReport {
   ExportSurfaceMeasures measures;
   bool compared = false;
   std::string otherName;     // --compare's file name
+  const char* unit = "m";    // the ground unit --units declares (the data carry none)
   ExportComparison comparison;
 };
 
-// Lengths in the units of the coordinates, areas in their squares and
-// volumes in their cubes, as the report says.
+// Lengths in the units of the coordinates (report.unit), areas in their
+// squares and volumes in their cubes, as the report says.
 void writeTextReport(const ExportReport& report, ExportOutput* output);
 void writeJsonReport(const ExportReport& report, ExportOutput* output);
