@@ -120,7 +120,7 @@ std::string exportUsageText() {
   text += "--contour INTERVAL[,INDEX]  contours every INTERVAL in z, every INDEX-th (default 5) an index contour\n";
   text += "--contour-base Z  the level the contours count from (default 0)\n";
   text += "--max-side LENGTH  leave out every triangle with a side longer than LENGTH in x-y\n";
-  text += "--units m|ft|usft  the ground unit DXF, LandXML and pictures declare (default m)\n";
+  text += "--units m|ft|usft  the ground unit DXF, LandXML, pictures and reports declare (default m)\n";
   text += "--flat  pictures in plain colours, without hillshade\n";
   text += "--paper A4|A3|A2|A1|A0 --scale N  a PDF plot on that paper at 1:N\n";
   text += "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like\n";
