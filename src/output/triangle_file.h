@@ -1,6 +1,6 @@
-// The triangle file: a placeholder line, then three lines "x,y,z" per
-// triangle, every line ended by CR LF; the statistic later overwrites the
-// placeholder with the triangle count and the average longest side.
+// The triangle file as one update stream: the blocks written, read back
+// for the statistic, and the head rewritten by it. Its bytes are laid out
+// as output/triangle_layout.h describes.
 #pragma once
 
 #include <condition_variable>
