@@ -1,6 +1,5 @@
-// tsvmesh-export MESH.csv OUTPUT [--size PIXELS]: the triangle file written
-// by tsvmesh as a picture (PNG, SVG, PDF) or a mesh for other software
-// (PLY, OBJ, LandXML), the format chosen by OUTPUT's extension.
+// tsvmesh-export: the triangle file written by tsvmesh as a picture or a
+// file for other software, the format chosen by OUTPUT's extension.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -10,42 +9,17 @@
 #include <ctime>
 #include <string>
 
-#include "export/export_formats.h"
-#include "export/export_mesh.h"
-#include "export/export_output.h"
-#include "export/export_picture.h"
-#include "export/export_progress.h"
+#include "export/command_line.h"
+#include "export/output.h"
+#include "export/progress.h"
+#include "export/read/mesh_file.h"
+#include "export/write/mesh_formats.h"
+#include "export/write/picture.h"
 
 namespace {
 
-enum ExportFormat : int32_t { formatPng, formatSvg, formatPdf, formatPly, formatObj, formatXml, formatUnknown };
-
 constexpr int exitFailed = 1;
 constexpr int exitUsage = 2;
-
-const char usageText[] =
-    "usage: tsvmesh-export MESH.csv OUTPUT [--size PIXELS]\n"
-    "OUTPUT's extension chooses the format: .png .svg .pdf (a picture, PIXELS on the\n"
-    "longer side, default 1600), .ply (binary PLY), .obj (Wavefront OBJ), .xml (LandXML 1.2)\n";
-
-int usage(const char* problem) {
-  if (problem != nullptr) std::fprintf(stderr, "tsvmesh-export: %s\n", problem);
-  std::fputs(usageText, stderr);
-  return exitUsage;
-}
-
-int32_t formatOf(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  const size_t slash = path.rfind('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return formatUnknown;
-  std::string extension = path.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  static const char* const names[] = {"png", "svg", "pdf", "ply", "obj", "xml"};
-  for (int32_t f = 0; f < formatUnknown; ++f) {
-    if (extension == names[f]) return f;
-  }
-  return formatUnknown;
-}
 
 std::string baseName(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -66,42 +40,21 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* meshPath = nullptr;
-  const char* outputPath = nullptr;
-  int32_t size = pictureDefaultSize;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--help" || argument == "-h") {
-      std::fputs(usageText, stdout);
-      return 0;
-    }
-    if (argument == "--version") {
-      std::puts("tsvmesh-export " TSVMESH_VERSION);
-      return 0;
-    }
-    if (argument == "--size" || argument.rfind("--size=", 0) == 0) {
-      const char* value = argument == "--size" ? (i + 1 < argc ? argv[++i] : "") : argv[i] + 7;
-      char* end = nullptr;
-      errno = 0;
-      const long parsed = std::strtol(value, &end, 10);
-      if (errno != 0 || end == value || *end != '\0' || parsed < pictureSmallestSize ||
-          parsed > pictureLargestSize) {
-        return usage("--size takes a whole number of pixels from 200 to 16384");
-      }
-      size = static_cast<int32_t>(parsed);
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      return usage(("unknown option " + argument).c_str());
-    } else if (meshPath == nullptr) {
-      meshPath = argv[i];
-    } else if (outputPath == nullptr) {
-      outputPath = argv[i];
-    } else {
-      return usage("too many arguments");
-    }
+  ExportOptions options;
+  std::string usageProblem;
+  switch (parseExportCommandLine(argc, argv, &options, &usageProblem)) {
+    case commandHelp: std::fputs(exportUsageText().c_str(), stdout); return 0;
+    case commandVersion: std::puts("tsvmesh-export " TSVMESH_VERSION); return 0;
+    case commandUsage:
+      if (!usageProblem.empty()) std::fprintf(stderr, "tsvmesh-export: %s\n", usageProblem.c_str());
+      std::fputs(exportUsageText().c_str(), stderr);
+      return exitUsage;
+    default: break;
   }
-  if (outputPath == nullptr) return usage(nullptr);
-  const int32_t format = formatOf(outputPath);
-  if (format == formatUnknown) return usage("OUTPUT must end in .png, .svg, .pdf, .ply, .obj or .xml");
+  const char* meshPath = options.meshPath;
+  const char* outputPath = options.outputPath;
+  const int32_t format = options.format;
+  const int32_t size = options.size;
 
   struct stat meshInfo {};
   struct stat outputInfo {};

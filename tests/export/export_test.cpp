@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "export/export_mesh.h"
-#include "export/export_picture.h"
+#include "export/read/mesh_file.h"
+#include "export/write/picture.h"
 #include "test_support.h"
 
 namespace {

@@ -1,11 +1,11 @@
-#include "export/export_formats.h"
+#include "export/write/mesh_formats.h"
 
 #include <bit>
 #include <cstring>
 
-#include "export/export_mesh.h"
-#include "export/export_output.h"
-#include "export/export_progress.h"
+#include "export/read/mesh_file.h"
+#include "export/output.h"
+#include "export/progress.h"
 
 static_assert(std::endian::native == std::endian::little, "PLY records are copied as they lie in memory");
 

@@ -1,4 +1,4 @@
-#include "export/export_picture.h"
+#include "export/write/picture.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "export/export_mesh.h"
-#include "export/export_output.h"
-#include "export/export_progress.h"
+#include "export/read/mesh_file.h"
+#include "export/output.h"
+#include "export/progress.h"
 
 namespace {
 
