@@ -227,7 +227,8 @@ int32_t writeAndMeasureBlocks(MeshTriangleFile* file, const char* path, const Me
 
 int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, const MeshSideSum& sides) {
   char summary[64];
-  size_t length = appendDecimal(summary, triangleCount);
+  const size_t countDigits = appendDecimal(summary, triangleCount);
+  size_t length = countDigits;
   summary[length++] = '\r';
   summary[length++] = '\n';
 
@@ -240,7 +241,7 @@ int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, cons
     const size_t averageLength = appendDecimal(averageText, average);
     averageText[averageLength] = '\0';
     if (average > std::numeric_limits<int32_t>::max() ||
-        !headHoldsAverage(static_cast<int32_t>(length) - 2, static_cast<int32_t>(averageLength))) {
+        !headHoldsAverage(static_cast<int32_t>(countDigits), static_cast<int32_t>(averageLength))) {
       outOfRange = true;
     } else {
       std::memcpy(summary + length, averageText, averageLength);

@@ -27,7 +27,8 @@ constexpr int32_t headAsterisksWithoutAverage(int32_t countDigits) {
 }
 
 // The asterisks on the third line, after both lines were written; 0 when
-// nothing but the line end is left.
+// none is left (the line is then empty, or gone when the two lines take
+// all 16 bytes).
 constexpr int32_t headAsterisksAfterAverage(int32_t countDigits, int32_t averageDigits) {
   const int32_t left = triangleHeadBytes - (countDigits + 2) - (averageDigits + 2) - 2;
   return left > 0 ? left : 0;
