@@ -1,8 +1,11 @@
 #include "export/command_line.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 
+#include "export/paper.h"
+#include "export/units.h"
 #include "export/write/picture.h"
 
 namespace {
@@ -14,6 +17,8 @@ const ExportFormatInfo formatTable[] = {
     {"ply", "binary PLY mesh", true},
     {"obj", "Wavefront OBJ mesh", true},
     {"xml", "LandXML 1.2 TIN surface", true},
+    {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", true},
+    {"geojson", "GeoJSON contours (needs --contour)", true},
     {"", "", false},
 };
 static_assert(sizeof formatTable / sizeof formatTable[0] == formatUnknown + 1, "one row per format");
@@ -34,6 +39,24 @@ bool wholeNumber(const char* text, long low, long high, int32_t* value) {
   if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high) return false;
   *value = static_cast<int32_t>(parsed);
   return true;
+}
+
+// A finite decimal number above 0 (or any finite one when anySign).
+bool decimalNumber(const char* text, bool anySign, double* value) {
+  char* end = nullptr;
+  const double parsed = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !std::isfinite(parsed) || (!anySign && !(parsed > 0.0))) return false;
+  *value = parsed;
+  return true;
+}
+
+// "INTERVAL" or "INTERVAL,INDEX".
+bool contourValue(const char* text, ExportOptions* options) {
+  const std::string value = text;
+  const size_t comma = value.find(',');
+  if (!decimalNumber(value.substr(0, comma).c_str(), false, &options->contourInterval)) return false;
+  return comma == std::string::npos ||
+         wholeNumber(value.c_str() + comma + 1, 1, 1000, &options->contourIndexEvery);
 }
 
 std::string availableList() {
@@ -66,17 +89,24 @@ int32_t exportFormatOf(const std::string& path) {
 
 std::string exportUsageText() {
   std::string text =
-      "usage: tsvmesh-export MESH.csv OUTPUT [--size PIXELS]\n"
+      "usage: tsvmesh-export MESH.csv OUTPUT [--size PIXELS] [--contour INTERVAL[,INDEX]] [--contour-base Z]\n"
+      "                      [--max-side LENGTH] [--units m|ft|usft] [--flat] [--paper A4..A0 --scale N]\n"
       "OUTPUT's extension chooses the format:\n";
   for (int32_t f = 0; f < formatUnknown; ++f) {
     if (!formatTable[f].available) continue;
     text += "  .";
     text += formatTable[f].extension;
-    text += std::string(6 - std::string(formatTable[f].extension).size(), ' ');
+    text += std::string(8 - std::string(formatTable[f].extension).size(), ' ');
     text += formatTable[f].description;
     text += "\n";
   }
   text += "--size PIXELS  a picture's longer side, 200 to 16384 (default 1600)\n";
+  text += "--contour INTERVAL[,INDEX]  contours every INTERVAL in z, every INDEX-th (default 5) an index contour\n";
+  text += "--contour-base Z  the level the contours count from (default 0)\n";
+  text += "--max-side LENGTH  leave out every triangle with a side longer than LENGTH in x-y\n";
+  text += "--units m|ft|usft  the ground unit DXF, LandXML and pictures declare (default m)\n";
+  text += "--flat  pictures in plain colours, without hillshade\n";
+  text += "--paper A4|A3|A2|A1|A0 --scale N  a PDF plot on that paper at 1:N\n";
   return text;
 }
 
@@ -88,6 +118,41 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
     if (const char* value = optionValue(argument, "--size", argc, argv, &i)) {
       if (!wholeNumber(value, pictureSmallestSize, pictureLargestSize, &options->size)) {
         *problem = "--size takes a whole number of pixels from 200 to 16384";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--contour", argc, argv, &i)) {
+      if (!contourValue(value, options)) {
+        *problem = "--contour takes INTERVAL (a number above 0) or INTERVAL,INDEX (INDEX 1 to 1000)";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--contour-base", argc, argv, &i)) {
+      if (!decimalNumber(value, true, &options->contourBase)) {
+        *problem = "--contour-base takes a number";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--max-side", argc, argv, &i)) {
+      if (!decimalNumber(value, false, &options->maxSide)) {
+        *problem = "--max-side takes a length above 0";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--units", argc, argv, &i)) {
+      const std::string unit = value;
+      if (unit != "m" && unit != "ft" && unit != "usft") {
+        *problem = "--units takes m, ft or usft";
+        return commandUsage;
+      }
+      options->units = unit == "ft" ? unitsFoot : unit == "usft" ? unitsUsFoot : unitsMetre;
+    } else if (argument == "--flat") {
+      options->flat = true;
+    } else if (const char* value = optionValue(argument, "--paper", argc, argv, &i)) {
+      options->paper = paperSizeOf(value);
+      if (options->paper < 0) {
+        *problem = "--paper takes A4, A3, A2, A1 or A0";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--scale", argc, argv, &i)) {
+      if (!wholeNumber(value, 1, 100000000, &options->scale)) {
+        *problem = "--scale takes N of 1:N, a whole number from 1";
         return commandUsage;
       }
     } else if (argument.size() > 1 && argument[0] == '-') {
@@ -106,6 +171,18 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
   options->format = exportFormatOf(options->outputPath);
   if (options->format == formatUnknown) {
     *problem = "OUTPUT must end in " + availableList();
+    return commandUsage;
+  }
+  if ((options->paper >= 0) != (options->scale > 0)) {
+    *problem = "--paper and --scale go together";
+    return commandUsage;
+  }
+  if (options->paper >= 0 && options->format != formatPdf) {
+    *problem = "--paper makes a PDF plot; OUTPUT must end in .pdf";
+    return commandUsage;
+  }
+  if (options->format == formatGeoJson && options->contourInterval == 0.0) {
+    *problem = "a .geojson OUTPUT holds contours; add --contour INTERVAL";
     return commandUsage;
   }
   if (!exportFormatInfo(options->format).available) {

@@ -15,6 +15,8 @@ enum ExportFormat : int32_t {
   formatPly,
   formatObj,
   formatXml,
+  formatDxf,
+  formatGeoJson,
   formatUnknown
 };
 
@@ -34,6 +36,14 @@ struct ExportOptions {
   const char* outputPath = nullptr;
   int32_t format = formatUnknown;
   int32_t size = 1600;  // a picture's longer side, pixels (points in SVG and PDF)
+  double contourInterval = 0.0;  // 0: no contours
+  int32_t contourIndexEvery = 5;
+  double contourBase = 0.0;
+  double maxSide = 0.0;          // 0: every triangle is kept
+  int32_t units = 0;             // an ExportUnits
+  bool flat = false;             // pictures without hillshade
+  int32_t paper = -1;            // ISO A size 0 .. 4 for a PDF plot at scale; -1: none
+  int32_t scale = 0;             // 1:scale with paper
 };
 
 enum ExportCommand : int32_t {

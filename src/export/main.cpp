@@ -11,8 +11,15 @@
 
 #include "export/command_line.h"
 #include "export/output.h"
+#include "export/paper.h"
+#include "export/products/contours.h"
+#include "export/products/facing.h"
+#include "export/products/mesh_edges.h"
+#include "export/products/site_boundary.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
+#include "export/write/dxf.h"
+#include "export/write/geojson.h"
 #include "export/write/mesh_formats.h"
 #include "export/write/picture.h"
 
@@ -30,6 +37,12 @@ std::string stem(const std::string& path) {
   const std::string name = baseName(path);
   const size_t dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+std::string numberText(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
 }
 
 int fail(const std::string& message) {
@@ -73,6 +86,39 @@ int main(int argc, char** argv) {
     return fail(std::string(meshPath) + ": " + error.message);
   }
 
+  if (options.maxSide > 0.0) dropLongTriangles(&mesh, options.maxSide);
+  orientFacesUpward(&mesh);
+  ExportContours contours;
+  const bool drawsContours = options.contourInterval > 0.0 && format != formatPly && format != formatObj &&
+                             format != formatXml;
+  if (drawsContours) {
+    ExportEdges edges;
+    int32_t status = findMeshEdges(mesh, &edges) ? contourOk : contourTooLarge;
+    if (status == contourOk) {
+      status = traceContours(mesh, edges, options.contourInterval, options.contourIndexEvery, options.contourBase,
+                             &contours, &progress);
+    }
+    if (status != contourOk) {
+      endExportProgress(&progress);
+      char range[96];
+      std::snprintf(range, sizeof range, "%.2f and %.2f", mesh.lowestZ, mesh.highestZ);
+      if (status == contourTooManyLevels) {
+        return fail("--contour " + numberText(options.contourInterval) + " gives more than " +
+                    std::to_string(contourMostLevels) + " levels between z " + range);
+      }
+      return fail("the mesh is too large to trace contours on");
+    }
+  }
+
+  if (options.paper >= 0 && !paperPlot(mesh, options.paper, options.units, options.scale).fits) {
+    endExportProgress(&progress);
+    const int32_t fitting = smallestFittingScale(mesh, options.paper, options.units);
+    const std::string paper = "A" + std::to_string(options.paper);
+    if (fitting == 0) return fail("the mesh does not fit on " + paper + " at any scale");
+    return fail("the mesh does not fit on " + paper + " at 1:" + std::to_string(options.scale) +
+                "; the smallest standard scale that fits is 1:" + std::to_string(fitting));
+  }
+
   ExportOutput output;
   if (!openExportOutput(outputPath, &output)) {
     endExportProgress(&progress);
@@ -94,14 +140,25 @@ int main(int argc, char** argv) {
   switch (format) {
     case formatPly: writePlyMesh(mesh, &output, &progress); break;
     case formatObj: writeObjMesh(mesh, &output, &progress); break;
-    case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, &output, &progress); break;
+    case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, options.units, &output, &progress); break;
+    case formatDxf: writeDxf(mesh, drawsContours ? &contours : nullptr, options.units, &output, &progress); break;
+    case formatGeoJson: writeContourGeoJson(contours, &output, &progress); break;
     default: {
-      const std::string title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
-                                (mesh.triangleCount == 1 ? " triangle" : " triangles") +
-                                ", average longest side " +
-                                (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
-      const int32_t kind = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
-      drawn = writeMeshPicture(mesh, title, size, kind, pdfDate, &output, &progress, &problem);
+      PictureRequest request;
+      request.title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
+                      (mesh.triangleCount == 1 ? " triangle" : " triangles") + ", average longest side " +
+                      (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
+      request.format = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
+      request.size = size;
+      request.flat = options.flat;
+      request.units = options.units;
+      request.contours = drawsContours ? &contours : nullptr;
+      request.paper = options.paper;
+      request.scale = options.scale;
+      request.fileName = baseName(meshPath);
+      request.date = date;
+      request.pdfDate = pdfDate;
+      drawn = writeMeshPicture(mesh, request, &output, &progress, &problem);
     }
   }
   endExportProgress(&progress);

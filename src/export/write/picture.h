@@ -1,13 +1,16 @@
 // A picture of the mesh from above, north up: every triangle filled with
-// the colour of its mean z on the viridis ramp, edges where they show, a
-// colour bar, a scale bar and a title. One drawing routine serves PNG, SVG
-// and PDF.
+// the colour of its mean z on the viridis ramp, shaded by a sun in the
+// north-west 45 degrees high (unless flat), contours when given (index
+// contours thicker and labelled), a coordinate grid, a colour bar, a scale
+// bar, a legend and a title. One drawing routine serves PNG, SVG and PDF,
+// and a PDF plot on ISO paper at a true scale with a title block.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 struct ExportMesh;
+struct ExportContours;
 struct ExportOutput;
 struct ExportProgress;
 
@@ -42,8 +45,21 @@ void picturePosition(const PictureLayout& layout, double x, double y, double* px
 // The viridis colour at t in 0 .. 1, as red, green, blue in 0 .. 1.
 void viridisColour(double t, double rgb[3]);
 
-// Draws the mesh into output in the given format. title heads the picture.
-// false with problem set when cairo reports a failure.
-bool writeMeshPicture(const ExportMesh& mesh, const std::string& title, int32_t size, int32_t format,
-                      const char* pdfDate, ExportOutput* output, ExportProgress* progress,
-                      std::string* problem);
+struct PictureRequest {
+  int32_t format = picturePng;
+  int32_t size = pictureDefaultSize;
+  bool flat = false;                         // plain ramp colours, no hillshade
+  int32_t units = 0;                         // an ExportUnits, for the legend
+  const ExportContours* contours = nullptr;  // none when null
+  int32_t paper = -1;                        // with scale: a PDF plot on ISO A paper
+  int32_t scale = 0;                         // 1:scale; the mesh must fit (paperPlot)
+  std::string title;                         // heads the picture
+  std::string fileName;                      // for the title block
+  std::string date;                          // the mesh file's, "YYYY-MM-DD"
+  std::string pdfDate;                       // the mesh file's, for the PDF's metadata
+};
+
+// Draws the mesh into output. false with problem set when cairo reports a
+// failure.
+bool writeMeshPicture(const ExportMesh& mesh, const PictureRequest& request, ExportOutput* output,
+                      ExportProgress* progress, std::string* problem);
