@@ -15,7 +15,7 @@
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
 #include "output/statistic.h"
-#include "output/triangle_file.h"
+#include "output/two_decimals.h"
 #include "platform/files.h"
 
 namespace {
@@ -31,7 +31,7 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // A coordinate as the statistic reads it back from the triangle file: its
 // two-decimal text, read as a double, kept as a float.
 float statisticCoordinate(double value) {
-  char text[400];
+  char text[longestTwoDecimalsText + 1];
   const size_t length = formatTwoDecimals(value, text);
   text[length] = '\0';
   const double read = std::strtod(text, nullptr);
