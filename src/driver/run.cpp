@@ -6,7 +6,6 @@
 #include <cstring>
 #include <exception>
 #include <string>
-#include <thread>
 
 #include "input/points_file.h"
 #include "mesh/triangulation.h"
@@ -173,26 +172,12 @@ int runTsvmesh(int argc, char** argv) {
                 static_cast<size_t>(n) * 4u * sizeof(MeshTriangle));
 
   // The points' CSV lines are formatted on the second core while the mesh
-  // is made; without a thread the blocks are formatted as they are written.
-  MeshPointLines lines;
-  std::thread formatter;
-  try {
-    formatter = std::thread([&] {
-      // The text of a value depends on the arithmetic's full significand,
-      // which a new thread is not sure to start with.
-      prepareWideArithmetic();
-      formatPointLines(tables.points, n, &lines);
-    });
-  } catch (const std::exception&) {
-    // No thread (or no memory to start one): formatted while written.
-  }
+  // is made.
+  MeshLineFormatter formatter;
+  startFormattingPointLines(tables.points, n, &formatter);
   int32_t triangleCount = 0;
   const int32_t meshStatus = buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount);
-  if (formatter.joinable()) formatter.join();
-  struct LinesRelease {
-    MeshPointLines* lines;
-    ~LinesRelease() { releasePointLines(lines); }
-  } linesRelease{&lines};
+  const MeshPointLines* lines = finishFormattingPointLines(&formatter);
   // Without its working memory the mesh is unfinished: no file over it. A
   // full triangle table is another matter; its mesh is written.
   if (isRefusedWorkingMemory(meshStatus)) {
@@ -206,39 +191,9 @@ int runTsvmesh(int argc, char** argv) {
       createTriangleFile(outputPath.c_str(), &csv) != triangleFileOk) {
     return failOnFile("open CSV", outputPath.data(), outputPath.size(), wait);
   }
-  // The statistic reads the file back from a second handle on the second
-  // core while the blocks are written. Where that cannot be had (no ordinary
-  // file, no thread) it reads the finished file back through the first.
   MeshSideSum sides{0, false};
-  MeshWriteProgress progress;
-  MeshTriangleFile follower;
-  std::thread reader;
-  int32_t readStatus = triangleFileWriteFailed;
-  if (openTriangleFileToFollow(outputPath.c_str(), &progress, &follower) == triangleFileOk) {
-    csv.announce = &progress;
-    try {
-      reader = std::thread([&] { readStatus = sumLongestSidesFromStart(&follower, triangleCount, &sides); });
-    } catch (const std::exception&) {
-      csv.announce = nullptr;
-    }
-  }
-  const bool following = reader.joinable();
-  const int32_t writeStatus =
-      writeTriangleBlocksFrom(&csv, tables.points, lines, tables.triangles, triangleCount);
-  if (following) {
-    finishWriteProgress(&progress);
-    reader.join();
-    csv.announce = nullptr;
-  }
-  closeTriangleFile(&follower);
-  if (writeStatus == triangleFileOk) {
-    if (following) {
-      std::fputs("Checking avg tri side length.\n\n", stdout);
-    } else {
-      readStatus = sumLongestSides(&csv, triangleCount, &sides);
-    }
-  }
-  if (writeStatus != triangleFileOk || readStatus != triangleFileOk ||
+  if (writeAndMeasureBlocks(&csv, outputPath.c_str(), tables.points, lines, tables.triangles, triangleCount,
+                            &sides) != triangleFileOk ||
       writeTriangleSummary(&csv, triangleCount, sides) != triangleFileOk) {
     closeTriangleFile(&csv);
     return failOnFile("write CSV", outputPath.data(), outputPath.size(), wait);

@@ -157,7 +157,7 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
   triangles[0] = {n, n + 1, n + 2};
   *triangleCount = 1;
   fileCircle(circles, 0);
-  std::fputs("\nProcessing Points.", stdout);
+  if (meshProgressStream != nullptr) std::fputs("\nProcessing Points.", meshProgressStream);
 
   const int32_t pointsPerSlab = slabLength(n);
   int32_t hub = -1;  // the corner of the last fan
@@ -169,7 +169,7 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
       startSlab(circles, px, points[std::min(n, i + pointsPerSlab) - 1].x);
     }
     if (duplicates.repeats(points, i)) {
-      if (i % 500 == 0) std::fputc('.', stdout);
+      if (i % 500 == 0 && meshProgressStream != nullptr) std::fputc('.', meshProgressStream);
       continue;
     }
 
@@ -224,7 +224,7 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
       ++*triangleCount;
     }
     fileCircles(circles, fanStart, *triangleCount - fanStart);
-    if (i % 500 == 0) std::fputc('.', stdout);
+    if (i % 500 == 0 && meshProgressStream != nullptr) std::fputc('.', meshProgressStream);
   }
 
   // Drop every triangle that touches the super-triangle.
@@ -240,6 +240,8 @@ int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* point
 }
 
 }  // namespace
+
+FILE* meshProgressStream = stdout;
 
 MeshBox placeSuperTriangle(MeshPoint* points, int32_t n) {
   MeshBox box{points[0].x, points[0].y, points[0].x, points[0].y};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 #include "mesh/mesh_records.h"
 
@@ -39,6 +40,10 @@ struct MeshBox {
 // Writes the super-triangle's corners (z = 0) into points[n .. n+2], sized
 // from the bounding box of points[0 .. n-1], n >= 1, and returns that box.
 MeshBox placeSuperTriangle(MeshPoint* points, int32_t n);
+
+// Where the progress text goes: standard output unless a program that
+// meshes in passing (tsvmesh-export) sets nullptr to keep it quiet.
+extern FILE* meshProgressStream;
 
 int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
                           int32_t* triangleCount);
