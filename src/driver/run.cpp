@@ -53,6 +53,10 @@ void finalDelay() {
 }
 }  // namespace
 
+void printMeshProgress(void*, int32_t step) {
+  std::fputs(step == meshProgressStart ? "\nProcessing Points." : ".", stdout);
+}
+
 int runTsvmesh(int argc, char** argv) {
   prepareWideArithmetic();
   if (argc < 2) return -1;
@@ -101,7 +105,7 @@ int runTsvmesh(int argc, char** argv) {
   } catch (const std::system_error&) {
   }
   int32_t triangleCount = 0;
-  buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount);
+  buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount, MeshProgress{printMeshProgress, nullptr});
   if (formatter.joinable()) formatter.join();
   struct LinesRelease {
     MeshPointLines* lines;
