@@ -178,7 +178,7 @@ bool growEdges(Sweep& s) {
 // again at once; the triangle moved in is bad exactly when the last slot was
 // in the hole. So the hole's slots are consumed from both ends:
 //
-//   table   0 ..... j ........... k ........ last
+//   table   0 ..... j ........................ last
 //   hole        [low]  ...  ... [high-1]          ascending
 //
 //   j = hole[low]: its edges go to the buffer; triangles[last] -> slot j.
