@@ -164,12 +164,15 @@ struct DuplicateFinder {
   }
 };
 
-// Grows the edge buffer by 100 edges; false when refused.
-bool growEdges(Sweep& s) {
-  auto* grown = static_cast<MeshEdge*>(meshResize(s.edges, static_cast<size_t>(s.edgeRoom + 100) * sizeof(MeshEdge)));
-  if (grown == nullptr) return false;
-  s.edges = grown;
-  s.edgeRoom += 100;
+// Grows the edge buffer, 100 edges at a time, until `needed` + 3 edges are
+// below its size; false when refused.
+bool roomForEdges(Sweep& s, int64_t needed) {
+  while (needed + 3 >= s.edgeRoom) {
+    auto* grown = static_cast<MeshEdge*>(meshResize(s.edges, static_cast<size_t>(s.edgeRoom + 100) * sizeof(MeshEdge)));
+    if (grown == nullptr) return false;
+    s.edges = grown;
+    s.edgeRoom += 100;
+  }
   return true;
 }
 
@@ -187,21 +190,19 @@ bool growEdges(Sweep& s) {
 //     last == j:                  --high, nothing moved; next j (++low)
 //     else:                       next j (++low)
 //
-// Returns false when the edge buffer could not grow.
+// Every slot of the hole is deleted once, giving three edges. Returns false,
+// before deleting any, when the edge buffer could not grow.
 bool replayHole(Sweep& s, const std::vector<int32_t>& hole) {
+  if (!hole.empty() && !roomForEdges(s, 3 * static_cast<int64_t>(hole.size() - 1))) return false;
   MeshTriangle* const triangles = s.triangles;
   int32_t* const count = s.count;
-  MeshEdge* edges = s.edges;
+  MeshEdge* const edges = s.edges;
   int32_t edgeCount = 0;
   size_t low = 0;
   size_t high = hole.size();  // one past the highest bad slot not yet moved
   while (low < high) {
     const int32_t j = hole[low];
     for (;;) {
-      if (edgeCount + 3 >= s.edgeRoom) {
-        if (!growEdges(s)) return false;
-        edges = s.edges;
-      }
       const MeshTriangle t = triangles[j];
       edges[edgeCount++] = {t.corner0, t.corner1};
       edges[edgeCount++] = {t.corner1, t.corner2};
