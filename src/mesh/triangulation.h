@@ -51,8 +51,9 @@ struct MeshProgress {
 // points[pointCount .. pointCount+2] and stay there. *triangleCount is the
 // live count throughout; on meshOk it is the size of the result, in which
 // every corner index is below pointCount and corner2 is the highest.
-// Any other status ends the run where it stands; meshFlagsAllocFailed and
-// meshEdgesAllocFailed come before anything is reported or counted.
+// Any other status ends the run where it stands, with no result; working
+// memory refused before the sweep starts leaves *triangleCount alone and
+// reports nothing.
 //
 // The order of the result is fixed by the insertion mechanics (see
 // triangulation.cpp) and is part of the program's output.
