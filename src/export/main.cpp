@@ -1,6 +1,5 @@
-// tsvmesh-export MESH.csv OUTPUT [--size PIXELS]: the triangle file written
-// by tsvmesh as a picture (PNG, SVG, PDF) or a mesh for other software
-// (PLY, OBJ, LandXML), the format chosen by OUTPUT's extension.
+// tsvmesh-export: the triangle file written by tsvmesh as a picture or a
+// file for other software, the format chosen by OUTPUT's extension.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -10,42 +9,24 @@
 #include <ctime>
 #include <string>
 
-#include "export/export_formats.h"
-#include "export/export_mesh.h"
-#include "export/export_output.h"
-#include "export/export_picture.h"
-#include "export/export_progress.h"
+#include "export/command_line.h"
+#include "export/output.h"
+#include "export/paper.h"
+#include "export/products/contours.h"
+#include "export/products/facing.h"
+#include "export/products/mesh_edges.h"
+#include "export/products/site_boundary.h"
+#include "export/progress.h"
+#include "export/read/mesh_file.h"
+#include "export/write/dxf.h"
+#include "export/write/geojson.h"
+#include "export/write/mesh_formats.h"
+#include "export/write/picture.h"
 
 namespace {
 
-enum ExportFormat : int32_t { formatPng, formatSvg, formatPdf, formatPly, formatObj, formatXml, formatUnknown };
-
 constexpr int exitFailed = 1;
 constexpr int exitUsage = 2;
-
-const char usageText[] =
-    "usage: tsvmesh-export MESH.csv OUTPUT [--size PIXELS]\n"
-    "OUTPUT's extension chooses the format: .png .svg .pdf (a picture, PIXELS on the\n"
-    "longer side, default 1600), .ply (binary PLY), .obj (Wavefront OBJ), .xml (LandXML 1.2)\n";
-
-int usage(const char* problem) {
-  if (problem != nullptr) std::fprintf(stderr, "tsvmesh-export: %s\n", problem);
-  std::fputs(usageText, stderr);
-  return exitUsage;
-}
-
-int32_t formatOf(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  const size_t slash = path.rfind('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return formatUnknown;
-  std::string extension = path.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  static const char* const names[] = {"png", "svg", "pdf", "ply", "obj", "xml"};
-  for (int32_t f = 0; f < formatUnknown; ++f) {
-    if (extension == names[f]) return f;
-  }
-  return formatUnknown;
-}
 
 std::string baseName(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -58,6 +39,12 @@ std::string stem(const std::string& path) {
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
+std::string numberText(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
 int fail(const std::string& message) {
   std::fprintf(stderr, "tsvmesh-export: %s\n", message.c_str());
   return exitFailed;
@@ -66,42 +53,21 @@ int fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* meshPath = nullptr;
-  const char* outputPath = nullptr;
-  int32_t size = pictureDefaultSize;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--help" || argument == "-h") {
-      std::fputs(usageText, stdout);
-      return 0;
-    }
-    if (argument == "--version") {
-      std::puts("tsvmesh-export " TSVMESH_VERSION);
-      return 0;
-    }
-    if (argument == "--size" || argument.rfind("--size=", 0) == 0) {
-      const char* value = argument == "--size" ? (i + 1 < argc ? argv[++i] : "") : argv[i] + 7;
-      char* end = nullptr;
-      errno = 0;
-      const long parsed = std::strtol(value, &end, 10);
-      if (errno != 0 || end == value || *end != '\0' || parsed < pictureSmallestSize ||
-          parsed > pictureLargestSize) {
-        return usage("--size takes a whole number of pixels from 200 to 16384");
-      }
-      size = static_cast<int32_t>(parsed);
-    } else if (argument.size() > 1 && argument[0] == '-') {
-      return usage(("unknown option " + argument).c_str());
-    } else if (meshPath == nullptr) {
-      meshPath = argv[i];
-    } else if (outputPath == nullptr) {
-      outputPath = argv[i];
-    } else {
-      return usage("too many arguments");
-    }
+  ExportOptions options;
+  std::string usageProblem;
+  switch (parseExportCommandLine(argc, argv, &options, &usageProblem)) {
+    case commandHelp: std::fputs(exportUsageText().c_str(), stdout); return 0;
+    case commandVersion: std::puts("tsvmesh-export " TSVMESH_VERSION); return 0;
+    case commandUsage:
+      if (!usageProblem.empty()) std::fprintf(stderr, "tsvmesh-export: %s\n", usageProblem.c_str());
+      std::fputs(exportUsageText().c_str(), stderr);
+      return exitUsage;
+    default: break;
   }
-  if (outputPath == nullptr) return usage(nullptr);
-  const int32_t format = formatOf(outputPath);
-  if (format == formatUnknown) return usage("OUTPUT must end in .png, .svg, .pdf, .ply, .obj or .xml");
+  const char* meshPath = options.meshPath;
+  const char* outputPath = options.outputPath;
+  const int32_t format = options.format;
+  const int32_t size = options.size;
 
   struct stat meshInfo {};
   struct stat outputInfo {};
@@ -118,6 +84,39 @@ int main(int argc, char** argv) {
     endExportProgress(&progress);
     if (error.line > 0) return fail(std::string(meshPath) + ":" + std::to_string(error.line) + ": " + error.message);
     return fail(std::string(meshPath) + ": " + error.message);
+  }
+
+  if (options.maxSide > 0.0) dropLongTriangles(&mesh, options.maxSide);
+  orientFacesUpward(&mesh);
+  ExportContours contours;
+  const bool drawsContours = options.contourInterval > 0.0 && format != formatPly && format != formatObj &&
+                             format != formatXml;
+  if (drawsContours) {
+    ExportEdges edges;
+    int32_t status = findMeshEdges(mesh, &edges) ? contourOk : contourTooLarge;
+    if (status == contourOk) {
+      status = traceContours(mesh, edges, options.contourInterval, options.contourIndexEvery, options.contourBase,
+                             &contours, &progress);
+    }
+    if (status != contourOk) {
+      endExportProgress(&progress);
+      char range[96];
+      std::snprintf(range, sizeof range, "%.2f and %.2f", mesh.lowestZ, mesh.highestZ);
+      if (status == contourTooManyLevels) {
+        return fail("--contour " + numberText(options.contourInterval) + " gives more than " +
+                    std::to_string(contourMostLevels) + " levels between z " + range);
+      }
+      return fail("the mesh is too large to trace contours on");
+    }
+  }
+
+  if (options.paper >= 0 && !paperPlot(mesh, options.paper, options.units, options.scale).fits) {
+    endExportProgress(&progress);
+    const int32_t fitting = smallestFittingScale(mesh, options.paper, options.units);
+    const std::string paper = "A" + std::to_string(options.paper);
+    if (fitting == 0) return fail("the mesh does not fit on " + paper + " at any scale");
+    return fail("the mesh does not fit on " + paper + " at 1:" + std::to_string(options.scale) +
+                "; the smallest standard scale that fits is 1:" + std::to_string(fitting));
   }
 
   ExportOutput output;
@@ -141,14 +140,25 @@ int main(int argc, char** argv) {
   switch (format) {
     case formatPly: writePlyMesh(mesh, &output, &progress); break;
     case formatObj: writeObjMesh(mesh, &output, &progress); break;
-    case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, &output, &progress); break;
+    case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, options.units, &output, &progress); break;
+    case formatDxf: writeDxf(mesh, drawsContours ? &contours : nullptr, options.units, &output, &progress); break;
+    case formatGeoJson: writeContourGeoJson(contours, &output, &progress); break;
     default: {
-      const std::string title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
-                                (mesh.triangleCount == 1 ? " triangle" : " triangles") +
-                                ", average longest side " +
-                                (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
-      const int32_t kind = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
-      drawn = writeMeshPicture(mesh, title, size, kind, pdfDate, &output, &progress, &problem);
+      PictureRequest request;
+      request.title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
+                      (mesh.triangleCount == 1 ? " triangle" : " triangles") + ", average longest side " +
+                      (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
+      request.format = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
+      request.size = size;
+      request.flat = options.flat;
+      request.units = options.units;
+      request.contours = drawsContours ? &contours : nullptr;
+      request.paper = options.paper;
+      request.scale = options.scale;
+      request.fileName = baseName(meshPath);
+      request.date = date;
+      request.pdfDate = pdfDate;
+      drawn = writeMeshPicture(mesh, request, &output, &progress, &problem);
     }
   }
   endExportProgress(&progress);

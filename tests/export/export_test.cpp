@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "export/export_mesh.h"
-#include "export/export_picture.h"
+#include "export/read/mesh_file.h"
+#include "export/write/picture.h"
 #include "test_support.h"
 
 namespace {
@@ -69,11 +69,12 @@ TEST(ExportTest, SurveyExampleThroughEveryFormat) {
     EXPECT_EQ(run.status, 0) << extension;
     EXPECT_EQ(run.err, "") << extension;
   }
-  // Corners numbered by first appearance in the hand-checked triangle file.
+  // Corners numbered by first appearance in the hand-checked triangle file;
+  // its faces run clockwise seen from above, so each is turned to face up.
   EXPECT_EQ(readFile(dir + "/survey.obj"),
             "# tsvmesh triangle count 4\n# tsvmesh average longest side 3\n"
             "v 2.00 1.00 11.00\nv 1.00 3.00 12.25\nv 3.00 4.00 13.75\nv 4.00 0.00 9.80\nv 0.00 0.00 10.50\n"
-            "f 1 2 3\nf 1 3 4\nf 5 1 4\nf 5 2 1\n");
+            "f 1 3 2\nf 1 4 3\nf 5 4 1\nf 5 1 2\n");
 
   const std::string ply = readFile(dir + "/survey.ply");
   const std::string head =
@@ -91,14 +92,14 @@ TEST(ExportTest, SurveyExampleThroughEveryFormat) {
   EXPECT_EQ(ply[head.size() + 5 * 24 + 2 * 13], 3);
   std::memcpy(third, ply.data() + head.size() + 5 * 24 + 2 * 13 + 1, sizeof third);
   EXPECT_EQ(third[0], 4);
-  EXPECT_EQ(third[1], 0);
-  EXPECT_EQ(third[2], 3);
+  EXPECT_EQ(third[1], 3);
+  EXPECT_EQ(third[2], 0);
 
   const std::string xml = readFile(dir + "/survey.xml");
   EXPECT_EQ(countOf(xml, "<P id="), 5u);
   EXPECT_EQ(countOf(xml, "<F>"), 4u);
   EXPECT_NE(xml.find("<P id=\"1\">1.00 2.00 11.00</P>"), std::string::npos);  // northing easting elevation
-  EXPECT_NE(xml.find("<F>5 1 4</F>"), std::string::npos);
+  EXPECT_NE(xml.find("<F>5 1 4</F>"), std::string::npos);  // clockwise, as civil software writes faces
   EXPECT_NE(xml.find("<Definition surfType=\"TIN\">"), std::string::npos);
 
   EXPECT_EQ(readFile(dir + "/survey.pdf").substr(0, 5), "%PDF-");

@@ -1,4 +1,4 @@
-#include "export/export_output.h"
+#include "export/output.h"
 
 #include <fcntl.h>
 #include <signal.h>

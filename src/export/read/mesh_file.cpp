@@ -1,4 +1,4 @@
-#include "export/export_mesh.h"
+#include "export/read/mesh_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "export/export_progress.h"
+#include "export/progress.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "export/export_progress.h"
+#include "export/progress.h"
 
 #include <time.h>
 #include <unistd.h>

@@ -1,11 +1,12 @@
-#include "export/export_formats.h"
+#include "export/write/mesh_formats.h"
 
 #include <bit>
 #include <cstring>
 
-#include "export/export_mesh.h"
-#include "export/export_output.h"
-#include "export/export_progress.h"
+#include "export/read/mesh_file.h"
+#include "export/output.h"
+#include "export/progress.h"
+#include "export/units.h"
 
 static_assert(std::endian::native == std::endian::little, "PLY records are copied as they lie in memory");
 
@@ -126,13 +127,18 @@ void writeObjMesh(const ExportMesh& mesh, ExportOutput* output, ExportProgress* 
 }
 
 void writeLandXmlMesh(const ExportMesh& mesh, const std::string& surfaceName, const char* date,
-                      const char* time, ExportOutput* output, ExportProgress* progress) {
+                      const char* time, int32_t units, ExportOutput* output, ExportProgress* progress) {
   std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   head += "<LandXML xmlns=\"http://www.landxml.org/schema/LandXML-1.2\" version=\"1.2\" date=\"";
   head += std::string(date) + "\" time=\"" + time + "\">\n";
-  // The triangle file carries no unit; metres are what survey data mostly is.
-  head += "  <Units>\n    <Metric linearUnit=\"meter\" areaUnit=\"squareMeter\" volumeUnit=\"cubicMeter\"/>\n"
-          "  </Units>\n";
+  // The triangle file carries no unit; metres unless told otherwise.
+  if (units == unitsMetre) {
+    head += "  <Units>\n    <Metric linearUnit=\"meter\" areaUnit=\"squareMeter\" volumeUnit=\"cubicMeter\"/>\n"
+            "  </Units>\n";
+  } else {
+    head += std::string("  <Units>\n    <Imperial linearUnit=\"") + (units == unitsFoot ? "foot" : "USSurveyFoot") +
+            "\" areaUnit=\"squareFoot\" volumeUnit=\"cubicFeet\"/>\n  </Units>\n";
+  }
   head += "  <Application name=\"tsvmesh-export\" version=\"" TSVMESH_VERSION "\"/>\n";
   head += "  <Surfaces>\n    <Surface name=\"" + escapeXml(surfaceName) + "\" desc=\"";
   head += std::to_string(mesh.triangleCount) + " triangles, average longest side ";
@@ -161,8 +167,8 @@ void writeLandXmlMesh(const ExportMesh& mesh, const std::string& surfaceName, co
     char* out = line;
     std::memcpy(out, "          <F>", 13);
     out += 13;
-    for (int32_t c = 0; c < 3; ++c) {
-      if (c > 0) *out++ = ' ';
+    for (const int32_t c : {0, 2, 1}) {
+      if (c != 0) *out++ = ' ';
       out = appendNumber(out, static_cast<int64_t>(mesh.corners[static_cast<size_t>(f) * 3 + c]) + 1);
     }
     std::memcpy(out, "</F>\n", 5);

@@ -1,0 +1,194 @@
+#include "export/command_line.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "export/paper.h"
+#include "export/units.h"
+#include "export/write/picture.h"
+
+namespace {
+
+const ExportFormatInfo formatTable[] = {
+    {"png", "a picture from above (PNG)", true},
+    {"svg", "the picture as SVG", true},
+    {"pdf", "the picture as PDF", true},
+    {"ply", "binary PLY mesh", true},
+    {"obj", "Wavefront OBJ mesh", true},
+    {"xml", "LandXML 1.2 TIN surface", true},
+    {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", true},
+    {"geojson", "GeoJSON contours (needs --contour)", true},
+    {"", "", false},
+};
+static_assert(sizeof formatTable / sizeof formatTable[0] == formatUnknown + 1, "one row per format");
+
+// "--name VALUE" or "--name=VALUE": the value, or nullptr when argument is
+// another option. i moves past a separate value.
+const char* optionValue(const std::string& argument, const char* name, int argc, char** argv, int* i) {
+  const std::string option = name;
+  if (argument == option) return *i + 1 < argc ? argv[++*i] : "";
+  if (argument.rfind(option + "=", 0) == 0) return argv[*i] + option.size() + 1;
+  return nullptr;
+}
+
+bool wholeNumber(const char* text, long low, long high, int32_t* value) {
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || parsed < low || parsed > high) return false;
+  *value = static_cast<int32_t>(parsed);
+  return true;
+}
+
+// A finite decimal number above 0 (or any finite one when anySign).
+bool decimalNumber(const char* text, bool anySign, double* value) {
+  char* end = nullptr;
+  const double parsed = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !std::isfinite(parsed) || (!anySign && !(parsed > 0.0))) return false;
+  *value = parsed;
+  return true;
+}
+
+// "INTERVAL" or "INTERVAL,INDEX".
+bool contourValue(const char* text, ExportOptions* options) {
+  const std::string value = text;
+  const size_t comma = value.find(',');
+  if (!decimalNumber(value.substr(0, comma).c_str(), false, &options->contourInterval)) return false;
+  return comma == std::string::npos ||
+         wholeNumber(value.c_str() + comma + 1, 1, 1000, &options->contourIndexEvery);
+}
+
+std::string availableList() {
+  std::string list;
+  for (int32_t f = 0; f < formatUnknown; ++f) {
+    if (!formatTable[f].available) continue;
+    list += list.empty() ? "." : ", .";
+    list += formatTable[f].extension;
+  }
+  return list;
+}
+
+}  // namespace
+
+const ExportFormatInfo& exportFormatInfo(int32_t format) {
+  return formatTable[format >= 0 && format < formatUnknown ? format : formatUnknown];
+}
+
+int32_t exportFormatOf(const std::string& path) {
+  const size_t dot = path.rfind('.');
+  const size_t slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return formatUnknown;
+  std::string extension = path.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  for (int32_t f = 0; f < formatUnknown; ++f) {
+    if (extension == formatTable[f].extension) return f;
+  }
+  return formatUnknown;
+}
+
+std::string exportUsageText() {
+  std::string text =
+      "usage: tsvmesh-export MESH.csv OUTPUT [--size PIXELS] [--contour INTERVAL[,INDEX]] [--contour-base Z]\n"
+      "                      [--max-side LENGTH] [--units m|ft|usft] [--flat] [--paper A4..A0 --scale N]\n"
+      "OUTPUT's extension chooses the format:\n";
+  for (int32_t f = 0; f < formatUnknown; ++f) {
+    if (!formatTable[f].available) continue;
+    text += "  .";
+    text += formatTable[f].extension;
+    text += std::string(8 - std::string(formatTable[f].extension).size(), ' ');
+    text += formatTable[f].description;
+    text += "\n";
+  }
+  text += "--size PIXELS  a picture's longer side, 200 to 16384 (default 1600)\n";
+  text += "--contour INTERVAL[,INDEX]  contours every INTERVAL in z, every INDEX-th (default 5) an index contour\n";
+  text += "--contour-base Z  the level the contours count from (default 0)\n";
+  text += "--max-side LENGTH  leave out every triangle with a side longer than LENGTH in x-y\n";
+  text += "--units m|ft|usft  the ground unit DXF, LandXML and pictures declare (default m)\n";
+  text += "--flat  pictures in plain colours, without hillshade\n";
+  text += "--paper A4|A3|A2|A1|A0 --scale N  a PDF plot on that paper at 1:N\n";
+  return text;
+}
+
+int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, std::string* problem) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--help" || argument == "-h") return commandHelp;
+    if (argument == "--version") return commandVersion;
+    if (const char* value = optionValue(argument, "--size", argc, argv, &i)) {
+      if (!wholeNumber(value, pictureSmallestSize, pictureLargestSize, &options->size)) {
+        *problem = "--size takes a whole number of pixels from 200 to 16384";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--contour", argc, argv, &i)) {
+      if (!contourValue(value, options)) {
+        *problem = "--contour takes INTERVAL (a number above 0) or INTERVAL,INDEX (INDEX 1 to 1000)";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--contour-base", argc, argv, &i)) {
+      if (!decimalNumber(value, true, &options->contourBase)) {
+        *problem = "--contour-base takes a number";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--max-side", argc, argv, &i)) {
+      if (!decimalNumber(value, false, &options->maxSide)) {
+        *problem = "--max-side takes a length above 0";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--units", argc, argv, &i)) {
+      const std::string unit = value;
+      if (unit != "m" && unit != "ft" && unit != "usft") {
+        *problem = "--units takes m, ft or usft";
+        return commandUsage;
+      }
+      options->units = unit == "ft" ? unitsFoot : unit == "usft" ? unitsUsFoot : unitsMetre;
+    } else if (argument == "--flat") {
+      options->flat = true;
+    } else if (const char* value = optionValue(argument, "--paper", argc, argv, &i)) {
+      options->paper = paperSizeOf(value);
+      if (options->paper < 0) {
+        *problem = "--paper takes A4, A3, A2, A1 or A0";
+        return commandUsage;
+      }
+    } else if (const char* value = optionValue(argument, "--scale", argc, argv, &i)) {
+      if (!wholeNumber(value, 1, 100000000, &options->scale)) {
+        *problem = "--scale takes N of 1:N, a whole number from 1";
+        return commandUsage;
+      }
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      *problem = "unknown option " + argument;
+      return commandUsage;
+    } else if (options->meshPath == nullptr) {
+      options->meshPath = argv[i];
+    } else if (options->outputPath == nullptr) {
+      options->outputPath = argv[i];
+    } else {
+      *problem = "too many arguments";
+      return commandUsage;
+    }
+  }
+  if (options->outputPath == nullptr) return commandUsage;
+  options->format = exportFormatOf(options->outputPath);
+  if (options->format == formatUnknown) {
+    *problem = "OUTPUT must end in " + availableList();
+    return commandUsage;
+  }
+  if ((options->paper >= 0) != (options->scale > 0)) {
+    *problem = "--paper and --scale go together";
+    return commandUsage;
+  }
+  if (options->paper >= 0 && options->format != formatPdf) {
+    *problem = "--paper makes a PDF plot; OUTPUT must end in .pdf";
+    return commandUsage;
+  }
+  if (options->format == formatGeoJson && options->contourInterval == 0.0) {
+    *problem = "a .geojson OUTPUT holds contours; add --contour INTERVAL";
+    return commandUsage;
+  }
+  if (!exportFormatInfo(options->format).available) {
+    *problem = std::string("this build has no .") + exportFormatInfo(options->format).extension +
+               " output; it writes " + availableList();
+    return commandUsage;
+  }
+  return commandRun;
+}

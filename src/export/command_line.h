@@ -1,0 +1,60 @@
+// tsvmesh-export's command line: the input, the output whose extension
+// names the format, and the options. Parsing only; nothing is opened here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// One row of the format table per output format. A format that needs a
+// library the build lacks stays in the table (so that asking for it gets a
+// message that names what this build has) but is not available.
+enum ExportFormat : int32_t {
+  formatPng,
+  formatSvg,
+  formatPdf,
+  formatPly,
+  formatObj,
+  formatXml,
+  formatDxf,
+  formatGeoJson,
+  formatUnknown
+};
+
+struct ExportFormatInfo {
+  const char* extension;    // without the dot, lower case
+  const char* description;  // for the usage text
+  bool available;           // built into this program
+};
+
+const ExportFormatInfo& exportFormatInfo(int32_t format);
+
+// The format that OUTPUT's extension names (any case), or formatUnknown.
+int32_t exportFormatOf(const std::string& path);
+
+struct ExportOptions {
+  const char* meshPath = nullptr;
+  const char* outputPath = nullptr;
+  int32_t format = formatUnknown;
+  int32_t size = 1600;  // a picture's longer side, pixels (points in SVG and PDF)
+  double contourInterval = 0.0;  // 0: no contours
+  int32_t contourIndexEvery = 5;
+  double contourBase = 0.0;
+  double maxSide = 0.0;          // 0: every triangle is kept
+  int32_t units = 0;             // an ExportUnits
+  bool flat = false;             // pictures without hillshade
+  int32_t paper = -1;            // ISO A size 0 .. 4 for a PDF plot at scale; -1: none
+  int32_t scale = 0;             // 1:scale with paper
+};
+
+enum ExportCommand : int32_t {
+  commandRun,      // options filled; go ahead
+  commandHelp,     // print the usage on standard output, status 0
+  commandVersion,  // print the version, status 0
+  commandUsage     // wrong arguments: problem (may be empty) and the usage on standard error, status 2
+};
+
+// Reads argv[1 ..]. problem receives the reason for commandUsage.
+int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, std::string* problem);
+
+// The usage text, listing the formats this build has.
+std::string exportUsageText();
