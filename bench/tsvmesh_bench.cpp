@@ -232,7 +232,7 @@ void BM_WriteTriangleFile(benchmark::State& state) {
     for (auto _ : state) {
       MeshTriangleFile file;
       if (createTriangleFile(path.c_str(), &file) != triangleFileOk ||
-          writeTriangleBlocks(&file, mesh.points.data(), mesh.triangles.data(), mesh.triangleCount) !=
+          writeTriangleBlocks(&file, mesh.points.data(), nullptr, mesh.triangles.data(), mesh.triangleCount) !=
               triangleFileOk ||
           closeTriangleFile(&file) != triangleFileOk) {
         state.SkipWithError("cannot write the triangle file");
@@ -255,7 +255,7 @@ void BM_ReadBackStatistic(benchmark::State& state) {
     for (auto _ : state) {
       MeshTriangleFile file;
       if (createTriangleFile(path.c_str(), &file) != triangleFileOk ||
-          writeTriangleBlocks(&file, mesh.points.data(), mesh.triangles.data(), mesh.triangleCount) !=
+          writeTriangleBlocks(&file, mesh.points.data(), nullptr, mesh.triangles.data(), mesh.triangleCount) !=
               triangleFileOk) {
         state.SkipWithError("cannot write the triangle file");
         break;

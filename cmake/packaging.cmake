@@ -7,24 +7,67 @@ include(GNUInstallDirs)
 
 if(WIN32)
   install(TARGETS tsvmesh RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/survey.tsv DESTINATION examples)
   set(CPACK_PACKAGE_FILE_NAME tsvmesh-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   install(TARGETS tsvmesh RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/tsvmesh.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/terrain.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
-  install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+  # Man pages and the changelog compressed as Debian has them (gzip -9n: no
+  # name, no time stamp), made again whenever CMake runs after a change.
+  find_program(TSVMESH_GZIP gzip)
+  set(tsvmesh_compressed ${PROJECT_BINARY_DIR}/compressed)
+  file(MAKE_DIRECTORY ${tsvmesh_compressed})
+  function(tsvmesh_install_compressed source name destination)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+    if(TSVMESH_GZIP)
+      execute_process(COMMAND ${TSVMESH_GZIP} -9nc INPUT_FILE ${source}
+                      OUTPUT_FILE ${tsvmesh_compressed}/${name}.gz COMMAND_ERROR_IS_FATAL ANY)
+      install(FILES ${tsvmesh_compressed}/${name}.gz DESTINATION ${destination})
+    else()
+      install(FILES ${source} DESTINATION ${destination} RENAME ${name})
+    endif()
+  endfunction()
+  tsvmesh_install_compressed(${PROJECT_SOURCE_DIR}/docs/tsvmesh.1 tsvmesh.1 ${CMAKE_INSTALL_MANDIR}/man1)
+  if(TARGET tsvmesh-export)
+    tsvmesh_install_compressed(${PROJECT_SOURCE_DIR}/docs/tsvmesh-export.1 tsvmesh-export.1
+                               ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+  tsvmesh_install_compressed(${PROJECT_SOURCE_DIR}/cmake/changelog.Debian changelog.Debian ${CMAKE_INSTALL_DOCDIR})
+
+  # The examples' first lines name build/NAME.csv for runs from the source
+  # tree; the installed copies name NAME.csv, so that they write into the
+  # folder they are run from.
+  file(GLOB tsvmesh_examples CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/examples/*.tsv)
+  foreach(example IN LISTS tsvmesh_examples)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${example})
+    file(READ ${example} text)
+    string(FIND "${text}" "\n" lineEnd)
+    string(SUBSTRING "${text}" 0 ${lineEnd} firstLine)
+    math(EXPR pointsStart "${lineEnd} + 1")
+    string(SUBSTRING "${text}" ${pointsStart} -1 points)
+    get_filename_component(csvName "${firstLine}" NAME)
+    get_filename_component(exampleName ${example} NAME)
+    file(WRITE ${PROJECT_BINARY_DIR}/installed-examples/${exampleName} "${csvName}\n${points}")
+  endforeach()
+  install(DIRECTORY ${PROJECT_BINARY_DIR}/installed-examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 endif()
 
 set(CPACK_PACKAGE_NAME tsvmesh)
 set(CPACK_PACKAGE_VENDOR "tsvmesh")
-set(CPACK_PACKAGE_CONTACT "tsvmesh maintainers <tsvmesh@localhost>")
+set(CPACK_PACKAGE_CONTACT "tsvmesh maintainers <maintainers@tsvmesh.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Delaunay triangle mesh of surveyed points, with pictures and exports")
+# Debian's description lines stay under 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION
-    "tsvmesh turns a TSV file of points (x y z) into a Delaunay triangle mesh written as CSV. tsvmesh-export draws the mesh (PNG, SVG, PDF) and writes it as PLY, OBJ or LandXML.")
+    "tsvmesh turns a TSV file of surveyed points (x y z) into a Delaunay triangle
+mesh in the x-y plane, written as a CSV file of triangles with their count and
+average longest side in its head. The same file gives the same bytes on every
+platform. tsvmesh-export draws the mesh (PNG, SVG, PDF) and writes it as PLY,
+OBJ or LandXML for 3D and survey software.")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
@@ -34,4 +77,10 @@ endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The Debian revision of this packaging, as in cmake/changelog.Debian.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 include(CPack)

@@ -299,4 +299,16 @@ TEST(ConsoleKeyWait, ProgressTextPrecedesTheFailureMessageOnTheScreen) {
   expectModesAsBefore(run);
 }
 
+// --no-wait on a terminal: the message, then the end, with the terminal
+// never taken out of its modes.
+TEST(ConsoleKeyWait, NoWaitEndsAtOnceOnATerminal) {
+  const std::string path = missingTsvPath();
+  TerminalRun run;
+  ASSERT_NO_FATAL_FAILURE(startOnTerminal(&run, {"--no-wait", path}));
+  const std::string expected = "Failed to open TSV file \"" + path + kKeyPrompt;
+  EXPECT_EQ(readScreenUntil(run.master, expected), expected);
+  EXPECT_EQ(waitForEnd(&run), 255);
+  expectModesAsBefore(run);
+}
+
 }  // namespace

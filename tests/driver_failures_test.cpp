@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -37,17 +38,17 @@ std::string tsvMessage(const std::string& path) {
   return "Failed to open TSV file \"" + path + "\"\nPress any key to exit.";
 }
 
-TEST(DriverEarlyEnd, NoArgumentIsSilent) {
+TEST(DriverEarlyEnd, NoArgumentGivesTheUsageOnStandardError) {
   ProcessResult run = runTsvmeshBinary({});
   EXPECT_EQ(run.status, 255);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err.rfind("Usage: tsvmesh [--no-wait] POINTS_FILE\n", 0), 0u) << run.err;
 
   // Without even a program name the argument is still missing.
   ProcessResult bare = runProgram(tsvmeshBinary(), {}, "", "", 60);
   EXPECT_EQ(bare.status, 255);
   EXPECT_EQ(bare.out, "");
-  EXPECT_EQ(bare.err, "");
+  EXPECT_EQ(bare.err, run.err);
 }
 
 TEST(DriverEarlyEnd, UnreadableTsvShowsThePathOnStandardError) {
@@ -78,27 +79,28 @@ TEST(DriverEarlyEnd, OnlyTheFirstArgumentCounts) {
   ProcessResult goodFirst = runTsvmeshBinary({good, dir + "/absent.tsv", "third"});
   EXPECT_EQ(goodFirst.status, 0);
   EXPECT_EQ(goodFirst.out, "");
-  EXPECT_EQ(goodFirst.err, "");
+  EXPECT_EQ(goodFirst.err, fewerPointsWarning(good));
   EXPECT_FALSE(fileExists(csv));
 }
 
-TEST(DriverEarlyEnd, FewerThanThreePointsEndSilentlyWithoutACsv) {
+TEST(DriverEarlyEnd, FewerThanThreePointsEndWithoutACsv) {
   const std::string dir = makeScratchDir();
   const std::string csv = dir + "/out.csv";
-  const std::vector<std::string> bodies = {
-      "",                                  // no points at all
-      "1 2 3\n",                           // one point
-      "1 2 3\n4 5 6\n",                    // two points
-      "1 2 3\r\n4 5 6\r\n7 8\r\n",         // two points and a partial third
-      "1 2 3\n4 5 6\nseven 8 9\n10 11 12\n",  // the list ends at the bad group
+  const std::string tsv = dir + "/few.tsv";
+  const std::vector<std::pair<std::string, std::string>> bodies = {
+      {"", ""},                                  // no points at all
+      {"1 2 3\n", ""},                           // one point
+      {"1 2 3\n4 5 6\n", ""},                    // two points
+      {"1 2 3\r\n4 5 6\r\n7 8\r\n", pointsEndWarning(4, tsv)},  // a partial third
+      {"1 2 3\n4 5 6\nseven 8 9\n10 11 12\n", pointsEndWarning(4, tsv)},  // a bad group
   };
-  for (const std::string& body : bodies) {
+  for (const auto& [body, warning] : bodies) {
     SCOPED_TRACE(body);
-    writeFile(dir + "/few.tsv", csv + "\n" + body);
-    ProcessResult run = runTsvmeshBinary({dir + "/few.tsv"});
+    writeFile(tsv, csv + "\n" + body);
+    ProcessResult run = runTsvmeshBinary({tsv});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, warning + fewerPointsWarning(tsv));
     EXPECT_EQ(folderEntries(dir), std::set<std::string>{"few.tsv"});
   }
 }
@@ -107,11 +109,20 @@ TEST(DriverEarlyEnd, FewerThanThreePointsEndSilentlyWithoutACsv) {
 // runs the driver with its streams on files, and reports the run's status.
 constexpr int32_t kPoints = 3001;
 size_t refusedBytes = 0;
+int refusedCall = 0;  // counted from 1
+int calls = 0;
 
 void* refuseOneSize(size_t bytes) {
   if (bytes == refusedBytes) return nullptr;
   return std::malloc(bytes == 0 ? 1 : bytes);
 }
+
+void* refuseOneCall(size_t bytes) {
+  if (++calls == refusedCall) return nullptr;
+  return std::malloc(bytes == 0 ? 1 : bytes);
+}
+
+void* refuseEveryResize(void*, size_t) { return nullptr; }
 
 struct InProcessRun {
   int status = -1;
@@ -119,7 +130,7 @@ struct InProcessRun {
   std::string err;
 };
 
-InProcessRun runWithRefusedSize(const std::string& tsvPath, size_t bytes) {
+InProcessRun runWithHeap(const std::string& tsvPath, const MeshHeap& heap) {
   const std::string dir = makeScratchDir();
   const std::string outPath = dir + "/stdout";
   const std::string errPath = dir + "/stderr";
@@ -130,8 +141,7 @@ InProcessRun runWithRefusedSize(const std::string& tsvPath, size_t bytes) {
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(120);
-    refusedBytes = bytes;
-    meshHeap.allocate = refuseOneSize;
+    meshHeap = heap;
     std::string program = "tsvmesh";
     std::string argument = tsvPath;
     char* argv[] = {program.data(), argument.data(), nullptr};
@@ -157,6 +167,13 @@ InProcessRun runWithRefusedSize(const std::string& tsvPath, size_t bytes) {
   if (fileExists(outPath)) run.out = readFile(outPath);
   if (fileExists(errPath)) run.err = readFile(errPath);
   return run;
+}
+
+InProcessRun runWithRefusedSize(const std::string& tsvPath, size_t bytes) {
+  refusedBytes = bytes;
+  MeshHeap heap = meshHeap;
+  heap.allocate = refuseOneSize;
+  return runWithHeap(tsvPath, heap);
 }
 
 std::string pointLines(int32_t count) {
@@ -201,6 +218,43 @@ TEST(DriverEarlyEnd, RefusedTablesAskForAKeyAndEndWithZero) {
       }
     }
   }
+}
+
+TEST(DriverEarlyEnd, RefusedMeshWorkingMemoryEndsAsARefusedTable) {
+  // 400 points on a circle and one inside, whose hole outgrows the first
+  // edge buffer. Calls 1 and 2 are the tables; each later one is the mesh's
+  // working memory, until a run makes no such call.
+  const std::string dir = makeScratchDir();
+  std::string text = dir + "/out.csv\n100.25 100.125 7\n";
+  for (int k = 0; k < 400; ++k) {
+    const double angle = 2 * 3.14159265358979323846 * (k + 0.5) / 400;
+    text += std::to_string(100 + 50 * std::cos(angle)) + " " + std::to_string(100 + 50 * std::sin(angle)) + " 0\n";
+  }
+  writeFile(dir + "/points.tsv", text);
+  const std::string refused = "\nFailed v Memory Allocation. Press any key to exit.";
+  bool completed = false;
+  MeshHeap heap = meshHeap;
+  for (refusedCall = 3; refusedCall < 12 && !completed; ++refusedCall) {
+    SCOPED_TRACE(refusedCall);
+    calls = 0;
+    writeFile(dir + "/out.csv", "an earlier mesh");
+    heap.allocate = refuseOneCall;
+    const InProcessRun run = runWithHeap(dir + "/points.tsv", heap);
+    EXPECT_EQ(run.status, 0);
+    completed = run.out.find("Formed") != std::string::npos;
+    if (!completed) {
+      EXPECT_TRUE(run.out == refused || run.out == "\nProcessing Points.." + refused) << run.out;
+      EXPECT_EQ(readFile(dir + "/out.csv"), "an earlier mesh");
+    }
+  }
+  EXPECT_TRUE(completed);
+  EXPECT_GT(refusedCall, 5);  // at least the circles' slots and the edge buffer were refused
+  heap = meshHeap;
+  heap.resize = refuseEveryResize;
+  writeFile(dir + "/out.csv", "an earlier mesh");
+  const InProcessRun grown = runWithHeap(dir + "/points.tsv", heap);
+  EXPECT_EQ(grown.out, "\nProcessing Points.." + refused);
+  EXPECT_EQ(readFile(dir + "/out.csv"), "an earlier mesh");
 }
 
 }  // namespace

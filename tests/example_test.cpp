@@ -1,6 +1,7 @@
 // The bundled example, run as the README runs it; its CSV worked out by hand.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -25,4 +26,24 @@ TEST(ExampleTest, SurveyExampleGivesTheHandCheckedFile) {
       "0.00,0.00,10.50\r\n2.00,1.00,11.00\r\n4.00,0.00,9.80\r\n"
       "0.00,0.00,10.50\r\n1.00,3.00,12.25\r\n2.00,1.00,11.00\r\n";
   EXPECT_EQ(readFile(dir + "/build/survey.csv"), expected);
+}
+
+TEST(ExampleTest, InstalledExampleWritesIntoTheCurrentFolder) {
+#if defined(TSVMESH_CMAKE_COMMAND) && defined(TSVMESH_BUILD_DIR)
+  const std::string prefix = makeScratchDir();
+  const std::string install = std::string("\"") + TSVMESH_CMAKE_COMMAND + "\" --install \"" + TSVMESH_BUILD_DIR +
+                              "\" --prefix \"" + prefix + "\" > /dev/null";
+  ASSERT_EQ(std::system(install.c_str()), 0) << install;
+  const std::string example = prefix + "/share/doc/tsvmesh/examples/survey.tsv";
+  const std::string work = makeScratchDir();
+  const ProcessResult run = runProgram(prefix + "/bin/tsvmesh", {"tsvmesh", example}, work, "", 60);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(readFile(work + "/survey.csv").substr(0, 16), "4\r\n3\r\n********\r\n");
+  // Only the first line differs from the source tree's example.
+  const std::string source = readFile(std::string(TSVMESH_SOURCE_DIR) + "/examples/survey.tsv");
+  EXPECT_EQ(readFile(example), "survey.csv" + source.substr(source.find('\n')));
+#else
+  GTEST_SKIP() << "the installed layout is checked on Unix systems";
+#endif
 }

@@ -123,8 +123,10 @@ std::string csvLayoutProblem(const std::string& bytes, CsvFile* csv) {
 }
 
 // A complete run: status 0, the transcript in order, a CSV of sound layout
-// whose count matches the transcript. Gives the file as read.
-CsvFile expectCompleteRun(const ProcessResult& result, const std::string& csvPath) {
+// whose count matches the transcript, and on standard error `warning` (where
+// the point list was cut short) before anything else. Gives the file as read.
+CsvFile expectCompleteRun(const ProcessResult& result, const std::string& csvPath,
+                          const std::string& warning = "") {
   CsvFile csv;
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out.rfind("\nProcessing Points.", 0), 0u) << result.out;
@@ -138,13 +140,13 @@ CsvFile expectCompleteRun(const ProcessResult& result, const std::string& csvPat
                              " triangles.  Checking avg tri side length.\n\n";
   EXPECT_NE(result.out.find(formed), std::string::npos) << result.out;
   if (csv.hasAverage) {
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.err, warning);
     const std::string last = "Average long side length = " + std::to_string(csv.average) + ".";
     EXPECT_TRUE(result.out.size() >= last.size() &&
                 result.out.compare(result.out.size() - last.size(), last.size(), last) == 0)
         << result.out;
   } else {
-    EXPECT_EQ(result.err, kOutOfRange);
+    EXPECT_EQ(result.err, warning + kOutOfRange);
     EXPECT_EQ(result.out.find("Average long side length ="), std::string::npos) << result.out;
   }
   return csv;
@@ -157,47 +159,55 @@ std::string randomBytes(size_t count, uint32_t seed) {
   return bytes;
 }
 
-TEST(HostileInput, FilesWithoutThreePointsEndSilently) {
+TEST(HostileInput, FilesWithoutThreePointsEndWithoutAFile) {
   const std::string dir = makeScratchDir();
   const std::string binary = randomBytes(65536, 20240611);
-  const std::vector<std::pair<std::string, std::string>> files = {
-      {"empty", ""},
-      {"only a path", "out.csv\n"},
-      {"only a path without line end", "out.csv"},
-      {"no line end at all", "out.csv 0 0 1 4 0 2 0 3 3 8 8 8"},
-      {"NUL bytes", "out.csv\n" + std::string(3, '\0') + " " + kThreePoints},
-      {"random binary", binary},
-      {"a path, then random binary", "out.csv\n" + binary},
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int64_t endLine;  // where the point list is cut short; 0 for nowhere
   };
-  for (const auto& [name, bytes] : files) {
+  const std::vector<Case> files = {
+      {"empty", "", 0},
+      {"only a path", "out.csv\n", 0},
+      {"only a path without line end", "out.csv", 0},
+      {"no line end at all", "out.csv 0 0 1 4 0 2 0 3 3 8 8 8", 0},
+      {"NUL bytes", "out.csv\n" + std::string(3, '\0') + " " + kThreePoints, 2},
+      {"random binary", binary, 2},
+      {"a path, then random binary", "out.csv\n" + binary, 2},
+  };
+  const std::string tsvPath = dir + "/points.tsv";
+  for (const auto& [name, bytes, endLine] : files) {
     SCOPED_TRACE(name);
-    writeFile(dir + "/points.tsv", bytes);
-    const ProcessResult result = run(dir + "/points.tsv", dir);
+    writeFile(tsvPath, bytes);
+    const ProcessResult result = run(tsvPath, dir);
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.err, (endLine > 0 ? pointsEndWarning(endLine, tsvPath) : "") + fewerPointsWarning(tsvPath));
     EXPECT_EQ(folderContents(dir), (std::map<std::string, std::string>{{"points.tsv", bytes}}));
   }
 }
 
 TEST(HostileInput, NulAndEndOfTextBytesEndThePointList) {
   const std::string dir = makeScratchDir();
-  // After two points a NUL or a 0x1A ends the list: a silent end, no CSV.
-  const std::vector<std::string> cut = {"0 0 1\n4 0 2\n" + std::string(1, '\0') + "0 3 3\n",
-                                        "0 0 1\n4 0 2\n\x1a" "0 3 3\n7 7 7\n"};
-  for (const std::string& points : cut) {
+  // After two points a NUL cuts the list short, a 0x1A ends the file: no CSV.
+  const std::string tsvPath = dir + "/points.tsv";
+  const std::vector<std::pair<std::string, std::string>> cut = {
+      {"0 0 1\n4 0 2\n" + std::string(1, '\0') + "0 3 3\n", pointsEndWarning(4, tsvPath)},
+      {"0 0 1\n4 0 2\n\x1a" "0 3 3\n7 7 7\n", ""}};
+  for (const auto& [points, warning] : cut) {
     SCOPED_TRACE(points);
-    writeFile(dir + "/points.tsv", dir + "/out.csv\n" + points);
-    const ProcessResult result = run(dir + "/points.tsv");
+    writeFile(tsvPath, dir + "/out.csv\n" + points);
+    const ProcessResult result = run(tsvPath);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, warning + fewerPointsWarning(tsvPath));
     EXPECT_FALSE(fileExists(dir + "/out.csv"));
   }
 
   // Three points, then a NUL and random binary: the run completes with them.
-  writeFile(dir + "/points.tsv",
-            dir + "/out.csv\n" + kThreePoints + std::string(1, '\0') + randomBytes(4096, 7));
-  const CsvFile csv = expectCompleteRun(run(dir + "/points.tsv"), dir + "/out.csv");
+  writeFile(tsvPath, dir + "/out.csv\n" + kThreePoints + std::string(1, '\0') + randomBytes(4096, 7));
+  const CsvFile csv = expectCompleteRun(run(tsvPath), dir + "/out.csv", pointsEndWarning(5, tsvPath));
   EXPECT_EQ(csv.count, 1);
   EXPECT_EQ(csv.average, 5);
   EXPECT_EQ(std::multiset<std::string>(csv.triangleLines.begin(), csv.triangleLines.end()),
@@ -206,15 +216,17 @@ TEST(HostileInput, NulAndEndOfTextBytesEndThePointList) {
 
 TEST(HostileInput, NonFiniteNumbersEndThePointList) {
   const std::string dir = makeScratchDir();
-  // Each value ends the list at the third point: two points, a silent end.
+  // Each value ends the list at the third point: two points, no CSV.
   const std::vector<std::string> thirdPoints = {"inf 3 3", "0 -inf 3", "0 3 nan", "NAN(12) 3 3",
                                                 "0 1e999 3", "-1e999 3 3", "0 3 Infinity"};
+  const std::string tsvPath = dir + "/points.tsv";
   for (const std::string& third : thirdPoints) {
     SCOPED_TRACE(third);
-    writeFile(dir + "/points.tsv", dir + "/out.csv\n0 0 1\n4 0 2\n" + third + "\n0 3 3\n5 5 5\n");
-    const ProcessResult result = run(dir + "/points.tsv");
+    writeFile(tsvPath, dir + "/out.csv\n0 0 1\n4 0 2\n" + third + "\n0 3 3\n5 5 5\n");
+    const ProcessResult result = run(tsvPath);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out + result.err, "");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, pointsEndWarning(4, tsvPath) + fewerPointsWarning(tsvPath));
     EXPECT_FALSE(fileExists(dir + "/out.csv"));
   }
 }
@@ -224,7 +236,8 @@ TEST(HostileInput, HexadecimalAndNegativeZeroAreNumbers) {
   // 0x10 is 16 and 0x1.8p3 is 12; -0 keeps its sign on the way out. The
   // infinity after them ends the list, so (5, 5, 5) is not taken.
   writeFile(dir + "/points.tsv", dir + "/out.csv\n0 0 1\n0x10 0 2\n-0 0x1.8p3 3\ninf 1 1\n5 5 5\n");
-  const CsvFile csv = expectCompleteRun(run(dir + "/points.tsv"), dir + "/out.csv");
+  const CsvFile csv =
+      expectCompleteRun(run(dir + "/points.tsv"), dir + "/out.csv", pointsEndWarning(5, dir + "/points.tsv"));
   EXPECT_EQ(csv.count, 1);
   EXPECT_EQ(csv.average, 20);  // the longest side, from (16, 0) to (0, 12)
   EXPECT_EQ(std::multiset<std::string>(csv.triangleLines.begin(), csv.triangleLines.end()),
@@ -244,7 +257,8 @@ TEST(HostileInput, LinesOfAMillionCharacters) {
   writeFile(dir + "/few.tsv", dir + "/few.csv\n0 0 1\n4 0 2\n" + std::string(1000000, '7') + " 3 3\n0 3 3\n");
   const ProcessResult few = run(dir + "/few.tsv");
   EXPECT_EQ(few.status, 0);
-  EXPECT_EQ(few.out + few.err, "");
+  EXPECT_EQ(few.out, "");
+  EXPECT_EQ(few.err, pointsEndWarning(4, dir + "/few.tsv") + fewerPointsWarning(dir + "/few.tsv"));
   EXPECT_FALSE(fileExists(dir + "/few.csv"));
 }
 
@@ -419,7 +433,8 @@ TEST(HostileInput, EarlyEndsLeaveAnExistingFileAlone) {
   writeFile(dir + "/few.tsv", csvPath + "\n0 0 1\n4 0 2\n");
   const ProcessResult few = run(dir + "/few.tsv");
   EXPECT_EQ(few.status, 0);
-  EXPECT_EQ(few.out + few.err, "");
+  EXPECT_EQ(few.out, "");
+  EXPECT_EQ(few.err, fewerPointsWarning(dir + "/few.tsv"));
 
   // The CSV cannot be created: the path names the file as a folder.
   writeFile(dir + "/slash.tsv", csvPath + "/\n" + kThreePoints);

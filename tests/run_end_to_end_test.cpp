@@ -2,7 +2,10 @@
 // run does with unusual first lines.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "test_support.h"
 
@@ -32,17 +35,28 @@ TEST(RunEndToEnd, EmptyFirstLineNamesNoFile) {
   EXPECT_EQ(run.err, "Failed to open CSV file \"\"\nPress any key to exit.");
 }
 
-TEST(RunEndToEnd, FirstLineNamingThePointsFileReplacesIt) {
-  // The points file is closed before the CSV file is created over it.
+TEST(RunEndToEnd, FirstLineNamingThePointsFileIsRefused) {
+  // By its name, a relative name, and the links the system can make here
+  // (Wine has no symbolic links); rewriting the file keeps the links good.
   const std::string dir = makeScratchDir();
   const std::string tsv = dir + "/self.tsv";
-  writeFile(tsv, tsv + "\n" + points);
-  ProcessResult run = runTsvmeshBinary({tsv});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.err, "");
-  const std::string csv = readFile(tsv);
-  EXPECT_NE(csv.find("0.00,0.00,1.00\r\n"), std::string::npos);
-  EXPECT_EQ(csv.find(tsv), std::string::npos);
+  writeFile(tsv, "");
+  std::vector<std::string> names = {tsv, "sub/../self.tsv"};
+  std::filesystem::create_directory(nativePath(dir + "/sub"));
+  std::error_code error;
+  std::filesystem::create_symlink(nativePath(tsv), nativePath(dir + "/link.tsv"), error);
+  if (!error) names.push_back(dir + "/link.tsv");
+  std::filesystem::create_hard_link(nativePath(tsv), nativePath(dir + "/hard.tsv"), error);
+  if (!error) names.push_back("hard.tsv");
+  for (const std::string& name : names) {
+    SCOPED_TRACE(name);
+    writeFile(tsv, name + "\n" + points);
+    ProcessResult run = runTsvmeshBinary({tsv}, dir);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.out, "\nProcessing Points..");
+    EXPECT_EQ(run.err, "Failed to open CSV file \"" + name + "\"\nPress any key to exit.");
+    EXPECT_EQ(readFile(tsv), name + "\n" + points);
+  }
 }
 
 TEST(RunEndToEnd, CarriageReturnLineEndsReadAlike) {

@@ -9,7 +9,6 @@
 #include <limits>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "output/triangle_file.h"
@@ -38,17 +37,20 @@ void endCapture(StatisticRun* run) {
   run->err = testing::internal::GetCapturedStderr();
 }
 
-// Writes the blocks, reads them back and writes the summary, as a run does.
-StatisticRun runStatistic(const std::vector<MeshPoint>& points, const std::vector<MeshTriangle>& triangles) {
+// Writes and measures the blocks and writes the summary, as a run does.
+// Unless following, the statistic is given a path it cannot follow.
+StatisticRun runStatistic(const std::vector<MeshPoint>& points, const std::vector<MeshTriangle>& triangles,
+                          bool following = true) {
   StatisticRun run;
-  const std::string path = makeScratchDir() + "/out.csv";
+  const std::string dir = makeScratchDir();
+  const std::string path = dir + "/out.csv";
   MeshTriangleFile file;
   EXPECT_EQ(createTriangleFile(path.c_str(), &file), triangleFileOk);
   const int32_t count = static_cast<int32_t>(triangles.size());
   startCapture();
-  EXPECT_EQ(writeTriangleBlocks(&file, points.data(), triangles.data(), count), triangleFileOk);
+  run.sumStatus = writeAndMeasureBlocks(&file, following ? path.c_str() : dir.c_str(), points.data(), nullptr,
+                                        triangles.data(), count, &run.sides);
   run.before = readFile(path);
-  run.sumStatus = sumLongestSides(&file, count, &run.sides);
   run.summaryStatus = writeTriangleSummary(&file, count, run.sides);
   endCapture(&run);
   run.after = readFile(path);
@@ -78,7 +80,7 @@ StatisticRun runSummary(int32_t count, MeshSideSum sides) {
   MeshTriangleFile file;
   EXPECT_EQ(createTriangleFile(path.c_str(), &file), triangleFileOk);
   startCapture();
-  EXPECT_EQ(writeTriangleBlocks(&file, points.data(), &triangle, 1), triangleFileOk);
+  EXPECT_EQ(writeTriangleBlocks(&file, points.data(), nullptr, &triangle, 1), triangleFileOk);
   run.before = readFile(path);
   run.summaryStatus = writeTriangleSummary(&file, count, sides);
   endCapture(&run);
@@ -311,43 +313,44 @@ TEST(LongestSideStatistic, SummaryWriteFailurePrintsNothing) {
   EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);
 }
 
-// A reader on a second handle, started before the first byte is written and
-// catching up with the writer many times over, sums what the finished file holds.
-TEST(LongestSideStatistic, FollowerReadsWhatTheFinishedFileHolds) {
+// Whether the file is read while it grows (dozens of flushes ahead of the
+// reader) or once it is finished, the file, the console and the sum agree.
+TEST(LongestSideStatistic, FollowingAndReadingBackTheFinishedFileAgree) {
   std::mt19937 random(7);
   std::uniform_real_distribution<double> coordinate(-5000.0, 5000.0);
   std::vector<MeshPoint> points(3000);
   for (MeshPoint& p : points) p = {coordinate(random), coordinate(random), coordinate(random)};
-  std::vector<MeshTriangle> triangles(40000);  // some 3 MB of text: dozens of flushes
+  std::vector<MeshTriangle> triangles(40000);  // some 3 MB of text
   std::uniform_int_distribution<int32_t> corner(0, 2999);
   for (MeshTriangle& t : triangles) t = {corner(random), corner(random), corner(random)};
-  const StatisticRun finished = runStatistic(points, triangles);
-  ASSERT_EQ(finished.sumStatus, triangleFileOk);
-
-  const std::string path = makeScratchDir() + "/out.csv";
-  MeshTriangleFile file;
-  ASSERT_EQ(createTriangleFile(path.c_str(), &file), triangleFileOk);
-  MeshWriteProgress progress;
-  MeshTriangleFile follower;
-  ASSERT_EQ(openTriangleFileToFollow(path.c_str(), &progress, &follower), triangleFileOk);
-  file.announce = &progress;
-  const int32_t count = static_cast<int32_t>(triangles.size());
-  MeshSideSum sides{-1, false};
-  int32_t status = -1;
-  std::thread reader([&] { status = sumLongestSidesFromStart(&follower, count, &sides); });
-  startCapture();
-  EXPECT_EQ(writeTriangleBlocks(&file, points.data(), triangles.data(), count), triangleFileOk);
-  StatisticRun ignored;
-  endCapture(&ignored);
-  finishWriteProgress(&progress);
-  reader.join();
-  EXPECT_EQ(status, triangleFileOk);
-  EXPECT_EQ(sides.sum, finished.sides.sum);
-  EXPECT_EQ(sides.outOfRange, finished.sides.outOfRange);
-  EXPECT_EQ(closeTriangleFile(&follower), triangleFileOk);
-  EXPECT_EQ(closeTriangleFile(&file), triangleFileOk);
+  const StatisticRun followed = runStatistic(points, triangles);
+  const StatisticRun finished = runStatistic(points, triangles, false);
+  EXPECT_EQ(followed.sumStatus, triangleFileOk);
+  EXPECT_EQ(finished.sumStatus, triangleFileOk);
+  EXPECT_GT(followed.sides.sum, 0);
+  EXPECT_EQ(followed.sides.sum, finished.sides.sum);
+  EXPECT_EQ(followed.sides.outOfRange, finished.sides.outOfRange);
+  EXPECT_EQ(followed.out, finished.out);
+  EXPECT_TRUE(followed.after == finished.after);
 
   // Only an ordinary file is followed; anything else is read back when finished.
   MeshWriteProgress unused;
+  MeshTriangleFile follower;
   EXPECT_EQ(openTriangleFileToFollow("/dev/null", &unused, &follower), triangleFileOpenFailed);
+}
+
+// A failed write is reported before anything is read back or printed.
+TEST(LongestSideStatistic, WriteFailureMeasuresNothing) {
+  if (!fileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const std::vector<MeshPoint> points = {{0, 0, 1.25}, {3, 0, 2}, {0, 4, 0.5}};
+  const std::vector<MeshTriangle> triangles(5000, MeshTriangle{0, 1, 2});
+  MeshTriangleFile file;
+  ASSERT_EQ(createTriangleFile("/dev/full", &file), triangleFileOk);
+  StatisticRun run;
+  startCapture();
+  EXPECT_EQ(writeAndMeasureBlocks(&file, "/dev/full", points.data(), nullptr, triangles.data(), 5000, &run.sides),
+            triangleFileWriteFailed);
+  endCapture(&run);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);
 }

@@ -8,6 +8,14 @@
 
 const char* tsvmeshBinary() { return TSVMESH_BINARY; }
 
+std::string pointsEndWarning(int64_t line, const std::string& tsvPath) {
+  return "Points end at line " + std::to_string(line) + " of \"" + tsvPath + "\"; the rest of the file is not read.\n";
+}
+
+std::string fewerPointsWarning(const std::string& tsvPath) {
+  return "Fewer than 3 points in \"" + tsvPath + "\": no triangle file is written.\n";
+}
+
 ExecLine execLineFor(const std::string& program, const std::vector<std::string>& argv) {
   std::istringstream emulator(TSVMESH_EMULATOR);
   ExecLine line;

@@ -47,6 +47,11 @@ struct ExecLine {
 };
 ExecLine execLineFor(const std::string& program, const std::vector<std::string>& argv);
 
+// The warnings on standard error when the point list stops short of the
+// end of the file's text, and when fewer than 3 points were read.
+std::string pointsEndWarning(int64_t line, const std::string& tsvPath);
+std::string fewerPointsWarning(const std::string& tsvPath);
+
 // The path of the tsvmesh binary under test.
 const char* tsvmeshBinary();
 

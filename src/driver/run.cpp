@@ -1,10 +1,11 @@
 #include "driver/run.h"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <exception>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "input/points_file.h"
 #include "mesh/triangulation.h"
@@ -12,6 +13,7 @@
 #include "output/statistic.h"
 #include "output/triangle_file.h"
 #include "platform/console.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -26,19 +28,78 @@ struct RunTables {
   }
 };
 
-// A failure that asks for a key: message, key wait, then the given status.
-int failWithKey(FILE* stream, const char* message, int status) {
-  std::fputs(message, stream);
-  waitForKey();
+// Messages on the way out go straight to the stream, piece by piece: no
+// failure path may need memory, however long a path it shows.
+void say(FILE* stream, const char* text) { printText(stream, text, std::strlen(text)); }
+
+// A failure that asks for a key: message, key wait unless the command line
+// said not to wait, then the given status.
+int failWithKey(FILE* stream, const char* message, int status, bool wait) {
+  say(stream, message);
+  if (wait) waitForKey();
   return status;
 }
 
-int failOnFile(const char* what, const std::string& path) {
+int failOnFile(const char* what, const char* path, size_t length, bool wait) {
   // The path is shown as a C string shows it: up to a NUL, if it holds one.
-  const std::string shown = path.substr(0, path.find('\0'));
-  printText(stderr, std::string("Failed to ") + what + " file \"" + shown + "\"\nPress any key to exit.");
-  waitForKey();
-  return -1;
+  if (const void* nul = std::memchr(path, '\0', length)) {
+    length = static_cast<size_t>(static_cast<const char*>(nul) - path);
+  }
+  say(stderr, "Failed to ");
+  say(stderr, what);
+  say(stderr, " file \"");
+  printText(stderr, path, length);
+  return failWithKey(stderr, "\"\nPress any key to exit.", -1, wait);
+}
+
+void printUsage(FILE* stream) {
+  say(stream,
+      "Usage: tsvmesh [--no-wait] POINTS_FILE\n"
+      "       tsvmesh --help | --version\n"
+      "Writes the Delaunay mesh (x-y plane) of the points as a CSV triangle file.\n"
+      "\n"
+      "POINTS_FILE:\n"
+      "  line 1      the path of the CSV file to write\n"
+      "  the rest    x y z of each point: numbers apart by blanks, tabs or line ends\n"
+      "  the end     at the first group that is not three finite numbers\n"
+      "\n"
+      "Options, only before POINTS_FILE:\n"
+      "  --no-wait   never wait for a key after a failure\n"
+      "  -h, --help  show this help and exit\n"
+      "  --version   show the version and exit\n"
+      "\n" TSVMESH_HELP_DOCS "\n");
+}
+
+// Reading stops at the first group that is not three finite numbers; data
+// after it would otherwise be lost without a word.
+void warnAboutPoints(const char* path, int64_t endLine, int32_t counted) {
+  if (endLine > 0) {
+    char digits[24];
+    const std::to_chars_result line = std::to_chars(digits, digits + sizeof digits, endLine);
+    say(stderr, "Points end at line ");
+    printText(stderr, digits, static_cast<size_t>(line.ptr - digits));
+    say(stderr, " of \"");
+    say(stderr, path);
+    say(stderr, "\"; the rest of the file is not read.\n");
+  }
+  if (counted < 3) {
+    say(stderr, "Fewer than 3 points in \"");
+    say(stderr, path);
+    say(stderr, "\": no triangle file is written.\n");
+  }
+}
+
+bool isRefusedWorkingMemory(int32_t meshStatus) {
+  return meshStatus == meshFlagsAllocFailed || meshStatus == meshEdgesAllocFailed ||
+         meshStatus == meshEdgesGrowFailed;
+}
+
+// Whether path names the points file itself, by the file's identity rather
+// than its name, so that no other path or link to it can replace the points.
+bool namesPointsFile(const std::string& path, bool pointsIdentified, const MeshFileIdentity& points) {
+  MeshFileIdentity named{};
+  return pointsIdentified && identifyPath(path.c_str(), &named) == 0 && named.volume == points.volume &&
+         named.index == points.index;
 }
 
 // Counts from 0 to 0x20000000 one increment at a time. The empty asm claims
@@ -59,16 +120,39 @@ void printMeshProgress(void*, int32_t step) {
 
 int runTsvmesh(int argc, char** argv) {
   prepareWideArithmetic();
-  if (argc < 2) return -1;
+  // Options count only before the points file, and only as spelt here.
+  bool wait = true;
+  int pointsArgument = 1;
+  for (; pointsArgument < argc; ++pointsArgument) {
+    const char* argument = argv[pointsArgument];
+    if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
+      printUsage(stdout);
+      return 0;
+    }
+    if (std::strcmp(argument, "--version") == 0) {
+      say(stdout, "tsvmesh " TSVMESH_VERSION "\n");
+      return 0;
+    }
+    if (std::strcmp(argument, "--no-wait") != 0) break;
+    wait = false;
+  }
+  if (pointsArgument >= argc) {
+    printUsage(stderr);
+    return -1;
+  }
+  const char* pointsPath = argv[pointsArgument];
 
   MeshPointsFile tsv;
-  if (openPointsFile(argv[1], &tsv) != pointsFileOk) {
-    return failOnFile("open TSV", argv[1]);
+  if (openPointsFile(pointsPath, &tsv) != pointsFileOk) {
+    return failOnFile("open TSV", pointsPath, std::strlen(pointsPath), wait);
   }
+  MeshFileIdentity pointsIdentity{};
+  const bool pointsIdentified = identifyOpenFile(tsv.handle, &pointsIdentity) == 0;
   std::string outputPath;
   readOutputPath(&tsv, &outputPath);
 
   const int32_t counted = countPoints(&tsv);
+  warnAboutPoints(pointsPath, pointsEndLine(&tsv), counted);
   if (counted < 3) {
     closePointsFile(&tsv);
     return 0;
@@ -78,82 +162,46 @@ int runTsvmesh(int argc, char** argv) {
   tables.points = allocatePointTable(counted);
   if (tables.points == nullptr) {
     closePointsFile(&tsv);
-    return failWithKey(stdout, "\nFailed P Memory Allocation. Press any key to exit.", 0);
+    return failWithKey(stdout, "\nFailed P Memory Allocation. Press any key to exit.", 0, wait);
   }
   const int32_t n = readPoints(&tsv, tables.points, counted);
   closePointsFile(&tsv);
 
   tables.triangles = allocateTriangleTable(n);
   if (tables.triangles == nullptr) {
-    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0);
+    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, wait);
   }
   // The triangle table is still empty: the sort borrows it as scratch.
   sortPointsByX(tables.points, n, tables.triangles,
                 static_cast<size_t>(n) * 4u * sizeof(MeshTriangle));
 
   // The points' CSV lines are formatted on the second core while the mesh
-  // is made; without a thread the blocks are formatted as they are written.
-  MeshPointLines lines;
-  std::thread formatter;
-  try {
-    formatter = std::thread([&] {
-      // The text of a value depends on the arithmetic's full significand,
-      // which a new thread is not sure to start with.
-      prepareWideArithmetic();
-      formatPointLines(tables.points, n, &lines);
-    });
-  } catch (const std::system_error&) {
-  }
+  // is made.
+  MeshLineFormatter formatter;
+  startFormattingPointLines(tables.points, n, &formatter);
   int32_t triangleCount = 0;
-  buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount, MeshProgress{printMeshProgress, nullptr});
-  if (formatter.joinable()) formatter.join();
-  struct LinesRelease {
-    MeshPointLines* lines;
-    ~LinesRelease() { releasePointLines(lines); }
-  } linesRelease{&lines};
+  const int32_t meshStatus = buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount,
+                                               MeshProgress{printMeshProgress, nullptr});
+  const MeshPointLines* lines = finishFormattingPointLines(&formatter);
+  // Without its working memory the mesh is unfinished: no file over it. A
+  // full triangle table is another matter; its mesh is written.
+  if (isRefusedWorkingMemory(meshStatus)) {
+    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, wait);
+  }
 
   // A path with a NUL in it names no file that can be opened as written.
   MeshTriangleFile csv;
   if (outputPath.find('\0') != std::string::npos ||
+      namesPointsFile(outputPath, pointsIdentified, pointsIdentity) ||
       createTriangleFile(outputPath.c_str(), &csv) != triangleFileOk) {
-    return failOnFile("open CSV", outputPath);
+    return failOnFile("open CSV", outputPath.data(), outputPath.size(), wait);
   }
-  // The statistic reads the file back from a second handle on the second
-  // core while the blocks are written. Where that cannot be had (no ordinary
-  // file, no thread) it reads the finished file back through the first.
   MeshSideSum sides{0, false};
-  MeshWriteProgress progress;
-  MeshTriangleFile follower;
-  std::thread reader;
-  int32_t readStatus = triangleFileWriteFailed;
-  if (openTriangleFileToFollow(outputPath.c_str(), &progress, &follower) == triangleFileOk) {
-    csv.announce = &progress;
-    try {
-      reader = std::thread([&] { readStatus = sumLongestSidesFromStart(&follower, triangleCount, &sides); });
-    } catch (const std::system_error&) {
-      csv.announce = nullptr;
-    }
-  }
-  const bool following = reader.joinable();
-  const int32_t writeStatus =
-      writeTriangleBlocksFrom(&csv, tables.points, lines, tables.triangles, triangleCount);
-  if (following) {
-    finishWriteProgress(&progress);
-    reader.join();
-    csv.announce = nullptr;
-  }
-  closeTriangleFile(&follower);
-  if (writeStatus == triangleFileOk) {
-    if (following) {
-      std::fputs("Checking avg tri side length.\n\n", stdout);
-    } else {
-      readStatus = sumLongestSides(&csv, triangleCount, &sides);
-    }
-  }
-  if (writeStatus != triangleFileOk || readStatus != triangleFileOk ||
+  if (writeAndMeasureBlocks(&csv, outputPath.c_str(), tables.points, lines, tables.triangles, triangleCount,
+                            &sides) != triangleFileOk ||
       writeTriangleSummary(&csv, triangleCount, sides) != triangleFileOk) {
     closeTriangleFile(&csv);
-    return failOnFile("write CSV", outputPath);
+    return failOnFile("write CSV", outputPath.data(), outputPath.size(), wait);
   }
 
   finalDelay();

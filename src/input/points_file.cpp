@@ -62,6 +62,7 @@ bool fetchMore(MeshPointsFile* file) {
   if (file->endOfData || file->data == nullptr) return false;
   if (file->begin > 0) {
     std::memmove(file->data, file->data + file->begin, file->end - file->begin);
+    file->dropped += file->begin;
     file->end -= file->begin;
     file->begin = 0;
   }
@@ -98,6 +99,7 @@ bool readWholeFile(MeshPointsFile* file) {
 
 void rewindPointsFile(MeshPointsFile* file) {
   file->begin = 0;
+  file->dropped = 0;
   if (file->inMemory) {
     file->end = file->memorySize;
     file->endOfData = true;
@@ -383,12 +385,22 @@ bool skipSpace(MeshPointsFile* file) {
 }
 
 // One "%lf %lf %lf": true when all three convert and are finite; a group
-// that fails either way ends the point list. `point` may be null when the
-// pass only counts.
-bool scanPoint(MeshPointsFile* file, NumberScratch* scratch, MeshPoint* point) {
+// that fails either way ends the point list, and *stop then gives where, in
+// text bytes: the number that failed, or the group's first number when the
+// data ends inside the group; -1 when only blank space was left. `point`
+// may be null when the pass only counts.
+bool scanPoint(MeshPointsFile* file, NumberScratch* scratch, MeshPoint* point, int64_t* stop) {
   double values[3];
+  int64_t groupStart = -1;
   for (double& value : values) {
-    if (!skipSpace(file) || !scanFiniteNumber(file, scratch, point != nullptr ? &value : nullptr)) {
+    if (!skipSpace(file)) {
+      *stop = groupStart;
+      return false;
+    }
+    const int64_t at = static_cast<int64_t>(file->dropped + file->begin);
+    if (groupStart < 0) groupStart = at;
+    if (!scanFiniteNumber(file, scratch, point != nullptr ? &value : nullptr)) {
+      *stop = at;
       return false;
     }
   }
@@ -497,8 +509,28 @@ void readOutputPath(MeshPointsFile* file, std::string* outputPath) {
 int32_t countPoints(MeshPointsFile* file) {
   NumberScratch scratch;
   int32_t count = 0;
-  while (count < INT32_MAX && scanPoint(file, &scratch, nullptr)) ++count;
+  file->listEnd = -1;
+  while (count < INT32_MAX && scanPoint(file, &scratch, nullptr, &file->listEnd)) ++count;
   return count;
+}
+
+int64_t pointsEndLine(MeshPointsFile* file) {
+  if (file->listEnd < 0 || file->data == nullptr) return 0;
+  const uint64_t target = static_cast<uint64_t>(file->listEnd);
+  // Line ends are counted only now, so that reading never pays for them.
+  rewindPointsFile(file);
+  int64_t line = 1;
+  for (;;) {
+    const bool last = file->dropped + file->end >= target;
+    const char* at = file->data + file->begin;
+    const char* stop = last ? file->data + (target - file->dropped) : file->data + file->end;
+    while ((at = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(stop - at)))) != nullptr) {
+      ++line;
+      ++at;
+    }
+    file->begin = file->end;
+    if (last || !fetchMore(file)) return line;
+  }
 }
 
 int32_t readPoints(MeshPointsFile* file, MeshPoint* points, int32_t capacity) {
@@ -507,7 +539,8 @@ int32_t readPoints(MeshPointsFile* file, MeshPoint* points, int32_t capacity) {
   if (points == nullptr) return 0;
   NumberScratch scratch;
   int32_t stored = 0;
-  while (stored < capacity && scanPoint(file, &scratch, &points[stored])) ++stored;
+  int64_t stop = -1;
+  while (stored < capacity && scanPoint(file, &scratch, &points[stored], &stop)) ++stored;
   return stored;
 }
 

@@ -27,6 +27,8 @@ struct MeshPointsFile {
   size_t end = 0;             // end of the valid bytes in data
   size_t memorySize = 0;      // whole-file size when inMemory
   bool endOfData = false;     // end of file or 0x1A met
+  uint64_t dropped = 0;       // text bytes before data[0] since the last rewind
+  int64_t listEnd = -1;       // where countPoints found the list cut short, in text bytes; -1 if not
 };
 
 // Opens path for reading. pointsFileUnreadable when it cannot be opened or is
@@ -42,6 +44,14 @@ void readOutputPath(MeshPointsFile* file, std::string* outputPath);
 // "%lf %lf %lf" reads them, up to the first group that does not convert all
 // three or holds a value that is not finite. Saturates at INT32_MAX.
 int32_t countPoints(MeshPointsFile* file);
+
+// The line (the output path being line 1) at which the last countPoints
+// found the point list cut short: the first non-blank character whose number
+// failed to read, the first number that is not finite, or, where the data
+// ends inside a group of three, that group's first number. 0 when the list
+// ran to the end of the data, blank space aside. Rescans the file, so call
+// it before readPoints.
+int64_t pointsEndLine(MeshPointsFile* file);
 
 // Rewinds, skips the first line and stores up to `capacity` points in file
 // order by the same rule as countPoints. Returns the number stored.

@@ -9,43 +9,16 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <exception>
+#include <thread>
+
+#include "output/triangle_layout.h"
 
 namespace {
-
-// The placeholder line's bytes; the summary must end inside them so that the
-// first triangle line is never touched.
-constexpr size_t placeholderBytes = 16;
 
 // Doubles from here up round to infinity as floats (halfway to 2^128, ties
 // to even).
 constexpr double floatOverflowThreshold = 0x1.ffffffp127;
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Our own "-?digits.dd" text: for an integer N of all its digits below 2^53,
-// N / 100.0 is correctly rounded, which is exactly what strtod returns.
-bool parseOwnDecimal(const char* text, size_t length, double* value) {
-  size_t i = 0;
-  const bool negative = length > 0 && text[0] == '-';
-  if (negative) i = 1;
-  const size_t wholeStart = i;
-  unsigned long long hundredths = 0;
-  while (i < length && isDigit(text[i])) {
-    if (i - wholeStart == 16) return false;
-    hundredths = hundredths * 10 + static_cast<unsigned>(text[i] - '0');
-    ++i;
-  }
-  if (i == wholeStart || length - i != 3 || text[i] != '.' || !isDigit(text[i + 1]) ||
-      !isDigit(text[i + 2])) {
-    return false;
-  }
-  hundredths = hundredths * 100 + static_cast<unsigned>(text[i + 1] - '0') * 10 +
-               static_cast<unsigned>(text[i + 2] - '0');
-  if (hundredths > (1ull << 53)) return false;
-  const double magnitude = static_cast<double>(hundredths) / 100.0;
-  *value = negative ? -magnitude : magnitude;
-  return true;
-}
 
 float narrowToFloat(double value) {
   if (std::isnan(value)) return std::numeric_limits<float>::quiet_NaN();
@@ -62,13 +35,8 @@ float narrowToFloat(double value) {
 // from_chars, which rounds it as glibc's strtod does, on every system.
 float fieldValue(const char* text, size_t length, std::string* scratch) {
   double value = 0.0;
-  if (!parseOwnDecimal(text, length, &value)) {
-    const size_t sign = length > 0 && text[0] == '-' ? 1 : 0;
-    size_t digits = sign;
-    while (digits < length && isDigit(text[digits])) ++digits;
-    const bool ownText = digits > sign && length - digits == 3 && text[digits] == '.' &&
-                         isDigit(text[digits + 1]) && isDigit(text[digits + 2]);
-    if (!ownText || std::from_chars(text, text + length, value).ec != std::errc()) {
+  if (!readTwoDecimals(text, length, &value)) {
+    if (!isTwoDecimalText(text, length) || std::from_chars(text, text + length, value).ec != std::errc()) {
       scratch->assign(text, length);
       value = std::strtod(scratch->c_str(), nullptr);
     }
@@ -152,15 +120,10 @@ int32_t integerSideLength(float px, float py, float qx, float qy) {
   return integerSquareRoot(squared);
 }
 
-int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result) {
-  std::fputs("Checking avg tri side length.\n\n", stdout);
-  result->sum = 0;
-  result->outOfRange = false;
-  if (rewindTriangleFile(file) != triangleFileOk) return triangleFileWriteFailed;
-  return sumLongestSidesFromStart(file, triangleCount, result);
-}
+namespace {
 
-int32_t sumLongestSidesFromStart(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result) {
+// sumLongestSides from the stream's position (byte 0), printing nothing.
+int32_t readLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result) {
   result->sum = 0;
   result->outOfRange = false;
   std::string line;
@@ -201,9 +164,71 @@ int32_t sumLongestSidesFromStart(MeshTriangleFile* file, int32_t triangleCount, 
   return triangleFileOk;
 }
 
+// A second handle on the file being written and the thread that reads the
+// sides from it. Stopping tells the reader the writer is done, waits for
+// it and closes the handle; going stops it.
+struct SideFollower {
+  MeshWriteProgress progress;
+  MeshTriangleFile file;
+  MeshSideSum sides{0, false};
+  int32_t status = triangleFileWriteFailed;
+  std::thread reader;
+  ~SideFollower();
+};
+
+void stopFollowing(SideFollower* follower) {
+  if (follower->reader.joinable()) {
+    finishWriteProgress(&follower->progress);
+    follower->reader.join();
+  }
+  closeTriangleFile(&follower->file);
+}
+
+SideFollower::~SideFollower() { stopFollowing(this); }
+
+bool startFollowing(const char* path, int32_t triangleCount, SideFollower* follower) {
+  if (openTriangleFileToFollow(path, &follower->progress, &follower->file) != triangleFileOk) return false;
+  try {
+    follower->reader = std::thread([follower, triangleCount] {
+      follower->status = readLongestSides(&follower->file, triangleCount, &follower->sides);
+    });
+  } catch (const std::exception&) {  // no thread, or no memory to start one
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result) {
+  std::fputs("Checking avg tri side length.\n\n", stdout);
+  result->sum = 0;
+  result->outOfRange = false;
+  if (rewindTriangleFile(file) != triangleFileOk) return triangleFileWriteFailed;
+  return readLongestSides(file, triangleCount, result);
+}
+
+int32_t writeAndMeasureBlocks(MeshTriangleFile* file, const char* path, const MeshPoint* points,
+                              const MeshPointLines* lines, const MeshTriangle* triangles,
+                              int32_t triangleCount, MeshSideSum* sides) {
+  *sides = MeshSideSum{0, false};
+  SideFollower follower;
+  const bool following = startFollowing(path, triangleCount, &follower);
+  if (following) file->announce = &follower.progress;
+  const int32_t written = writeTriangleBlocks(file, points, lines, triangles, triangleCount);
+  file->announce = nullptr;
+  stopFollowing(&follower);
+  if (written != triangleFileOk) return written;
+  if (!following) return sumLongestSides(file, triangleCount, sides);
+  std::fputs("Checking avg tri side length.\n\n", stdout);
+  *sides = follower.sides;
+  return follower.status;
+}
+
 int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, const MeshSideSum& sides) {
   char summary[64];
-  size_t length = appendDecimal(summary, triangleCount);
+  const size_t countDigits = appendDecimal(summary, triangleCount);
+  size_t length = countDigits;
   summary[length++] = '\r';
   summary[length++] = '\n';
 
@@ -216,7 +241,7 @@ int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, cons
     const size_t averageLength = appendDecimal(averageText, average);
     averageText[averageLength] = '\0';
     if (average > std::numeric_limits<int32_t>::max() ||
-        length + averageLength + 2 > placeholderBytes) {
+        !headHoldsAverage(static_cast<int32_t>(countDigits), static_cast<int32_t>(averageLength))) {
       outOfRange = true;
     } else {
       std::memcpy(summary + length, averageText, averageLength);
@@ -225,19 +250,10 @@ int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, cons
       summary[length++] = '\n';
     }
   }
-  assert(length <= placeholderBytes);
-
-  // After the rewind the buffer is empty and the file is at byte 0: the
-  // summary goes in as pending bytes and the close writes them out.
-  if (rewindTriangleFile(file) == triangleFileOk && length <= file->capacity) {
-    std::memcpy(file->buffer, summary, length);
-    file->begin = 0;
-    file->end = length;
-    file->writing = true;
-  } else {
-    file->failed = true;
-  }
-  if (closeTriangleFile(file) != triangleFileOk) return triangleFileWriteFailed;
+  // Within the placeholder, so that the first triangle line is never touched.
+  assert(length <= static_cast<size_t>(triangleHeadBytes));
+  const bool rewritten = rewriteTriangleHead(file, summary, length) == triangleFileOk;
+  if (closeTriangleFile(file) != triangleFileOk || !rewritten) return triangleFileWriteFailed;
 
   if (outOfRange) {
     std::fputs("Average long side length is out of range.\n", stderr);

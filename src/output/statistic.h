@@ -24,9 +24,15 @@ struct MeshSideSum {
 // Returns triangleFileWriteFailed when the file cannot be read back.
 int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result);
 
-// The reading part of sumLongestSides alone, from the stream's position
-// (byte 0), printing nothing.
-int32_t sumLongestSidesFromStart(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result);
+// Writes the blocks as writeTriangleBlocks does and sums their longest
+// sides as sumLongestSides would over the finished file, printing the same.
+// The sides are read on a second handle (path, the file's own) by a second
+// thread while the blocks are written; where that cannot be had (path names
+// no ordinary file, or no thread starts) the finished file is read back
+// through file. Nothing about the read-back is printed when the write failed.
+int32_t writeAndMeasureBlocks(MeshTriangleFile* file, const char* path, const MeshPoint* points,
+                              const MeshPointLines* lines, const MeshTriangle* triangles,
+                              int32_t triangleCount, MeshSideSum* sides);
 
 // Rewinds and writes the count line and the average line over the
 // placeholder, closes the file, and prints "Average long side length = %s.".

@@ -1,13 +1,14 @@
 #include "output/triangle_file.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 #include "mesh/wide.h"
+#include "output/triangle_layout.h"
+#include "output/two_decimals.h"
 #include "platform/files.h"
 
 namespace {
@@ -16,21 +17,9 @@ namespace {
 // reading back, then for the summary.
 constexpr size_t streamCapacity = size_t{1} << 20;
 
-// Longest text formatTwoDecimals can produce: sign, 309 digits, ".00".
-constexpr size_t longestValueText = 330;
-
 // Room for one block whatever its nine values print as: the values, six
 // commas and three CR LF pairs.
-constexpr size_t longestBlockText = 9 * longestValueText + 6 + 6;
-
-// Below this magnitude 100 * value rounds to an integer under 2^53, so the
-// text can be produced from a 64-bit integer.
-constexpr double fastFormatLimit = 0x1p53 / 100.0;
-
-constexpr char digitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
+constexpr size_t longestBlockText = 9 * longestTwoDecimalsText + 6 + 6;
 
 // Once a write has failed the rest is dropped, so that no later bytes land
 // at a wrong place in the file.
@@ -159,50 +148,6 @@ int32_t createTriangleFile(const char* path, MeshTriangleFile* file) {
   return attachStreamBuffer(handle, file);
 }
 
-size_t formatTwoDecimals(double value, char* out) {
-  if (std::fabs(value) < fastFormatLimit) {
-    // 100 * value is exact in the 64-bit significand, so rounding it to an
-    // integer (ties to even) is rounding the exact decimal value, as printf
-    // does. Adding and taking away 1.5 * 2^63 rounds it in two instructions:
-    // the sum's last significand bit is the units place.
-    const Wide scaled = static_cast<Wide>(value) * static_cast<Wide>(100.0);
-    constexpr Wide roundingShift = 0x1.8p63;
-    // The integer is below 2^53: converting it through double is exact and
-    // spares x87 its slow switch of rounding mode for the truncation. The
-    // sums must be rounded to 64 bits, as Wide rounds them.
-    const double whole = static_cast<double>((scaled + roundingShift) - roundingShift);
-    const long long hundredths = static_cast<long long>(whole);
-    unsigned long long rest = hundredths < 0 ? 0ull - static_cast<unsigned long long>(hundredths)
-                                             : static_cast<unsigned long long>(hundredths);
-    char digits[24];
-    char* p = digits + sizeof digits;
-    const unsigned fraction = static_cast<unsigned>(rest % 100);
-    rest /= 100;
-    p -= 2;
-    std::memcpy(p, digitPairs + 2 * fraction, 2);
-    *--p = '.';
-    while (rest >= 100) {
-      p -= 2;
-      std::memcpy(p, digitPairs + 2 * (rest % 100), 2);
-      rest /= 100;
-    }
-    if (rest >= 10) {
-      p -= 2;
-      std::memcpy(p, digitPairs + 2 * rest, 2);
-    } else {
-      *--p = static_cast<char>('0' + rest);
-    }
-    char* o = out;
-    if (std::signbit(value)) *o++ = '-';
-    const size_t length = static_cast<size_t>(digits + sizeof digits - p);
-    std::memcpy(o, p, length);
-    return static_cast<size_t>(o - out) + length;
-  }
-  const std::to_chars_result done =
-      std::to_chars(out, out + longestValueText, value, std::chars_format::fixed, 2);
-  return static_cast<size_t>(done.ptr - out);
-}
-
 namespace {
 
 // Lines up to this long are copied in one fixed-size move; the pool and the
@@ -229,7 +174,7 @@ void formatPointLines(const MeshPoint* points, int32_t n, MeshPointLines* lines)
   const size_t budget = std::min(static_cast<size_t>(n) * 32, size_t{1} << 31);
   auto* start = static_cast<uint32_t*>(std::malloc((static_cast<size_t>(n) + 1) * sizeof(uint32_t)));
   // Room for one more line of any length past the budget, and the copy's overrun.
-  char* text = static_cast<char*>(std::malloc(budget + 3 * longestValueText + 8 + shortLine));
+  char* text = static_cast<char*>(std::malloc(budget + 3 * longestTwoDecimalsText + 8 + shortLine));
   if (start == nullptr || text == nullptr) {
     std::free(start);
     std::free(text);
@@ -253,28 +198,55 @@ void releasePointLines(MeshPointLines* lines) {
   *lines = MeshPointLines{};
 }
 
-int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
-                            const MeshTriangle* triangles, int32_t triangleCount) {
-  return writeTriangleBlocksFrom(file, points, MeshPointLines{}, triangles, triangleCount);
+MeshLineFormatter::~MeshLineFormatter() {
+  if (thread.joinable()) thread.join();
+  releasePointLines(&lines);
 }
 
-int32_t writeTriangleBlocksFrom(MeshTriangleFile* file, const MeshPoint* points, const MeshPointLines& lines,
-                                const MeshTriangle* triangles, int32_t triangleCount) {
+void startFormattingPointLines(const MeshPoint* points, int32_t n, MeshLineFormatter* formatter) {
+  MeshPointLines* lines = &formatter->lines;
+  try {
+    formatter->thread = std::thread([points, n, lines] {
+      // The text of a value depends on the arithmetic's full significand,
+      // which a new thread is not sure to start with.
+      prepareWideArithmetic();
+      formatPointLines(points, n, lines);
+    });
+  } catch (const std::exception&) {  // no thread, or no memory to start one
+  }
+}
+
+const MeshPointLines* finishFormattingPointLines(MeshLineFormatter* formatter) {
+  if (formatter->thread.joinable()) formatter->thread.join();
+  return &formatter->lines;
+}
+
+int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points, const MeshPointLines* lines,
+                            const MeshTriangle* triangles, int32_t triangleCount) {
   if (file->handle == noFile || file->buffer == nullptr) return triangleFileWriteFailed;
-  static const char placeholder[] = "**************\r\n";
-  appendBytes(file, placeholder, sizeof placeholder - 1);
+  const MeshPointLines& cached = lines != nullptr ? *lines : MeshPointLines{};
+  appendBytes(file, trianglePlaceholder, triangleHeadBytes);
   for (int32_t k = 0; k < triangleCount && !file->failed; ++k) {
     // The reserve covers the longest block and the last line's fixed-size copy.
     if (file->capacity - file->end < longestBlockText + shortLine) flushPending(file);
     char* out = file->buffer + file->end;
-    out = appendPointLine(out, points, lines, triangles[k].corner0);
-    out = appendPointLine(out, points, lines, triangles[k].corner1);
-    out = appendPointLine(out, points, lines, triangles[k].corner2);
+    out = appendPointLine(out, points, cached, triangles[k].corner0);
+    out = appendPointLine(out, points, cached, triangles[k].corner1);
+    out = appendPointLine(out, points, cached, triangles[k].corner2);
     file->end = static_cast<size_t>(out - file->buffer);
   }
   flushPending(file);
   if (file->failed) return triangleFileWriteFailed;
   std::printf("\n\nFormed %d triangles.  ", static_cast<int>(triangleCount));
+  return triangleFileOk;
+}
+
+int32_t rewriteTriangleHead(MeshTriangleFile* file, const char* bytes, size_t count) {
+  if (rewindTriangleFile(file) != triangleFileOk) {
+    file->failed = true;
+    return triangleFileWriteFailed;
+  }
+  appendBytes(file, bytes, count);
   return triangleFileOk;
 }
 

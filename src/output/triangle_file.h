@@ -1,6 +1,6 @@
-// The triangle file: a placeholder line, then three lines "x,y,z" per
-// triangle, every line ended by CR LF; the statistic later overwrites the
-// placeholder with the triangle count and the average longest side.
+// The triangle file as one update stream: the blocks written, read back
+// for the statistic, and the head rewritten by it. Its bytes are laid out
+// as output/triangle_layout.h describes.
 #pragma once
 
 #include <condition_variable>
@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "mesh/mesh_records.h"
 #include "platform/files.h"
@@ -53,29 +54,42 @@ struct MeshPointLines {
 
 // Formats the lines of points[0 .. n-1], as far as they fit in a budget of
 // about 32 bytes a point (within 2^31 bytes); the count says how many did.
-// A refused allocation leaves the count 0. Touches nothing but *lines, so it
-// can run beside work that only reads the points.
+// A refused allocation leaves the count 0. Reads no other point and writes
+// nothing but *lines, so it can run beside the mesh, which writes only the
+// super-triangle's three points past n.
 void formatPointLines(const MeshPoint* points, int32_t n, MeshPointLines* lines);
 
 void releasePointLines(MeshPointLines* lines);
+
+// formatPointLines on a second thread while the caller goes on. Going, it
+// waits for the thread and releases the lines.
+struct MeshLineFormatter {
+  MeshPointLines lines;
+  std::thread thread;
+  ~MeshLineFormatter();
+};
+
+// Starts formatting; where no thread can be had the lines stay empty and
+// the blocks are formatted as they are written.
+void startFormattingPointLines(const MeshPoint* points, int32_t n, MeshLineFormatter* formatter);
+
+// Waits for the lines, which last as long as the formatter.
+const MeshPointLines* finishFormattingPointLines(MeshLineFormatter* formatter);
 
 // Creates (or empties) the file at path for update. triangleFileOpenFailed
 // when it cannot be opened.
 int32_t createTriangleFile(const char* path, MeshTriangleFile* file);
 
 // Writes the placeholder and one block per triangle in table order, flushes,
-// and on success prints "\n\nFormed %d triangles.  ". Returns
+// and on success prints "\n\nFormed %d triangles.  ". The lines of the
+// points that lines holds are copied (lines may be null). Returns
 // triangleFileWriteFailed (without printing) when any write failed.
-int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points,
+int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points, const MeshPointLines* lines,
                             const MeshTriangle* triangles, int32_t triangleCount);
 
-// The same, copying the lines of the points that `lines` holds.
-int32_t writeTriangleBlocksFrom(MeshTriangleFile* file, const MeshPoint* points, const MeshPointLines& lines,
-                                const MeshTriangle* triangles, int32_t triangleCount);
-
-// Appends the text of value as printf("%.2lf") prints it; returns the
-// number of characters written (at most 330 for any double).
-size_t formatTwoDecimals(double value, char* out);
+// Rewinds and writes bytes over the start of the file; the close writes them
+// out. triangleFileWriteFailed when the rewind failed.
+int32_t rewriteTriangleHead(MeshTriangleFile* file, const char* bytes, size_t count);
 
 // Opens the ordinary file at path, which another stream is writing and
 // announcing to progress, for reading from byte 0: a read that reaches the

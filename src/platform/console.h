@@ -18,6 +18,11 @@ void setupConsole();
 // is (UTF-8, else the ANSI code page); elsewhere the bytes go out unchanged.
 void printText(FILE* stream, const std::string& text);
 
+// The same for length bytes at text. Throws nothing: where showing the text
+// as characters would need memory that is refused, its bytes go out as they
+// stand.
+void printText(FILE* stream, const char* text, size_t length);
+
 // Blocks until one key is pressed on the console itself (not standard
 // input), without echo and with Ctrl-C an ordinary key, then restores the
 // console's modes. A key typed ahead and still pending ends it at once; a

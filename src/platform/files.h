@@ -43,3 +43,18 @@ int64_t seekFile(MeshFileHandle file, int64_t offset, MeshSeekOrigin origin);
 
 // Closes the file; false when closing reported an error. Safe on noFile.
 bool closeFile(MeshFileHandle file);
+
+// Which file an open handle or a path stands for, whatever name reached it:
+// two identities are equal exactly when they are the same file (through
+// any path, hard link or symbolic link).
+struct MeshFileIdentity {
+  uint64_t volume;
+  uint64_t index;
+};
+
+// The identity of an open file. 0 on success, 1 when the system cannot say.
+int32_t identifyOpenFile(MeshFileHandle file, MeshFileIdentity* identity);
+
+// The identity of the file that path names, following links. 0 on success,
+// 1 when path names nothing that exists (or the system cannot say).
+int32_t identifyPath(const char* path, MeshFileIdentity* identity);

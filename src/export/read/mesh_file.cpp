@@ -11,14 +11,11 @@
 #include <cstring>
 
 #include "export/progress.h"
+#include "output/triangle_layout.h"
 
 namespace {
 
 constexpr size_t readCapacity = size_t{1} << 20;
-
-// Up to this many digits a field's digits form an integer below 2^53, so
-// dividing it by 100 rounds once, exactly as strtod rounds the text.
-constexpr int32_t exactDigits = 15;
 
 // The shortest corner line, "0.00,0.00,0.00", and its line end: bounds on
 // what a file of a given size can hold, so a damaged count reserves nothing.
@@ -132,18 +129,6 @@ void growVertexIndex(VertexIndex* index, const ExportMesh& mesh) {
   }
 }
 
-// Checks one field of the form "-?[0-9]+\.[0-9][0-9]".
-bool isTwoDecimalNumber(const char* text, int32_t length) {
-  int32_t at = text[0] == '-' ? 1 : 0;
-  const int32_t digitsBeforePoint = length - at - 3;
-  if (digitsBeforePoint < 1 || text[length - 3] != '.') return false;
-  for (; at < length - 3; ++at) {
-    if (text[at] < '0' || text[at] > '9') return false;
-  }
-  return text[length - 2] >= '0' && text[length - 2] <= '9' && text[length - 1] >= '0' &&
-         text[length - 1] <= '9';
-}
-
 // Up to 40 characters of a line for a message, control bytes shown as '?'.
 std::string quoteLine(const char* text, int32_t length) {
   std::string quoted = "\"";
@@ -207,7 +192,7 @@ bool readHead(LineReader* reader, ExportMesh* mesh, ExportReadError* error) {
 
   status = nextLine(reader, &text, &length);
   if (status != lineOk) return failLine(error, *reader, status, "the average longest side");
-  if (length == 12 - countLength && allAsterisks(text, length)) {
+  if (length == headAsterisksWithoutAverage(countLength) && allAsterisks(text, length)) {
     mesh->averageKnown = false;  // the statistic was out of range
     return true;
   }
@@ -215,12 +200,13 @@ bool readHead(LineReader* reader, ExportMesh* mesh, ExportReadError* error) {
   if (average < 0) {
     return fail(error, reader->lineNumber,
                 "expected the average longest side (a whole number) or " +
-                    std::to_string(12 - countLength) + " asterisks, found " + quoteLine(text, length));
+                    std::to_string(headAsterisksWithoutAverage(countLength)) + " asterisks, found " +
+                    quoteLine(text, length));
   }
   mesh->averageKnown = true;
   mesh->averageSide = static_cast<int32_t>(average);
 
-  const int32_t rest = std::max(0, 10 - countLength - length);
+  const int32_t rest = headAsterisksAfterAverage(countLength, length);
   status = nextLine(reader, &text, &length);
   if (status != lineOk) return failLine(error, *reader, status, "the rest of the head");
   if (length != rest || !allAsterisks(text, length)) {
@@ -235,16 +221,8 @@ bool readHead(LineReader* reader, ExportMesh* mesh, ExportReadError* error) {
 }  // namespace
 
 double exportFieldValue(const char* text, int32_t length) {
-  const bool negative = text[0] == '-';
-  const int32_t start = negative ? 1 : 0;
-  if (length - start - 1 <= exactDigits) {
-    int64_t hundredths = 0;
-    for (int32_t i = start; i < length; ++i) {
-      if (text[i] != '.') hundredths = hundredths * 10 + (text[i] - '0');
-    }
-    const double value = static_cast<double>(hundredths) / 100.0;
-    return negative ? -value : value;
-  }
+  double value = 0.0;
+  if (readTwoDecimals(text, static_cast<size_t>(length), &value)) return value;
   char copy[exportLongestLine + 1];
   std::memcpy(copy, text, static_cast<size_t>(length));
   copy[length] = '\0';
@@ -310,8 +288,9 @@ bool readExportMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
     const int32_t xLength = static_cast<int32_t>(firstComma - text);
     const int32_t yLength = static_cast<int32_t>(secondComma - firstComma - 1);
     const int32_t zLength = static_cast<int32_t>(text + length - secondComma - 1);
-    if (!isTwoDecimalNumber(text, xLength) || !isTwoDecimalNumber(firstComma + 1, yLength) ||
-        !isTwoDecimalNumber(secondComma + 1, zLength)) {
+    if (!isTwoDecimalText(text, static_cast<size_t>(xLength)) ||
+        !isTwoDecimalText(firstComma + 1, static_cast<size_t>(yLength)) ||
+        !isTwoDecimalText(secondComma + 1, static_cast<size_t>(zLength))) {
       ok = fail(error, reader.lineNumber,
                 "expected a corner line x,y,z of numbers with two decimals, found " + quoteLine(text, length));
       break;

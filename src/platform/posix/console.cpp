@@ -131,9 +131,9 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
 
-void printText(FILE* stream, const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), stream);
-}
+void printText(FILE* stream, const std::string& text) { printText(stream, text.data(), text.size()); }
+
+void printText(FILE* stream, const char* text, size_t length) { std::fwrite(text, 1, length, stream); }
 
 void setupConsole() {
   if (isatty(STDOUT_FILENO)) {

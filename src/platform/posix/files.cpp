@@ -67,3 +67,17 @@ bool closeFile(MeshFileHandle file) {
   // could close someone else's.
   return close(static_cast<int>(file)) == 0 || errno == EINTR;
 }
+
+int32_t identifyOpenFile(MeshFileHandle file, MeshFileIdentity* identity) {
+  struct stat status {};
+  if (fstat(static_cast<int>(file), &status) != 0) return 1;
+  *identity = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+  return 0;
+}
+
+int32_t identifyPath(const char* path, MeshFileIdentity* identity) {
+  struct stat status {};
+  if (stat(path, &status) != 0) return 1;
+  *identity = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+  return 0;
+}

@@ -5,6 +5,8 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <new>
+#include <string>
 
 #include "platform/windows/names.h"
 
@@ -123,16 +125,25 @@ void setupConsole() {
   std::setvbuf(stderr, nullptr, _IONBF, 0);
 }
 
-void printText(FILE* stream, const std::string& text) {
+void printText(FILE* stream, const std::string& text) { printText(stream, text.data(), text.size()); }
+
+void printText(FILE* stream, const char* text, size_t length) {
   const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-  if (!isConsole(handle) || text.size() > INT32_MAX) {
-    std::fwrite(text.data(), 1, text.size(), stream);
+  std::wstring wide;
+  if (isConsole(handle) && length <= INT32_MAX) {
+    try {
+      // The console shows characters, not bytes: a name in the text reads
+      // as the name it opens.
+      wide = wideName(std::string(text, length));
+    } catch (const std::bad_alloc&) {
+      wide.clear();
+    }
+  }
+  if (wide.empty()) {
+    std::fwrite(text, 1, length, stream);
     return;
   }
-  // The console shows characters, not bytes: a name in the text reads as
-  // the name it opens.
   std::fflush(stream);
-  const std::wstring wide = wideName(text);
   DWORD written = 0;
   WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
 }

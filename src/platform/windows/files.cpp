@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <new>
 #include <string>
 
 #include "platform/windows/names.h"
@@ -17,13 +18,36 @@ MeshFileHandle fromHandle(HANDLE handle) {
   return handle == INVALID_HANDLE_VALUE ? noFile : reinterpret_cast<MeshFileHandle>(handle);
 }
 
+// The system's form of path; false when there is no memory to make it, and
+// then the file cannot be opened.
+bool toSystemPath(const char* path, std::wstring* name) {
+  try {
+    *name = systemPath(path);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// The volume's serial number and the file's index on it name one file.
+int32_t identityOf(HANDLE handle, MeshFileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(handle, &information)) return 1;
+  *identity = {information.dwVolumeSerialNumber,
+               (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+  return 0;
+}
+
 }  // namespace
 
 int32_t openFileForReading(const char* path, MeshFileHandle* file, MeshFileInfo* info) {
+  *file = noFile;
+  std::wstring name;
+  if (!toSystemPath(path, &name)) return 1;
   // A folder opens only with backup semantics, which are not asked for: it
   // fails here like a missing file.
   const HANDLE handle =
-      CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   *file = fromHandle(handle);
   if (handle == INVALID_HANDLE_VALUE) return 1;
@@ -35,7 +59,10 @@ int32_t openFileForReading(const char* path, MeshFileHandle* file, MeshFileInfo*
 }
 
 int32_t createFileForUpdate(const char* path, MeshFileHandle* file) {
-  const HANDLE handle = CreateFileW(systemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+  *file = noFile;
+  std::wstring name;
+  if (!toSystemPath(path, &name)) return 1;
+  const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   *file = fromHandle(handle);
@@ -74,4 +101,21 @@ int64_t seekFile(MeshFileHandle file, int64_t offset, MeshSeekOrigin origin) {
 
 bool closeFile(MeshFileHandle file) {
   return file == noFile || CloseHandle(asHandle(file)) != 0;
+}
+
+int32_t identifyOpenFile(MeshFileHandle file, MeshFileIdentity* identity) {
+  return identityOf(asHandle(file), identity);
+}
+
+int32_t identifyPath(const char* path, MeshFileIdentity* identity) {
+  std::wstring name;
+  if (!toSystemPath(path, &name)) return 1;
+  // No access asked for, so that neither sharing nor permissions refuse
+  // the look; backup semantics open a folder too.
+  const HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return 1;
+  const int32_t result = identityOf(handle, identity);
+  CloseHandle(handle);
+  return result;
 }

@@ -1,0 +1,74 @@
+// The command line as a new user meets it, and the warnings when the points
+// stop short of the end of the file.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+using Args = std::vector<std::string>;
+
+TEST(RunOptions, HelpVersionMissingArgumentAndOptionsOnlyBeforeTheFile) {
+  const ProcessResult help = runTsvmeshBinary({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.out.rfind("Usage: tsvmesh [--no-wait] POINTS_FILE\n", 0), 0u) << help.out;
+  for (const Args& args : {Args{"-h"}, Args{"--no-wait", "--help", "x.tsv"}}) {
+    const ProcessResult same = runTsvmeshBinary(args);
+    EXPECT_EQ(same.status, 0);
+    EXPECT_EQ(same.out, help.out);
+  }
+  const ProcessResult version = runTsvmeshBinary({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "tsvmesh 1.0.0\n");
+  for (const Args& args : {Args{}, Args{"--no-wait"}}) {  // no points file: usage, -1, no wait
+    const ProcessResult missing = runTsvmeshBinary(args);
+    EXPECT_EQ(missing.status, 255);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, help.out);
+  }
+  // Other spellings, and options after the points file, are file names.
+  const std::string dir = makeScratchDir();
+  for (const Args& args : {Args{"./--help"}, Args{"--no-wait", "-help"}, Args{"--no-wait=1"}, Args{"a.tsv", "-h"}}) {
+    const std::string named = args[0] == "--no-wait" ? args[1] : args[0];
+    const ProcessResult run = runTsvmeshBinary(args, dir);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.err, "Failed to open TSV file \"" + named + "\"\nPress any key to exit.");
+  }
+}
+
+// Files of fewer than 3 points where the line is the point, so that few runs
+// pay for the final delay.
+TEST(PointsWarnings, TheLineWhereThePointsEndAndTooFewPoints) {
+  const std::string dir = makeScratchDir();
+  const std::string tsv = dir + "/points.tsv";
+  const std::vector<std::pair<std::string, int64_t>> cases = {  // after the path line; 0: no warning
+      {"x\ty\tz\r\n1\t2\t3\r\n", 2},        // a header line
+      {"1,2,3\n4,5,6\n", 2},                // comma-separated
+      {"1 2 3\n\n4 5,5 6\n", 4},            // a decimal comma
+      {"1 2 3\n4 5 6\n  \t7 8 inf\n", 4},   // not finite
+      {"1 2 3\n4\n5\n", 3},                 // the file ends inside a group
+      {"1 2 3\r4 5 6\rbad\n", 2},           // a lone CR ends no line
+      {"1 2 3\r\n4 5 6\r\n \t\r\n\r\n", 0},  // blank space at the end
+      {"1 2 3\r\n4 5 6\r\n\x1a" "7 8 9 and a remark", 0},
+  };
+  for (const auto& [body, line] : cases) {
+    SCOPED_TRACE(body);
+    writeFile(tsv, dir + "/out.csv\n" + body);
+    const ProcessResult run = runTsvmeshBinary({tsv});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, (line > 0 ? pointsEndWarning(line, tsv) : "") + fewerPointsWarning(tsv));
+    EXPECT_FALSE(fileExists(dir + "/out.csv"));
+  }
+  writeFile(tsv, "");
+  EXPECT_EQ(runTsvmeshBinary({tsv}).err, fewerPointsWarning(tsv));
+
+  // A bad line in the middle of a survey; the path as given, relative here.
+  writeFile(tsv, "out.csv\n0 0 1\n4 0 2\n0 3 3\n4 3 4\n4 3,5 9\n2 5 5\n");
+  const ProcessResult middle = runTsvmeshBinary({"points.tsv"}, dir);
+  EXPECT_EQ(middle.status, 0);
+  EXPECT_EQ(middle.err, pointsEndWarning(6, "points.tsv"));
+  EXPECT_EQ(readFile(dir + "/out.csv").substr(0, 3), "2\r\n");
+}
