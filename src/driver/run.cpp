@@ -114,6 +114,10 @@ void finalDelay() {
 }
 }  // namespace
 
+void printMeshProgress(void*, int32_t step) {
+  std::fputs(step == meshProgressStart ? "\nProcessing Points." : ".", stdout);
+}
+
 int runTsvmesh(int argc, char** argv) {
   prepareWideArithmetic();
   // Options count only before the points file, and only as spelt here.
@@ -176,7 +180,8 @@ int runTsvmesh(int argc, char** argv) {
   MeshLineFormatter formatter;
   startFormattingPointLines(tables.points, n, &formatter);
   int32_t triangleCount = 0;
-  const int32_t meshStatus = buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount);
+  const int32_t meshStatus = buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount,
+                                               MeshProgress{printMeshProgress, nullptr});
   const MeshPointLines* lines = finishFormattingPointLines(&formatter);
   // Without its working memory the mesh is unfinished: no file over it. A
   // full triangle table is another matter; its mesh is written.

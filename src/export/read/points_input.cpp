@@ -169,11 +169,8 @@ bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportRead
   MeshTriangle* triangles = allocateTriangleTable(n);
   if (triangles == nullptr) return fail(error, 0, "not enough memory for the mesh of " + std::to_string(n) + " points");
   prepareWideArithmetic();
-  FILE* const progressStream = meshProgressStream;
-  meshProgressStream = nullptr;
   int32_t count = 0;
-  const int32_t status = buildDelaunayMesh(n, points, triangles, &count);
-  meshProgressStream = progressStream;
+  const int32_t status = buildDelaunayMesh(n, points, triangles, &count, MeshProgress{nullptr, nullptr});
   if (status == meshFlagsAllocFailed || status == meshEdgesAllocFailed || status == meshEdgesGrowFailed) {
     meshRelease(triangles);
     return fail(error, 0, "not enough memory for the mesh of " + std::to_string(n) + " points");
