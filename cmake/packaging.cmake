@@ -2,20 +2,27 @@
 # bin/, share/man/man1 and share/doc/tsvmesh; `cpack -G DEB` in the release
 # build makes tsvmesh_VERSION_ARCH.deb with its dependencies found by
 # dpkg-shlibdeps. On Windows `cpack` makes tsvmesh-VERSION-win64.zip: the
-# program, the README and the example side by side.
+# programs, a README for Windows, the licence and the examples side by side.
 include(GNUInstallDirs)
 
 if(WIN32)
+  # The zip: both programs, the examples, a README written for Windows that
+  # names the formats this build has, and the licence.
   install(TARGETS tsvmesh RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/examples/survey.tsv DESTINATION examples)
+  configure_file(${PROJECT_SOURCE_DIR}/docs/README-windows.md.in ${PROJECT_BINARY_DIR}/README-windows.md @ONLY)
+  install(FILES ${PROJECT_BINARY_DIR}/README-windows.md DESTINATION . RENAME README.md)
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/survey.tsv ${PROJECT_SOURCE_DIR}/examples/terrain.tsv
+          DESTINATION examples)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/terrain-3d.png DESTINATION docs)
   set(CPACK_PACKAGE_FILE_NAME tsvmesh-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   install(TARGETS tsvmesh RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/terrain.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/terrain.png ${PROJECT_SOURCE_DIR}/docs/terrain-3d.png
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
   # Man pages and the changelog compressed as Debian has them (gzip -9n: no
   # name, no time stamp), made again whenever CMake runs after a change.
@@ -66,8 +73,9 @@ set(CPACK_PACKAGE_DESCRIPTION
     "tsvmesh turns a TSV file of surveyed points (x y z) into a Delaunay triangle
 mesh in the x-y plane, written as a CSV file of triangles with their count and
 average longest side in its head. The same file gives the same bytes on every
-platform. tsvmesh-export draws the mesh (PNG, SVG, PDF) and writes it as PLY,
-OBJ or LandXML for 3D and survey software.")
+platform. tsvmesh-export draws the mesh (PNG, SVG, PDF), writes it as PLY,
+OBJ, LandXML, DXF or GeoJSON contours for 3D, survey and GIS software, and as
+one HTML page that shows the surface in 3D in any browser.")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)

@@ -17,13 +17,18 @@ constexpr bool gdalBuilt = false;
 
 namespace {
 
+// The build says which optional libraries it has (src/export/CMakeLists.txt).
+constexpr bool withCairo = TSVMESH_EXPORT_CAIRO != 0;
+constexpr bool withThree = TSVMESH_EXPORT_THREE != 0;
+
 const ExportFormatInfo formatTable[] = {
-    {"png", "a picture from above (PNG)", true},
-    {"svg", "the picture as SVG", true},
-    {"pdf", "the picture as PDF", true},
+    {"png", "a picture from above (PNG)", withCairo},
+    {"svg", "the picture as SVG", withCairo},
+    {"pdf", "the picture as PDF", withCairo},
     {"ply", "binary PLY mesh", true},
     {"obj", "Wavefront OBJ mesh", true},
     {"xml", "LandXML 1.2 TIN surface", true},
+    {"html", "the surface in 3D, one page for any browser", withThree},
     {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", true},
     {"geojson", "GeoJSON contours (needs --contour) and a field file's points", true},
     {"asc", "ESRI ASCII grid of elevations (needs --cell)", true},

@@ -15,6 +15,7 @@ enum ExportFormat : int32_t {
   formatPly,
   formatObj,
   formatXml,
+  formatHtml,
   formatDxf,
   formatGeoJson,
   formatAsc,

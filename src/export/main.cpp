@@ -1,12 +1,6 @@
 // tsvmesh-export: the triangle file written by tsvmesh as a picture or a
 // file for other software, the format chosen by OUTPUT's extension.
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -25,14 +19,19 @@
 #include "export/write/geojson.h"
 #include "export/write/mesh_formats.h"
 #include "export/write/picture.h"
+#include "export/write/terrain_page.h"
+#include "platform/console.h"
+#include "platform/export_files.h"
 
 namespace {
 
 constexpr int exitFailed = 1;
 constexpr int exitUsage = 2;
 
+// Either separator on every system, so that a name gives the same bytes
+// wherever it is exported.
 std::string baseName(const std::string& path) {
-  const size_t slash = path.rfind('/');
+  const size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -49,20 +48,18 @@ std::string numberText(double value) {
 }
 
 int fail(const std::string& message) {
-  std::fprintf(stderr, "tsvmesh-export: %s\n", message.c_str());
+  printText(stderr, "tsvmesh-export: " + message + "\n");
   return exitFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   ExportOptions options;
   std::string usageProblem;
   switch (parseExportCommandLine(argc, argv, &options, &usageProblem)) {
     case commandHelp: std::fputs(exportUsageText().c_str(), stdout); return 0;
     case commandVersion: std::puts("tsvmesh-export " TSVMESH_VERSION); return 0;
     case commandUsage:
-      if (!usageProblem.empty()) std::fprintf(stderr, "tsvmesh-export: %s\n", usageProblem.c_str());
+      if (!usageProblem.empty()) printText(stderr, "tsvmesh-export: " + usageProblem + "\n");
       std::fputs(exportUsageText().c_str(), stderr);
       return exitUsage;
     default: break;
@@ -72,10 +69,7 @@ int main(int argc, char** argv) {
   const int32_t format = options.format;
   const int32_t size = options.size;
 
-  struct stat meshInfo {};
-  struct stat outputInfo {};
-  if (stat(meshPath, &meshInfo) == 0 && stat(outputPath, &outputInfo) == 0 &&
-      meshInfo.st_dev == outputInfo.st_dev && meshInfo.st_ino == outputInfo.st_ino) {
+  if (pathsNameOneFile(meshPath, outputPath)) {
     return fail(std::string(outputPath) + " is the input file; choose another output name");
   }
 
@@ -126,18 +120,16 @@ int main(int argc, char** argv) {
   ExportOutput output;
   if (!openExportOutput(outputPath, &output)) {
     endExportProgress(&progress);
-    return fail(std::string(outputPath) + ": cannot create: " + std::strerror(output.errorNumber));
+    return fail(std::string(outputPath) + ": cannot create: " + systemErrorText(output.errorNumber));
   }
 
   // Dates inside the files come from the mesh file, not the clock, so the
   // same file always gives the same bytes.
-  tm modified{};
-  const time_t seconds = meshInfo.st_mtime;
-  gmtime_r(&seconds, &modified);
-  char date[16], time[16], pdfDate[32];
-  std::strftime(date, sizeof date, "%Y-%m-%d", &modified);
-  std::strftime(time, sizeof time, "%H:%M:%S", &modified);
-  std::strftime(pdfDate, sizeof pdfDate, "%Y-%m-%dT%H:%M:%SZ", &modified);
+  const CalendarTime modified = fileModifiedUtc(meshPath);
+  char date[32], time[32], pdfDate[80];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", modified.year, modified.month, modified.day);
+  std::snprintf(time, sizeof time, "%02d:%02d:%02d", modified.hour, modified.minute, modified.second);
+  std::snprintf(pdfDate, sizeof pdfDate, "%sT%sZ", date, time);
 
   std::string problem;
   bool drawn = true;
@@ -156,6 +148,9 @@ int main(int argc, char** argv) {
     case formatPly: writePlyMesh(mesh, &output, &progress); break;
     case formatObj: writeObjMesh(mesh, &output, &progress); break;
     case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, options.units, &output, &progress); break;
+    case formatHtml:
+      writeTerrainPage(mesh, drawsContours ? &contours : nullptr, baseName(meshPath), &output, &progress);
+      break;
     case formatDxf: writeDxf(mesh, drawsContours ? &contours : nullptr, options.units, &output, &progress); break;
     case formatGeoJson:
       writeContourGeoJson(contours, mesh.surveyPoints, options.srs, &output, &progress);
@@ -188,7 +183,19 @@ int main(int argc, char** argv) {
     return fail(std::string(outputPath) + ": cannot draw: " + problem);
   }
   if (!finishExportOutput(&output)) {
-    return fail(std::string(outputPath) + ": cannot write: " + std::strerror(output.errorNumber));
+    return fail(std::string(outputPath) + ": cannot write: " + systemErrorText(output.errorNumber));
   }
   return 0;
+}
+
+}  // namespace
+
+// On Windows the arguments come from the wide command line, so any name
+// works whatever the code page.
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments = commandLineArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  return run(static_cast<int>(arguments.size()), pointers.data());
 }

@@ -1,23 +1,23 @@
-// The output file, written to a temporary file beside it through one fixed
-// buffer and renamed over it only when complete: a failed export leaves no
-// file behind and an existing file unchanged.
+// The output file, written out of sight through one fixed buffer and put in
+// place only when complete: a failed export leaves no file behind and an
+// existing file unchanged.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "platform/export_files.h"
+
 struct ExportOutput {
-  int fd = -1;
-  std::string path;        // the file to create or replace
-  std::string temporary;   // beside it, in the same folder
+  PendingOutput pending;
   char* buffer = nullptr;
   size_t used = 0;
-  int errorNumber = 0;     // the first failure's errno; 0 while all is well
+  int32_t errorNumber = 0;  // the first failure's system code; 0 while all is well
 };
 
-// Creates the temporary file beside path. false with errorNumber set when
-// it cannot be created.
+// Creates the unseen file for path. false with errorNumber set when it
+// cannot be created.
 bool openExportOutput(const char* path, ExportOutput* output);
 
 // Appends bytes; after a failure further bytes are dropped.
@@ -27,9 +27,9 @@ inline void writeExportText(ExportOutput* output, const std::string& text) {
   writeExportBytes(output, text.data(), text.size());
 }
 
-// Flushes, closes and renames the temporary file over path. false with
-// errorNumber set (and the temporary file removed) when anything failed.
+// Flushes and puts the file in place over path. false with errorNumber set
+// (and nothing left behind) when anything failed.
 bool finishExportOutput(ExportOutput* output);
 
-// Closes and removes the temporary file; path is left as it was.
+// Drops the unfinished file; path is left as it was.
 void abandonExportOutput(ExportOutput* output);

@@ -1,10 +1,9 @@
 #include "export/progress.h"
 
-#include <time.h>
-#include <unistd.h>
-
+#include <chrono>
 #include <cstdio>
-#include <cstring>
+
+#include "platform/export_files.h"
 
 namespace {
 
@@ -12,16 +11,18 @@ constexpr int64_t quietNanoseconds = 1000000000;
 constexpr int32_t barWidth = 40;
 
 int64_t nowNanoseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
+
+// Standard error is unbuffered, so each piece reaches the terminal whole.
+bool showOnTerminal(const char* text, size_t length) { return std::fwrite(text, 1, length, stderr) == length; }
 
 }  // namespace
 
 void startExportProgress(ExportProgress* progress) {
   *progress = ExportProgress{};
-  progress->terminal = isatty(STDERR_FILENO) == 1;
+  progress->terminal = standardErrorIsTerminal();
   progress->startNanoseconds = nowNanoseconds();
 }
 
@@ -42,12 +43,16 @@ void updateExportProgress(ExportProgress* progress, const char* phase, int64_t d
   for (int32_t i = 0; i < barWidth; ++i) line[used++] = i < filled ? '#' : ' ';
   used += std::snprintf(line + used, sizeof line - static_cast<size_t>(used), "] %3d%%", permille / 10);
   // Progress is a courtesy: a failed write to the terminal changes nothing.
-  if (write(STDERR_FILENO, line, static_cast<size_t>(used)) < 0) progress->terminal = false;
+  if (!showOnTerminal(line, static_cast<size_t>(used))) progress->terminal = false;
 }
 
 void endExportProgress(ExportProgress* progress) {
   if (progress == nullptr || !progress->shown) return;
-  static const char clear[] = "\r\033[K";
-  if (write(STDERR_FILENO, clear, std::strlen(clear)) < 0) progress->terminal = false;
+  // Blanks rather than an escape sequence, which not every Windows console reads.
+  char clear[64];
+  clear[0] = '\r';
+  for (size_t i = 1; i < sizeof clear - 1; ++i) clear[i] = ' ';
+  clear[sizeof clear - 1] = '\r';
+  if (!showOnTerminal(clear, sizeof clear)) progress->terminal = false;
   progress->shown = false;
 }

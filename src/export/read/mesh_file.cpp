@@ -1,17 +1,13 @@
 #include "export/read/mesh_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "export/progress.h"
 #include "output/triangle_layout.h"
+#include "platform/export_files.h"
 
 namespace {
 
@@ -26,12 +22,12 @@ constexpr int64_t progressStride = 1 << 16;
 
 // The file read line by line through one fixed buffer.
 struct LineReader {
-  int fd = -1;
+  MeshFileHandle file = noFile;
   char* buffer = nullptr;
   size_t begin = 0;
   size_t end = 0;
   bool endOfFile = false;
-  int readErrno = 0;
+  int32_t readError = 0;
   int64_t lineNumber = 0;
   int64_t consumed = 0;  // bytes handed out as lines so far
 };
@@ -65,10 +61,9 @@ int32_t nextLine(LineReader* reader, const char** text, int32_t* length) {
     std::memmove(reader->buffer, start, available);
     reader->begin = 0;
     reader->end = available;
-    const ssize_t got = read(reader->fd, reader->buffer + reader->end, readCapacity - reader->end);
+    const int64_t got = readFromFile(reader->file, reader->buffer + reader->end, readCapacity - reader->end);
     if (got < 0) {
-      if (errno == EINTR) continue;
-      reader->readErrno = errno;
+      reader->readError = lastSystemError();
       return lineReadFailed;
     }
     if (got == 0) reader->endOfFile = true;
@@ -141,7 +136,7 @@ bool failLine(ExportReadError* error, const LineReader& reader, int32_t status, 
     return fail(error, reader.lineNumber,
                 "expected a line of at most " + std::to_string(exportLongestLine) + " characters");
   }
-  if (status == lineReadFailed) return fail(error, 0, std::string("cannot read: ") + std::strerror(reader.readErrno));
+  if (status == lineReadFailed) return fail(error, 0, std::string("cannot read: ") + systemErrorText(reader.readError));
   return fail(error, reader.lineNumber + 1, std::string("expected ") + expected + ", found the end of the file");
 }
 
@@ -231,14 +226,10 @@ double exportFieldValue(const char* text, int32_t length) {
 bool readExportMesh(const char* path, ExportMesh* mesh, ExportReadError* error, ExportProgress* progress) {
   *mesh = ExportMesh{};
   LineReader reader;
-  reader.fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (reader.fd < 0) return fail(error, 0, std::string("cannot open: ") + std::strerror(errno));
-  struct stat info {};
-  if (fstat(reader.fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    close(reader.fd);
-    return fail(error, 0, "cannot open: not a file");
-  }
-  const int64_t fileSize = S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0;
+  int64_t size = -1;
+  const int32_t opened = openExportInput(path, &reader.file, &size);
+  if (opened != 0) return fail(error, 0, "cannot open: " + systemErrorText(opened));
+  const int64_t fileSize = size > 0 ? size : 0;
   std::vector<char> buffer(readCapacity);
   reader.buffer = buffer.data();
 
@@ -338,7 +329,7 @@ bool readExportMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
       ok = failLine(error, reader, status, "the end of the file");
     }
   }
-  close(reader.fd);
+  closeFile(reader.file);
   if (!ok) return false;
 
   if (mesh->vertexCount > 0) {

@@ -212,7 +212,7 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
     *problem = lastGdalError(shapefile ? "GDAL cannot write the Shapefile" : "GDAL cannot write the GeoPackage");
   }
   if (ok && shapefile) {
-    const std::string& path = output->path;
+    const std::string& path = output->pending.path;
     const bool upper = path.size() >= 3 && path[path.size() - 1] == 'P';
     for (const char* extension : sidecars) {
       const std::string memorySidecar = memoryStem + "." + extension;

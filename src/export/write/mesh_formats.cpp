@@ -58,6 +58,8 @@ void progressEvery(ExportProgress* progress, int64_t done, int64_t total) {
   if ((done & (progressStride - 1)) == 0) updateExportProgress(progress, "writing", done, total);
 }
 
+}  // namespace
+
 std::string escapeXml(const std::string& text) {
   std::string escaped;
   for (const char c : text) {
@@ -73,6 +75,8 @@ std::string escapeXml(const std::string& text) {
   }
   return escaped;
 }
+
+namespace {
 
 // A field file's points in file order, each with its number and
 // description, as LandXML CgPoints (northing easting elevation).

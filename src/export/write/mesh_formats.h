@@ -26,3 +26,7 @@ void writeObjMesh(const ExportMesh& mesh, ExportOutput* output, ExportProgress* 
 // the attributes the schema requires; units (an ExportUnits) the Units.
 void writeLandXmlMesh(const ExportMesh& mesh, const std::string& surfaceName, const char* date,
                       const char* time, int32_t units, ExportOutput* output, ExportProgress* progress);
+
+// Text for XML or HTML content and attributes: & < > " as entities,
+// control characters (not allowed in XML 1.0) as '_'.
+std::string escapeXml(const std::string& text);
