@@ -8,6 +8,8 @@
 #include <string>
 
 #include "input/points_file.h"
+#include "mesh/mesh_tables.h"
+#include "mesh/point_order.h"
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
 #include "output/statistic.h"
@@ -169,7 +171,7 @@ int runTsvmesh(int argc, char** argv) {
   }
   // The triangle table is still empty: the sort borrows it as scratch.
   sortPointsByX(tables.points, n, tables.triangles,
-                static_cast<size_t>(n) * 4u * sizeof(MeshTriangle));
+                static_cast<size_t>(triangleTableCapacity(n)) * sizeof(MeshTriangle));
 
   // The points' CSV lines are formatted on the second core while the mesh
   // is made.
