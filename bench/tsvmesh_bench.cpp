@@ -121,7 +121,7 @@ const PreparedMesh& preparedMesh(int32_t set, int32_t count) {
     const auto n = static_cast<int32_t>(mesh.points.size() - 3);
     mesh.triangles.resize(static_cast<size_t>(triangleTableCapacity(n)));
     QuietStdout quiet;
-    buildDelaunayMesh(n, mesh.points.data(), mesh.triangles.data(), &mesh.triangleCount);
+    buildDelaunayMesh(n, mesh.points.data(), mesh.triangles.data(), &mesh.triangleCount, MeshProgress{nullptr, nullptr});
   }
   return mesh;
 }
@@ -202,7 +202,7 @@ void BM_Triangulate(benchmark::State& state) {
     QuietStdout quiet;
     for (auto _ : state) {
       triangleCount = 0;
-      status = buildDelaunayMesh(n, points.data(), triangles.data(), &triangleCount);
+      status = buildDelaunayMesh(n, points.data(), triangles.data(), &triangleCount, MeshProgress{nullptr, nullptr});
       benchmark::DoNotOptimize(triangles.data());
     }
   }

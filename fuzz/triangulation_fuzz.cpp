@@ -175,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   QuietConsole quiet;
   std::vector<MeshPoint> scanPoints = points;
   int32_t count = 0;
-  const int32_t status = buildDelaunayMesh(n, points.data(), triangles.data(), &count);
+  const int32_t status = buildDelaunayMesh(n, points.data(), triangles.data(), &count, MeshProgress{nullptr, nullptr});
   FUZZ_CHECK(count >= 0 && count <= 4 * n, "count " + std::to_string(count));
 
   std::vector<MeshTriangle> scanTriangles(static_cast<size_t>(n) * 4);

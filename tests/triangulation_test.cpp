@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/run.h"
 #include "mesh/triangulation.h"
 #include "mesh_support.h"
 #include "reference_mesh.h"
@@ -97,6 +98,30 @@ TEST(TriangulationTest, ProgressMarkEveryFiveHundredPoints) {
 
 namespace {
 
+void recordStep(void* context, int32_t step) { static_cast<std::vector<int32_t>*>(context)->push_back(step); }
+
+}  // namespace
+
+TEST(TriangulationTest, ProgressGoesToTheCallerOnly) {
+  std::vector<MeshPoint> points = uniformPoints(501, 2);
+  const int32_t n = static_cast<int32_t>(points.size());
+  std::stable_sort(points.begin(), points.end(), [](const MeshPoint& a, const MeshPoint& b) { return a.x < b.x; });
+  points.resize(points.size() + 3);
+  std::vector<MeshTriangle> triangles(static_cast<size_t>(4 * n));
+  for (const bool heard : {true, false}) {
+    std::vector<int32_t> steps;
+    int32_t count = 0;
+    testing::internal::CaptureStdout();
+    const MeshProgress progress{heard ? recordStep : nullptr, &steps};
+    EXPECT_EQ(buildDelaunayMesh(n, points.data(), triangles.data(), &count, progress), meshOk);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    const std::vector<int32_t> expected{meshProgressStart, meshProgressMark, meshProgressMark};
+    EXPECT_EQ(steps, heard ? expected : std::vector<int32_t>{});
+  }
+}
+
+namespace {
+
 int allocationsLeft = 0;
 std::vector<size_t> resizes;
 
@@ -160,7 +185,7 @@ TEST(TriangulationTest, RefusedWorkingMemoryReportsAndLeavesCount) {
     std::vector<MeshTriangle> triangles(12);
     int32_t count = 77;
     testing::internal::CaptureStdout();
-    const int32_t status = buildDelaunayMesh(3, points.data(), triangles.data(), &count);
+    const int32_t status = buildDelaunayMesh(3, points.data(), triangles.data(), &count, MeshProgress{printMeshProgress, nullptr});
     const std::string printed = testing::internal::GetCapturedStdout();
     resetMeshHeap();
     EXPECT_EQ(status, budget == 0 ? meshFlagsAllocFailed : meshEdgesAllocFailed);

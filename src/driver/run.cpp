@@ -202,7 +202,8 @@ RunEnd makeMesh(Run* run) {
   RunTables& tables = run->tables;
   startFormattingPointLines(tables.points, n, &run->formatter);
   int32_t triangleCount = 0;
-  const int32_t meshStatus = buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount);
+  const int32_t meshStatus = buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount,
+                                               MeshProgress{printMeshProgress, nullptr});
   run->triangleCount = triangleCount;
   run->lines = finishFormattingPointLines(&run->formatter);
   // Without its working memory the mesh is unfinished: no file over it. A
@@ -233,6 +234,10 @@ RunEnd writeTriangleFile(Run* run) {
   return std::nullopt;
 }
 }  // namespace
+
+void printMeshProgress(void*, int32_t step) {
+  std::fputs(step == meshProgressStart ? "\nProcessing Points." : ".", stdout);
+}
 
 int runTsvmesh(int argc, char** argv) {
   prepareWideArithmetic();

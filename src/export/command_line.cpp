@@ -5,8 +5,15 @@
 #include <cstdlib>
 
 #include "export/paper.h"
+#include "export/read/points_input.h"
 #include "export/units.h"
 #include "export/write/picture.h"
+
+#if TSVMESH_EXPORT_GDAL
+constexpr bool gdalBuilt = true;
+#else
+constexpr bool gdalBuilt = false;
+#endif
 
 namespace {
 
@@ -18,7 +25,13 @@ const ExportFormatInfo formatTable[] = {
     {"obj", "Wavefront OBJ mesh", true},
     {"xml", "LandXML 1.2 TIN surface", true},
     {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", true},
-    {"geojson", "GeoJSON contours (needs --contour)", true},
+    {"geojson", "GeoJSON contours (needs --contour) and a field file's points", true},
+    {"asc", "ESRI ASCII grid of elevations (needs --cell)", true},
+    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", gdalBuilt},
+    {"gpkg", "GeoPackage: the faces as POLYGON Z, contours as LINESTRING Z", gdalBuilt},
+    {"shp", "ESRI Shapefile: the faces as PolygonZ", gdalBuilt},
+    {"txt", "areas and volumes, for people", true},
+    {"json", "areas and volumes, for programs", true},
     {"", "", false},
 };
 static_assert(sizeof formatTable / sizeof formatTable[0] == formatUnknown + 1, "one row per format");
@@ -89,8 +102,11 @@ int32_t exportFormatOf(const std::string& path) {
 
 std::string exportUsageText() {
   std::string text =
-      "usage: tsvmesh-export MESH.csv OUTPUT [--size PIXELS] [--contour INTERVAL[,INDEX]] [--contour-base Z]\n"
+      "usage: tsvmesh-export INPUT OUTPUT [--size PIXELS] [--contour INTERVAL[,INDEX]] [--contour-base Z]\n"
       "                      [--max-side LENGTH] [--units m|ft|usft] [--flat] [--paper A4..A0 --scale N]\n"
+      "                      [--mesh | --points | --columns SPEC] [--cell SIZE] [--base Z] [--compare OTHER]\n"
+      "                      [--srs CODE]\n"
+      "INPUT is a triangle file or a points file (told apart by content), or a field file with --columns.\n"
       "OUTPUT's extension chooses the format:\n";
   for (int32_t f = 0; f < formatUnknown; ++f) {
     if (!formatTable[f].available) continue;
@@ -104,9 +120,15 @@ std::string exportUsageText() {
   text += "--contour INTERVAL[,INDEX]  contours every INTERVAL in z, every INDEX-th (default 5) an index contour\n";
   text += "--contour-base Z  the level the contours count from (default 0)\n";
   text += "--max-side LENGTH  leave out every triangle with a side longer than LENGTH in x-y\n";
-  text += "--units m|ft|usft  the ground unit DXF, LandXML and pictures declare (default m)\n";
+  text += "--units m|ft|usft  the ground unit DXF, LandXML, pictures and reports declare (default m)\n";
   text += "--flat  pictures in plain colours, without hillshade\n";
   text += "--paper A4|A3|A2|A1|A0 --scale N  a PDF plot on that paper at 1:N\n";
+  text += "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like\n";
+  text += "--columns SPEC  INPUT is a comma-separated field file with these columns: P N E Z D -\n";
+  text += "--cell SIZE     the grid's cell size (.asc, .tif, --compare)\n";
+  text += "--base Z        volumes above and below the level Z (.txt, .json)\n";
+  text += "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid (.txt, .json)\n";
+  text += "--srs CODE      the coordinate reference system to state, for example EPSG:25832 (.tif, .gpkg, .shp, .geojson)\n";
   return text;
 }
 
@@ -155,6 +177,34 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
         *problem = "--scale takes N of 1:N, a whole number from 1";
         return commandUsage;
       }
+    } else if (argument == "--mesh" || argument == "--points") {
+      options->inputKind = argument == "--mesh" ? inputTriangleFile : inputPointsFile;
+    } else if (const char* columns = optionValue(argument, "--columns", argc, argv, &i)) {
+      if (!parseFieldColumns(columns, &options->columns, problem)) return commandUsage;
+      options->inputKind = inputFieldFile;
+    } else if (const char* cell = optionValue(argument, "--cell", argc, argv, &i)) {
+      if (!decimalNumber(cell, false, &options->cell)) {
+        *problem = "--cell takes a positive size";
+        return commandUsage;
+      }
+    } else if (const char* base = optionValue(argument, "--base", argc, argv, &i)) {
+      if (!decimalNumber(base, true, &options->base)) {
+        *problem = "--base takes a number, the level";
+        return commandUsage;
+      }
+      options->hasBase = true;
+    } else if (const char* other = optionValue(argument, "--compare", argc, argv, &i)) {
+      if (*other == '\0') {
+        *problem = "--compare takes the second surface's file";
+        return commandUsage;
+      }
+      options->comparePath = other;
+    } else if (const char* srs = optionValue(argument, "--srs", argc, argv, &i)) {
+      if (*srs == '\0') {
+        *problem = "--srs takes a code, for example EPSG:25832";
+        return commandUsage;
+      }
+      options->srs = srs;
     } else if (argument.size() > 1 && argument[0] == '-') {
       *problem = "unknown option " + argument;
       return commandUsage;
@@ -181,13 +231,33 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
     *problem = "--paper makes a PDF plot; OUTPUT must end in .pdf";
     return commandUsage;
   }
-  if (options->format == formatGeoJson && options->contourInterval == 0.0) {
-    *problem = "a .geojson OUTPUT holds contours; add --contour INTERVAL";
+  if (options->format == formatGeoJson && options->contourInterval == 0.0 && options->inputKind != inputFieldFile) {
+    *problem = "a .geojson OUTPUT holds contours (and a field file's points); add --contour INTERVAL";
     return commandUsage;
   }
   if (!exportFormatInfo(options->format).available) {
     *problem = std::string("this build has no .") + exportFormatInfo(options->format).extension +
                " output; it writes " + availableList();
+    return commandUsage;
+  }
+  const int32_t format = options->format;
+  const bool grid = format == formatAsc || format == formatTif;
+  const bool report = format == formatTxt || format == formatJson;
+  if (grid && options->cell == 0.0) {
+    *problem = "a .asc or .tif grid needs --cell SIZE";
+    return commandUsage;
+  }
+  if ((options->hasBase || options->comparePath != nullptr) && !report) {
+    *problem = "--base and --compare go with a .txt or .json report";
+    return commandUsage;
+  }
+  if (options->comparePath != nullptr && options->cell == 0.0) {
+    *problem = "--compare needs --cell SIZE, the grid the surfaces are compared on";
+    return commandUsage;
+  }
+  if (options->srs != nullptr && format != formatTif && format != formatGpkg && format != formatShp &&
+      format != formatGeoJson) {
+    *problem = "--srs goes with .tif, .gpkg, .shp and .geojson";
     return commandUsage;
   }
   return commandRun;

@@ -17,6 +17,12 @@ enum ExportFormat : int32_t {
   formatXml,
   formatDxf,
   formatGeoJson,
+  formatAsc,
+  formatTif,
+  formatGpkg,
+  formatShp,
+  formatTxt,
+  formatJson,
   formatUnknown
 };
 
@@ -44,6 +50,13 @@ struct ExportOptions {
   bool flat = false;             // pictures without hillshade
   int32_t paper = -1;            // ISO A size 0 .. 4 for a PDF plot at scale; -1: none
   int32_t scale = 0;             // 1:scale with paper
+  int32_t inputKind = 0;       // an ExportInputKind: by content, or --mesh, --points, --columns
+  std::string columns;         // --columns, one upper-case letter a column
+  double cell = 0.0;           // --cell; 0 when not given
+  bool hasBase = false;        // --base
+  double base = 0.0;
+  const char* comparePath = nullptr;  // --compare
+  const char* srs = nullptr;          // --srs
 };
 
 enum ExportCommand : int32_t {

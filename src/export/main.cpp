@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "export/command_line.h"
 #include "export/output.h"
@@ -18,6 +19,8 @@
 #include "export/products/site_boundary.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
+#include "export/read/points_input.h"
+#include "export/surface_outputs.h"
 #include "export/write/dxf.h"
 #include "export/write/geojson.h"
 #include "export/write/mesh_formats.h"
@@ -80,7 +83,7 @@ int main(int argc, char** argv) {
   startExportProgress(&progress);
   ExportMesh mesh;
   ExportReadError error;
-  if (!readExportMesh(meshPath, &mesh, &error, &progress)) {
+  if (!readExportInput(meshPath, options.inputKind, options.columns, &mesh, &error, &progress)) {
     endExportProgress(&progress);
     if (error.line > 0) return fail(std::string(meshPath) + ":" + std::to_string(error.line) + ": " + error.message);
     return fail(std::string(meshPath) + ": " + error.message);
@@ -90,7 +93,8 @@ int main(int argc, char** argv) {
   orientFacesUpward(&mesh);
   ExportContours contours;
   const bool drawsContours = options.contourInterval > 0.0 && format != formatPly && format != formatObj &&
-                             format != formatXml;
+                             format != formatXml && format != formatAsc && format != formatTif &&
+                             format != formatShp && format != formatTxt && format != formatJson;
   if (drawsContours) {
     ExportEdges edges;
     int32_t status = findMeshEdges(mesh, &edges) ? contourOk : contourTooLarge;
@@ -137,12 +141,25 @@ int main(int argc, char** argv) {
 
   std::string problem;
   bool drawn = true;
+  std::string message;
+  bool made = true;
   switch (format) {
+    case formatAsc:
+    case formatTif: made = writeGridOutput(mesh, options, &output, &progress, &message); break;
+    case formatTxt:
+    case formatJson: made = writeReportOutput(mesh, options, meshPath, &output, &progress, &message); break;
+    case formatGpkg:
+    case formatShp:
+      made = writeGisOutput(mesh, drawsContours ? &contours : nullptr, options, pdfDate, &output, &progress,
+                            &message);
+      break;
     case formatPly: writePlyMesh(mesh, &output, &progress); break;
     case formatObj: writeObjMesh(mesh, &output, &progress); break;
     case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, options.units, &output, &progress); break;
     case formatDxf: writeDxf(mesh, drawsContours ? &contours : nullptr, options.units, &output, &progress); break;
-    case formatGeoJson: writeContourGeoJson(contours, &output, &progress); break;
+    case formatGeoJson:
+      writeContourGeoJson(contours, mesh.surveyPoints, options.srs, &output, &progress);
+      break;
     default: {
       PictureRequest request;
       request.title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
@@ -162,6 +179,10 @@ int main(int argc, char** argv) {
     }
   }
   endExportProgress(&progress);
+  if (!made) {
+    abandonExportOutput(&output);
+    return fail(message);
+  }
   if (!drawn && output.errorNumber == 0) {
     abandonExportOutput(&output);
     return fail(std::string(outputPath) + ": cannot draw: " + problem);

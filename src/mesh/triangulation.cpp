@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <new>
 #include <unordered_set>
 #include <vector>
 
 #include "mesh/circle_index.h"
 #include "mesh/circumcircle.h"
+#include "mesh/mesh_tables.h"
 #include "mesh/wide.h"
 
 // Bowyer-Watson insertion whose result, table order included, is exactly
@@ -44,13 +44,34 @@ struct HubSlot {
   uint32_t stamp;
 };
 
+// One run's sweep: the table being built and the working memory, owned
+// here and released by the destructor on every exit.
 struct Sweep {
+  int32_t n = 0;
+  MeshPoint* points = nullptr;
+  MeshTriangle* triangles = nullptr;
+  int32_t* count = nullptr;  // the caller's live count
+  int32_t limit = 0;         // room in the table
   CircleIndex circles;
+  int32_t* circleOfSlot = nullptr;  // for the index, from meshHeap
+  // The edges of the hole being replayed, from meshHeap (so that the tests
+  // can refuse its growth).
+  MeshEdge* edges = nullptr;
+  int32_t edgeRoom = 0;
+  int32_t edgeCount = 0;
   std::vector<HubSlot> hubSlots;  // by point
   // Hash table for large holes; a slot belongs to the current hole only when
   // its stamp matches, so nothing needs clearing between holes.
   std::vector<EdgeSlot> edgeSlots;
   uint32_t stamp = 0;
+
+  Sweep() = default;
+  Sweep(const Sweep&) = delete;
+  Sweep& operator=(const Sweep&) = delete;
+  ~Sweep() {
+    meshRelease(edges);
+    meshRelease(circleOfSlot);
+  }
 };
 
 // Deletes slot j by moving the last triangle into the gap.
@@ -144,98 +165,141 @@ struct DuplicateFinder {
   }
 };
 
-int32_t triangulate(Sweep& s, int32_t* circleOfSlot, int32_t n, MeshPoint* points, MeshTriangle* triangles,
-                    int32_t* triangleCount, int32_t limit, MeshEdge** edgeBuffer) {
-  MeshEdge* edges = *edgeBuffer;
-  int32_t capacity = 200;
-
-  const MeshBox box = placeSuperTriangle(points, n);
-
-  CircleIndex* circles = &s.circles;
-  openCircleIndex(circles, points, triangles, circleOfSlot, n, box.ymin, box.ymax, points[0].x,
-                  points[std::min(n, slabLength(n)) - 1].x);
-  triangles[0] = {n, n + 1, n + 2};
-  *triangleCount = 1;
-  fileCircle(circles, 0);
-  std::fputs("\nProcessing Points.", stdout);
-
-  const int32_t pointsPerSlab = slabLength(n);
-  int32_t hub = -1;  // the corner of the last fan
-  DuplicateFinder duplicates;
-  for (int32_t i = 0; i < n; ++i) {
-    const double px = points[i].x;
-    const double py = points[i].y;
-    if (i % pointsPerSlab == 0 && i > 0) {
-      startSlab(circles, px, points[std::min(n, i + pointsPerSlab) - 1].x);
-    }
-    if (duplicates.repeats(points, i)) {
-      if (i % 500 == 0) std::fputc('.', stdout);
-      continue;
-    }
-
-    // Replay the scan's deletions: the lowest bad slot first; the triangle
-    // moved in from the last slot is examined in the same slot at once, and
-    // it is bad exactly when that last slot was bad.
-    findHole(circles, px, py);
-    const std::vector<int32_t>& hole = circles->holeSlots;
-    int32_t edgeCount = 0;
-    size_t low = 0;
-    size_t high = hole.size();  // one past the highest bad slot not yet moved
-    while (low < high) {
-      const int32_t j = hole[low];
-      for (;;) {
-        if (edgeCount + 3 >= capacity) {
-          auto* grown = static_cast<MeshEdge*>(
-              meshResize(edges, static_cast<size_t>(capacity + 100) * sizeof(MeshEdge)));
-          if (grown == nullptr) return meshEdgesGrowFailed;
-          edges = grown;
-          *edgeBuffer = edges;
-          capacity += 100;
-        }
-        const MeshTriangle t = triangles[j];
-        edges[edgeCount++] = {t.corner0, t.corner1};
-        edges[edgeCount++] = {t.corner1, t.corner2};
-        edges[edgeCount++] = {t.corner2, t.corner0};
-        dropCircle(circles, j);
-        const int32_t last = *triangleCount - 1;
-        const bool lastIsBad = last != j && hole[high - 1] == last;
-        if (last == j) --high;
-        moveLastInto(last == j ? nullptr : circles, triangles, triangleCount, j);
-        if (!lastIsBad) break;
-        --high;
-      }
-      ++low;
-    }
-
-    // The table by point is made on the first large fan, so that scattered
-    // points never pay for its memory.
-    if (hub >= 0 && circles->filterPays && (edgeCount >= 96 || !s.hubSlots.empty())) {
-      if (s.hubSlots.empty()) s.hubSlots.assign(static_cast<size_t>(n) + 3, HubSlot{-1, 0});
-      strikeSharedEdges<true>(s, edges, edgeCount, hub);
-    } else {
-      strikeSharedEdges<false>(s, edges, edgeCount, -1);
-    }
-    hub = i;
-    const int32_t fanStart = *triangleCount;
-    for (int32_t e = 0; e < edgeCount; ++e) {
-      if (edges[e].from < 0 || edges[e].to < 0) continue;
-      if (*triangleCount >= limit) return meshTriangleLimit;
-      triangles[*triangleCount] = {edges[e].from, edges[e].to, i};
-      ++*triangleCount;
-    }
-    fileCircles(circles, fanStart, *triangleCount - fanStart);
-    if (i % 500 == 0) std::fputc('.', stdout);
+// Grows the edge buffer, 100 edges at a time, until `needed` + 3 edges are
+// below its size; false when refused.
+bool roomForEdges(Sweep& s, int64_t needed) {
+  while (needed + 3 >= s.edgeRoom) {
+    auto* grown = static_cast<MeshEdge*>(meshResize(s.edges, static_cast<size_t>(s.edgeRoom + 100) * sizeof(MeshEdge)));
+    if (grown == nullptr) return false;
+    s.edges = grown;
+    s.edgeRoom += 100;
   }
+  return true;
+}
 
-  // Drop every triangle that touches the super-triangle.
-  for (int32_t j = 0; j < *triangleCount;) {
-    const MeshTriangle t = triangles[j];
-    if (t.corner0 >= n || t.corner1 >= n || t.corner2 >= n) {
-      moveLastInto(nullptr, triangles, triangleCount, j);
+// Replays the plain scan's deletions for one point: the scan deletes the
+// lowest bad slot j by moving the last triangle into it and examines slot j
+// again at once; the triangle moved in is bad exactly when the last slot was
+// in the hole. So the hole's slots are consumed from both ends:
+//
+//   table   0 ..... j ........................ last
+//   hole        [low]  ...  ... [high-1]          ascending
+//
+//   j = hole[low]: its edges go to the buffer; triangles[last] -> slot j.
+//     hole[high-1] == last (and last != j): j holds a bad triangle again;
+//                                 --high, and j once more
+//     last == j:                  --high, nothing moved; next j (++low)
+//     else:                       next j (++low)
+//
+// Every slot of the hole is deleted once, giving three edges. Returns false,
+// before deleting any, when the edge buffer could not grow.
+bool replayHole(Sweep& s, const std::vector<int32_t>& hole) {
+  if (!hole.empty() && !roomForEdges(s, 3 * static_cast<int64_t>(hole.size() - 1))) return false;
+  MeshTriangle* const triangles = s.triangles;
+  int32_t* const count = s.count;
+  MeshEdge* const edges = s.edges;
+  int32_t edgeCount = 0;
+  size_t low = 0;
+  size_t high = hole.size();  // one past the highest bad slot not yet moved
+  while (low < high) {
+    const int32_t j = hole[low];
+    for (;;) {
+      const MeshTriangle t = triangles[j];
+      edges[edgeCount++] = {t.corner0, t.corner1};
+      edges[edgeCount++] = {t.corner1, t.corner2};
+      edges[edgeCount++] = {t.corner2, t.corner0};
+      dropCircle(&s.circles, j);
+      const int32_t last = *count - 1;
+      const bool lastIsBad = last != j && hole[high - 1] == last;
+      if (last == j) --high;
+      moveLastInto(last == j ? nullptr : &s.circles, triangles, count, j);
+      if (!lastIsBad) break;
+      --high;
+    }
+    ++low;
+  }
+  s.edgeCount = edgeCount;
+  return true;
+}
+
+// Strikes out the hole's inner edges. The table by point is made on the
+// first large fan, so that scattered points never pay for its memory.
+void strikeHoleEdges(Sweep& s, int32_t hub) {
+  if (hub >= 0 && fansDieWhole(s.circles) && (s.edgeCount >= 96 || !s.hubSlots.empty())) {
+    if (s.hubSlots.empty()) s.hubSlots.assign(static_cast<size_t>(s.n) + 3, HubSlot{-1, 0});
+    strikeSharedEdges<true>(s, s.edges, s.edgeCount, hub);
+  } else {
+    strikeSharedEdges<false>(s, s.edges, s.edgeCount, -1);
+  }
+}
+
+// Joins point i to every edge left on the hole's rim, in buffer order, at
+// the table's end, and files the new triangles' circles.
+int32_t addFan(Sweep& s, int32_t i) {
+  const MeshEdge* const edges = s.edges;
+  const int32_t edgeCount = s.edgeCount;
+  const int32_t limit = s.limit;
+  MeshTriangle* const triangles = s.triangles;
+  int32_t* const count = s.count;
+  const int32_t fanStart = *count;
+  for (int32_t e = 0; e < edgeCount; ++e) {
+    if (edges[e].from < 0 || edges[e].to < 0) continue;
+    if (*count >= limit) return meshTriangleLimit;
+    triangles[*count] = {edges[e].from, edges[e].to, i};
+    ++*count;
+  }
+  fileCircles(&s.circles, fanStart, *count - fanStart);
+  return meshOk;
+}
+
+// Inserts point i; hub is the last point inserted (-1 for none).
+int32_t insertPoint(Sweep& s, int32_t i, int32_t hub) {
+  const std::vector<int32_t>& hole = findHole(&s.circles, s.points[i].x, s.points[i].y);
+  if (!replayHole(s, hole)) return meshEdgesGrowFailed;
+  strikeHoleEdges(s, hub);
+  return addFan(s, i);
+}
+
+// Drops every triangle that touches the super-triangle.
+void removeSuperTriangle(Sweep& s) {
+  for (int32_t j = 0; j < *s.count;) {
+    const MeshTriangle t = s.triangles[j];
+    if (t.corner0 >= s.n || t.corner1 >= s.n || t.corner2 >= s.n) {
+      moveLastInto(nullptr, s.triangles, s.count, j);
     } else {
       ++j;
     }
   }
+}
+
+void report(MeshProgress progress, int32_t step) {
+  if (progress.report != nullptr) progress.report(progress.context, step);
+}
+
+int32_t sweepPoints(Sweep& s, MeshProgress progress) {
+  const int32_t n = s.n;
+  const MeshPoint* const points = s.points;
+  const int32_t slab = slabLength(n);
+  const MeshBox box = placeSuperTriangle(s.points, n);
+  openCircleIndex(&s.circles, points, s.triangles, s.circleOfSlot, n, box.ymin, box.ymax, points[0].x,
+                  points[std::min(n, slab) - 1].x);
+  s.triangles[0] = {n, n + 1, n + 2};
+  *s.count = 1;
+  fileCircle(&s.circles, 0);
+  report(progress, meshProgressStart);
+
+  int32_t hub = -1;  // the corner of the last fan
+  DuplicateFinder duplicates;
+  for (int32_t i = 0; i < n; ++i) {
+    if (i % slab == 0 && i > 0) startSlab(&s.circles, points[i].x, points[std::min(n, i + slab) - 1].x);
+    if (!duplicates.repeats(points, i)) {
+      const int32_t status = insertPoint(s, i, hub);
+      if (status != meshOk) return status;
+      hub = i;
+    }
+    if (i % 500 == 0) report(progress, meshProgressMark);
+  }
+  removeSuperTriangle(s);
   return meshOk;
 }
 
@@ -266,28 +330,27 @@ MeshBox placeSuperTriangle(MeshPoint* points, int32_t n) {
 }
 
 int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
-                          int32_t* triangleCount) {
+                          int32_t* triangleCount, MeshProgress progress) {
   const int32_t n = pointCount;
   if (n < 1) return meshOk;
-  const int64_t limit64 = int64_t{4} * n;
-  const int32_t limit = limit64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(limit64);
-
-  Sweep sweep;
-  auto* circleOfSlot = static_cast<int32_t*>(meshAllocate(static_cast<size_t>(limit) * sizeof(int32_t)));
-  if (circleOfSlot == nullptr) return meshFlagsAllocFailed;
-  auto* edges = static_cast<MeshEdge*>(meshAllocate(200 * sizeof(MeshEdge)));
-  if (edges == nullptr) {
-    meshRelease(circleOfSlot);
-    return meshEdgesAllocFailed;
-  }
-  int32_t status;
+  // Past a 32-bit capacity no table can be had; the count is held to 32 bits.
+  const int32_t capacity = triangleTableCapacity(n);
+  Sweep s;
+  s.n = n;
+  s.points = points;
+  s.triangles = triangles;
+  s.count = triangleCount;
+  s.limit = capacity < 0 ? INT32_MAX : capacity;
+  s.circleOfSlot = static_cast<int32_t*>(meshAllocate(static_cast<size_t>(s.limit) * sizeof(int32_t)));
+  if (s.circleOfSlot == nullptr) return meshFlagsAllocFailed;
+  s.edgeRoom = 200;
+  s.edges = static_cast<MeshEdge*>(meshAllocate(static_cast<size_t>(s.edgeRoom) * sizeof(MeshEdge)));
+  if (s.edges == nullptr) return meshEdgesAllocFailed;
+  // The one place where the standard containers' refusals (the index's own
+  // memory, which counts with the per-triangle working memory) become a status.
   try {
-    status = triangulate(sweep, circleOfSlot, n, points, triangles, triangleCount, limit, &edges);
+    return sweepPoints(s, progress);
   } catch (const std::bad_alloc&) {
-    // The index's own memory counts with the per-triangle working memory.
-    status = meshFlagsAllocFailed;
+    return meshFlagsAllocFailed;
   }
-  meshRelease(edges);
-  meshRelease(circleOfSlot);
-  return status;
 }

@@ -194,5 +194,5 @@ TEST(ExportTest, DamagedTriangleFilesGetOneMessageAndLeaveNoOutput) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, "tsvmesh-export: none.csv: cannot open: No such file or directory\n");
   EXPECT_FALSE(fileExists(dir + "/none.ply"));
-  EXPECT_EQ(runExport({"mesh.obj", "mesh.txt"}, dir).status, 2);
+  EXPECT_EQ(runExport({"mesh.obj", "mesh.doc"}, dir).status, 2);
 }

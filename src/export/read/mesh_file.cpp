@@ -129,17 +129,6 @@ void growVertexIndex(VertexIndex* index, const ExportMesh& mesh) {
   }
 }
 
-// Up to 40 characters of a line for a message, control bytes shown as '?'.
-std::string quoteLine(const char* text, int32_t length) {
-  std::string quoted = "\"";
-  for (int32_t i = 0; i < length && i < 40; ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    quoted += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
-  }
-  if (length > 40) quoted += "...";
-  return quoted + "\"";
-}
-
 bool fail(ExportReadError* error, int64_t line, std::string message) {
   error->line = line;
   error->message = std::move(message);
@@ -219,6 +208,16 @@ bool readHead(LineReader* reader, ExportMesh* mesh, ExportReadError* error) {
 }
 
 }  // namespace
+
+std::string quoteLine(const char* text, int32_t length) {
+  std::string quoted = "\"";
+  for (int32_t i = 0; i < length && i < 40; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    quoted += (c < 0x20 || c == 0x7F) ? '?' : static_cast<char>(c);
+  }
+  if (length > 40) quoted += "...";
+  return quoted + "\"";
+}
 
 double exportFieldValue(const char* text, int32_t length) {
   double value = 0.0;

@@ -14,6 +14,16 @@ struct ExportVertex {
   double z;
 };
 
+// A surveyed point with its number (or name) and description, either
+// empty where the field file had none.
+struct ExportSurveyPoint {
+  double x;
+  double y;
+  double z;
+  std::string name;
+  std::string description;
+};
+
 struct ExportMesh {
   int32_t triangleCount = 0;     // from the head; equals the faces read
   int32_t averageSide = 0;       // from the head
@@ -25,6 +35,9 @@ struct ExportMesh {
   std::vector<int32_t> corners;          // 3 vertex indices per face, file order
   double lowestZ = 0.0;                  // over the vertices; 0 when there are none
   double highestZ = 0.0;
+  // A field file's points in file order, whatever the faces use; empty for
+  // other inputs.
+  std::vector<ExportSurveyPoint> surveyPoints;
 };
 
 // What went wrong, ready to print as "FILE:LINE: expected ...". line is 0
@@ -42,6 +55,10 @@ inline constexpr int32_t exportLongestLine = 4096;
 // progress may be null.
 bool readExportMesh(const char* path, ExportMesh* mesh, ExportReadError* error,
                     ExportProgress* progress);
+
+// Up to 40 characters of a line for a message, in double quotes, control
+// bytes shown as '?'.
+std::string quoteLine(const char* text, int32_t length);
 
 // The number in a field of the form tsvmesh writes ("-" optional, digits,
 // ".", two digits), correctly rounded as strtod would give it.

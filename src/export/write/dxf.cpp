@@ -9,6 +9,7 @@
 #include "export/read/mesh_file.h"
 #include "export/units.h"
 #include "export/write/number_text.h"
+#include "export/write/survey_points.h"
 
 namespace {
 
@@ -75,9 +76,9 @@ std::string head(const ExportMesh& mesh, int32_t units) {
   text += group("  0", "LTYPE") + group("  2", "CONTINUOUS") + group(" 70", "0") + group("  3", "Solid line") +
           group(" 72", "65") + group(" 73", "0") + group(" 40", "0.0");
   text += group("  0", "ENDTAB");
-  text += group("  0", "TABLE") + group("  2", "LAYER") + group(" 70", "4");
-  // Grey surface, brown contours, the index ones darker.
-  text += layer("0", 7) + layer("TIN", 8) + layer("CONTOUR", 32) + layer("CONTOUR_INDEX", 22);
+  text += group("  0", "TABLE") + group("  2", "LAYER") + group(" 70", "5");
+  // Grey surface, brown contours, the index ones darker, blue survey points.
+  text += layer("0", 7) + layer("TIN", 8) + layer("CONTOUR", 32) + layer("CONTOUR_INDEX", 22) + layer("POINTS", 5);
   text += group("  0", "ENDTAB") + group("  0", "ENDSEC");
   return text;
 }
@@ -152,5 +153,6 @@ void writeDxf(const ExportMesh& mesh, const ExportContours* contours, int32_t un
     writeExportBytes(output, line, static_cast<size_t>(out - line));
   }
   if (contours != nullptr) writeContourPolylines(*contours, output, progress);
+  writeDxfSurveyPoints(mesh.surveyPoints, output);
   writeExportText(output, group("  0", "ENDSEC") + group("  0", "EOF"));
 }

@@ -7,6 +7,7 @@
 #include "export/products/contours.h"
 #include "export/progress.h"
 #include "export/write/number_text.h"
+#include "export/write/survey_points.h"
 
 namespace {
 
@@ -32,8 +33,9 @@ void writeLine(ExportOutput* output, const ExportContours& contours, const Expor
 
 }  // namespace
 
-void writeContourGeoJson(const ExportContours& contours, ExportOutput* output, ExportProgress* progress) {
-  writeExportText(output, "{\"type\":\"FeatureCollection\",\"features\":[");
+void writeContourGeoJson(const ExportContours& contours, const std::vector<ExportSurveyPoint>& points,
+                         const char* srs, ExportOutput* output, ExportProgress* progress) {
+  writeExportText(output, "{\"type\":\"FeatureCollection\"," + geoJsonCrsMember(srs) + "\"features\":[");
   bool firstFeature = true;
   for (const ExportContourLevel& level : contours.levels) {
     if (level.lineCount == 0) continue;
@@ -53,5 +55,6 @@ void writeContourGeoJson(const ExportContours& contours, ExportOutput* output, E
     writeExportText(output, level.lineCount == 1 ? "}}" : "]}}");
     firstFeature = false;
   }
+  writeGeoJsonSurveyPoints(points, firstFeature, output);
   writeExportText(output, "\n]}\n");
 }

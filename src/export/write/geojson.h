@@ -4,8 +4,14 @@
 // point at the end, as GeoJSON closes rings.
 #pragma once
 
+#include <vector>
+
 struct ExportContours;
+struct ExportSurveyPoint;
 struct ExportOutput;
 struct ExportProgress;
 
-void writeContourGeoJson(const ExportContours& contours, ExportOutput* output, ExportProgress* progress);
+// A field file's points follow as Point features (survey_points.h); srs
+// (may be null) is stated as the collection's "crs".
+void writeContourGeoJson(const ExportContours& contours, const std::vector<ExportSurveyPoint>& points,
+                         const char* srs, ExportOutput* output, ExportProgress* progress);

@@ -7,6 +7,7 @@
 #include "export/output.h"
 #include "export/progress.h"
 #include "export/units.h"
+#include "export/write/number_text.h"
 
 static_assert(std::endian::native == std::endian::little, "PLY records are copied as they lie in memory");
 
@@ -71,6 +72,28 @@ std::string escapeXml(const std::string& text) {
     }
   }
   return escaped;
+}
+
+// A field file's points in file order, each with its number and
+// description, as LandXML CgPoints (northing easting elevation).
+void writeCgPoints(const ExportMesh& mesh, ExportOutput* output) {
+  if (mesh.surveyPoints.empty()) return;
+  writeExportText(output, "  <CgPoints>\n");
+  std::string line;
+  char number[32];
+  for (size_t k = 0; k < mesh.surveyPoints.size(); ++k) {
+    const ExportSurveyPoint& point = mesh.surveyPoints[k];
+    line = "    <CgPoint name=\"" + escapeXml(point.name.empty() ? std::to_string(k + 1) : point.name) + "\"";
+    if (!point.description.empty()) line += " desc=\"" + escapeXml(point.description) + "\"";
+    line += '>';
+    for (const double value : {point.y, point.x, point.z}) {
+      if (line.back() != '>') line += ' ';
+      line.append(number, appendShortestNumber(number, value));
+    }
+    line += "</CgPoint>\n";
+    writeExportText(output, line);
+  }
+  writeExportText(output, "  </CgPoints>\n");
 }
 
 }  // namespace
@@ -140,7 +163,9 @@ void writeLandXmlMesh(const ExportMesh& mesh, const std::string& surfaceName, co
             "\" areaUnit=\"squareFoot\" volumeUnit=\"cubicFeet\"/>\n  </Units>\n";
   }
   head += "  <Application name=\"tsvmesh-export\" version=\"" TSVMESH_VERSION "\"/>\n";
-  head += "  <Surfaces>\n    <Surface name=\"" + escapeXml(surfaceName) + "\" desc=\"";
+  writeExportText(output, head);
+  writeCgPoints(mesh, output);
+  head = "  <Surfaces>\n    <Surface name=\"" + escapeXml(surfaceName) + "\" desc=\"";
   head += std::to_string(mesh.triangleCount) + " triangles, average longest side ";
   head += mesh.averageKnown ? std::to_string(mesh.averageSide) : std::string("out of range");
   head += "\">\n      <Definition surfType=\"TIN\">\n        <Pnts>\n";

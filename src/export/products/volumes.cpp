@@ -1,0 +1,121 @@
+#include "export/products/volumes.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "export/read/mesh_file.h"
+
+namespace {
+
+// A running sum with Neumaier's compensation, so that a million small faces
+// add up to what their exact sum rounds to, or very near it.
+struct Sum {
+  double total = 0.0;
+  double correction = 0.0;
+  void add(double value) {
+    const double t = total + value;
+    correction += std::fabs(total) >= std::fabs(value) ? (total - t) + value : (value - t) + total;
+    total = t;
+  }
+  double value() const { return total + correction; }
+};
+
+// Over a face of plan area a whose heights above a level are h (one vertex
+// alone on its side, at h[lone]): the volume and plan area of the lone
+// vertex's corner, which the level cuts off.
+void loneCorner(double a, const double h[3], int32_t lone, double* volume, double* area) {
+  const double hl = h[lone];
+  const double t1 = hl / (hl - h[(lone + 1) % 3]);
+  const double t2 = hl / (hl - h[(lone + 2) % 3]);
+  *area = a * t1 * t2;
+  *volume = std::fabs(*area * hl / 3.0);
+}
+
+}  // namespace
+
+void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bool hasBase, double base,
+                    ExportSurfaceMeasures* measures) {
+  *measures = ExportSurfaceMeasures{};
+  measures->hasBase = hasBase;
+  measures->base = base;
+  Sum plan, surface, weighted, above, below, areaAbove, areaBelow;
+  bool first = true;
+  for (int32_t f = 0; f < mesh.triangleCount; ++f) {
+    if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
+    const int32_t* ids = &mesh.corners[static_cast<size_t>(f) * 3];
+    const ExportVertex& p0 = mesh.vertices[static_cast<size_t>(ids[0])];
+    const ExportVertex& p1 = mesh.vertices[static_cast<size_t>(ids[1])];
+    const ExportVertex& p2 = mesh.vertices[static_cast<size_t>(ids[2])];
+    ++measures->faces;
+    for (const ExportVertex* p : {&p0, &p1, &p2}) {
+      measures->lowest = first ? p->z : std::min(measures->lowest, p->z);
+      measures->highest = first ? p->z : std::max(measures->highest, p->z);
+      first = false;
+    }
+    const double ax = p1.x - p0.x, ay = p1.y - p0.y, az = p1.z - p0.z;
+    const double bx = p2.x - p0.x, by = p2.y - p0.y, bz = p2.z - p0.z;
+    const double a = std::fabs(ax * by - bx * ay) / 2.0;
+    const double nx = ay * bz - az * by, ny = az * bx - ax * bz, nz = ax * by - ay * bx;
+    plan.add(a);
+    surface.add(std::sqrt(nx * nx + ny * ny + nz * nz) / 2.0);
+    weighted.add(a * ((p0.z + p1.z + p2.z) / 3.0));
+    if (!hasBase) continue;
+
+    const double h[3] = {p0.z - base, p1.z - base, p2.z - base};
+    const int32_t higher = (h[0] > 0) + (h[1] > 0) + (h[2] > 0);
+    const int32_t lower = (h[0] < 0) + (h[1] < 0) + (h[2] < 0);
+    const double prism = a * (h[0] + h[1] + h[2]) / 3.0;
+    if (lower == 0) {
+      above.add(prism);
+      if (higher > 0) areaAbove.add(a);
+    } else if (higher == 0) {
+      below.add(-prism);
+      areaBelow.add(a);
+    } else {
+      // The level crosses the face: the side with one vertex is a corner
+      // triangle; the rest follows from the whole prism.
+      const bool loneHigh = higher == 1;
+      int32_t lone = 0;
+      while (loneHigh ? !(h[lone] > 0) : !(h[lone] < 0)) ++lone;
+      double volume = 0.0, area = 0.0;
+      loneCorner(a, h, lone, &volume, &area);
+      if (loneHigh) {
+        above.add(volume);
+        below.add(volume - prism);
+        areaAbove.add(area);
+        areaBelow.add(a - area);
+      } else {
+        below.add(volume);
+        above.add(prism + volume);
+        areaBelow.add(area);
+        areaAbove.add(a - area);
+      }
+    }
+  }
+  measures->planArea = plan.value();
+  measures->surfaceArea = surface.value();
+  measures->mean = measures->planArea > 0.0 ? weighted.value() / measures->planArea : 0.0;
+  measures->above = above.value();
+  measures->below = below.value();
+  measures->areaAbove = areaAbove.value();
+  measures->areaBelow = areaBelow.value();
+}
+
+void compareGrids(const ExportGridFrame& frame, const std::vector<double>& first, const std::vector<double>& second,
+                  ExportComparison* comparison) {
+  *comparison = ExportComparison{};
+  comparison->frame = frame;
+  Sum cut, fill;
+  const double cellArea = frame.cell * frame.cell;
+  for (size_t i = 0; i < first.size(); ++i) {
+    if (std::isnan(first[i]) || std::isnan(second[i])) continue;
+    ++comparison->cells;
+    const double d = second[i] - first[i];
+    if (d > 0) fill.add(d * cellArea);
+    if (d < 0) cut.add(-d * cellArea);
+  }
+  comparison->area = static_cast<double>(comparison->cells) * cellArea;
+  comparison->cut = cut.value();
+  comparison->fill = fill.value();
+  comparison->net = comparison->fill - comparison->cut;
+}

@@ -1,0 +1,239 @@
+#include "export/write/gdal_formats.h"
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <cpl_string.h>
+#include <cpl_vsi.h>
+#include <gdal.h>
+#include <ogr_api.h>
+#include <ogr_srs_api.h>
+
+#include <cfloat>
+#include <cmath>
+
+#include "export/output.h"
+#include "export/products/contours.h"
+#include "export/progress.h"
+#include "export/read/mesh_file.h"
+
+namespace {
+
+constexpr const char* memoryFolder = "/vsimem/tsvmesh-export/";
+
+std::string lastGdalError(const char* what) {
+  const char* message = CPLGetLastErrorMsg();
+  return std::string(what) + (message != nullptr && *message != '\0' ? std::string(": ") + message : "");
+}
+
+// A reference system from the user's code; nullptr with problem filled
+// when GDAL does not know it.
+OGRSpatialReferenceH referenceSystem(const char* srs, std::string* problem) {
+  OGRSpatialReferenceH reference = OSRNewSpatialReference(nullptr);
+  if (OSRSetFromUserInput(reference, srs) != OGRERR_NONE) {
+    OSRDestroySpatialReference(reference);
+    *problem = std::string("--srs ") + srs + " is no reference system GDAL knows";
+    return nullptr;
+  }
+  // x is easting and y northing whatever the system's official axis order.
+  OSRSetAxisMappingStrategy(reference, OAMS_TRADITIONAL_GIS_ORDER);
+  return reference;
+}
+
+// Moves the in-memory file at memoryPath into output, and drops it.
+bool moveMemoryFile(const std::string& memoryPath, ExportOutput* output) {
+  vsi_l_offset length = 0;
+  GByte* bytes = VSIGetMemFileBuffer(memoryPath.c_str(), &length, TRUE);
+  if (bytes == nullptr) return false;
+  writeExportBytes(output, reinterpret_cast<const char*>(bytes), static_cast<size_t>(length));
+  CPLFree(bytes);
+  return true;
+}
+
+void quietGdal() {
+  static bool registered = false;
+  if (!registered) {
+    GDALAllRegister();
+    CPLSetErrorHandler(CPLQuietErrorHandler);
+    registered = true;
+  }
+  CPLErrorReset();
+}
+
+// Closing writes what is still pending; a failure shows only as an error.
+bool closeDataset(GDALDatasetH dataset) {
+  CPLErrorReset();
+  GDALClose(dataset);
+  return CPLGetLastErrorType() < CE_Failure;
+}
+
+float asFloat(double value, float nodata) {
+  if (std::isnan(value)) return nodata;
+  if (std::fabs(value) > FLT_MAX) return value < 0 ? -FLT_MAX : FLT_MAX;
+  return static_cast<float>(value);
+}
+
+// Each contour line a LINESTRING Z at its level's elevation; a closed line
+// ends where it began.
+bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
+  OGRFieldDefnH elevation = OGR_Fld_Create("elevation", OFTReal);
+  OGRFieldDefnH index = OGR_Fld_Create("index", OFTInteger);
+  OGR_Fld_SetSubType(index, OFSTBoolean);
+  bool ok = OGR_L_CreateField(layer, elevation, TRUE) == OGRERR_NONE &&
+            OGR_L_CreateField(layer, index, TRUE) == OGRERR_NONE;
+  OGR_Fld_Destroy(elevation);
+  OGR_Fld_Destroy(index);
+  for (size_t l = 0; ok && l < contours.lines.size(); ++l) {
+    const ExportContourLine& line = contours.lines[l];
+    const ExportContourLevel& level = contours.levels[static_cast<size_t>(line.level)];
+    OGRGeometryH geometry = OGR_G_CreateGeometry(wkbLineString25D);
+    const double* xy = &contours.xy[static_cast<size_t>(line.firstPoint)];
+    for (int32_t p = 0; p <= line.pointCount; ++p) {
+      if (p == line.pointCount && !line.closed) break;
+      const double* at = xy + static_cast<size_t>(p % line.pointCount) * 2;
+      OGR_G_AddPoint(geometry, at[0], at[1], level.elevation);
+    }
+    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGR_F_SetGeometryDirectly(feature, geometry);
+    OGR_F_SetFieldDouble(feature, 0, level.elevation);
+    OGR_F_SetFieldInteger(feature, 1, level.index ? 1 : 0);
+    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
+    OGR_F_Destroy(feature);
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
+                      const char* srs, ExportOutput* output, ExportProgress* progress, std::string* problem) {
+  quietGdal();
+  OGRSpatialReferenceH reference = nullptr;
+  if (srs != nullptr && (reference = referenceSystem(srs, problem)) == nullptr) return false;
+  const std::string memoryPath = std::string(memoryFolder) + "grid.tif";
+  // Uncompressed: elevations in floats hardly compress, and the time is
+  // better spent elsewhere.
+  char** options = CSLSetNameValue(nullptr, "TILED", "YES");
+  GDALDatasetH dataset = GDALCreate(GDALGetDriverByName("GTiff"), memoryPath.c_str(), frame.columns, frame.rows,
+                                    1, GDT_Float32, options);
+  CSLDestroy(options);
+  if (dataset == nullptr) {
+    if (reference != nullptr) OSRDestroySpatialReference(reference);
+    *problem = lastGdalError("GDAL cannot make the GeoTIFF");
+    return false;
+  }
+  // The top-left corner of the top-left cell, then the cell size.
+  double transform[6] = {(static_cast<double>(frame.firstColumn) - 0.5) * frame.cell, frame.cell, 0.0,
+                         (static_cast<double>(frame.topRow) + 0.5) * frame.cell, 0.0, -frame.cell};
+  bool ok = GDALSetGeoTransform(dataset, transform) == CE_None;
+  if (reference != nullptr) {
+    ok = ok && GDALSetSpatialRef(dataset, reference) == CE_None;
+    OSRDestroySpatialReference(reference);
+  }
+  GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
+  const float floatNodata = static_cast<float>(nodata);
+  ok = ok && GDALSetRasterNoDataValue(band, floatNodata) == CE_None;
+  std::vector<float> row(static_cast<size_t>(frame.columns));
+  for (int32_t r = 0; ok && r < frame.rows; ++r) {
+    if ((r & 63) == 0) updateExportProgress(progress, "writing", r, frame.rows);
+    const double* from = values.data() + static_cast<size_t>(r) * static_cast<size_t>(frame.columns);
+    for (int32_t c = 0; c < frame.columns; ++c) row[static_cast<size_t>(c)] = asFloat(from[c], floatNodata);
+    ok = GDALRasterIO(band, GF_Write, 0, r, frame.columns, 1, row.data(), frame.columns, 1, GDT_Float32, 0, 0) ==
+         CE_None;
+  }
+  ok = closeDataset(dataset) && ok;
+  if (!ok) {
+    *problem = lastGdalError("GDAL cannot write the GeoTIFF");
+    VSIUnlink(memoryPath.c_str());
+    return false;
+  }
+  return moveMemoryFile(memoryPath, output);
+}
+
+bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportContours* contours,
+                   int32_t kind, const char* srs, const char* timestamp, ExportOutput* output,
+                   ExportProgress* progress, std::string* problem) {
+  quietGdal();
+  OGRSpatialReferenceH reference = nullptr;
+  if (srs != nullptr && (reference = referenceSystem(srs, problem)) == nullptr) return false;
+  const bool shapefile = kind == gisShapefile;
+  const std::string memoryStem = std::string(memoryFolder) + "faces";
+  const std::string memoryPath = memoryStem + (shapefile ? ".shp" : ".gpkg");
+  CPLSetConfigOption("OGR_CURRENT_DATE", timestamp);
+  GDALDatasetH dataset = GDALCreate(GDALGetDriverByName(shapefile ? "ESRI Shapefile" : "GPKG"),
+                                    memoryPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+  // A Shapefile's table carries a date too: the same as the GeoPackage's.
+  char** layerOptions = nullptr;
+  if (shapefile) layerOptions = CSLSetNameValue(nullptr, "DBF_DATE_LAST_UPDATE", std::string(timestamp, 10).c_str());
+  OGRLayerH layer = dataset == nullptr
+                        ? nullptr
+                        : GDALDatasetCreateLayer(dataset, "faces", reference, wkbPolygon25D, layerOptions);
+  CSLDestroy(layerOptions);
+  OGRLayerH contourLayer = nullptr;
+  if (layer != nullptr && contours != nullptr && !shapefile) {
+    contourLayer = GDALDatasetCreateLayer(dataset, "contours", reference, wkbLineString25D, nullptr);
+  }
+  if (reference != nullptr) OSRDestroySpatialReference(reference);
+  bool ok = layer != nullptr && (contours == nullptr || shapefile || contourLayer != nullptr);
+  if (ok) {
+    OGRFieldDefnH face = OGR_Fld_Create("face", OFTInteger);
+    OGRFieldDefnH meanZ = OGR_Fld_Create("mean_z", OFTReal);
+    ok = OGR_L_CreateField(layer, face, TRUE) == OGRERR_NONE && OGR_L_CreateField(layer, meanZ, TRUE) == OGRERR_NONE;
+    OGR_Fld_Destroy(face);
+    OGR_Fld_Destroy(meanZ);
+  }
+  const bool transaction = ok && GDALDatasetStartTransaction(dataset, FALSE) == OGRERR_NONE;
+  for (int32_t f = 0; ok && f < mesh.triangleCount; ++f) {
+    if ((f & 0xFFFF) == 0) updateExportProgress(progress, "writing", f, mesh.triangleCount);
+    if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
+    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGRGeometryH ring = OGR_G_CreateGeometry(wkbLinearRing);
+    double sum = 0.0;
+    for (int32_t c = 0; c <= 3; ++c) {
+      const ExportVertex& v = mesh.vertices[static_cast<size_t>(mesh.corners[static_cast<size_t>(f) * 3 + c % 3])];
+      OGR_G_AddPoint(ring, v.x, v.y, v.z);
+      if (c < 3) sum += v.z;
+    }
+    OGRGeometryH polygon = OGR_G_CreateGeometry(wkbPolygon25D);
+    OGR_G_AddGeometryDirectly(polygon, ring);
+    OGR_F_SetGeometryDirectly(feature, polygon);
+    OGR_F_SetFieldInteger(feature, 0, f + 1);
+    OGR_F_SetFieldDouble(feature, 1, sum / 3.0);
+    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
+    OGR_F_Destroy(feature);
+  }
+  if (ok && contourLayer != nullptr) ok = addContourLines(contourLayer, *contours);
+  if (transaction) ok = GDALDatasetCommitTransaction(dataset) == OGRERR_NONE && ok;
+  if (dataset != nullptr) ok = closeDataset(dataset) && ok;
+  CPLSetConfigOption("OGR_CURRENT_DATE", nullptr);
+
+  // A Shapefile is several files: the rest go beside the .shp.
+  static constexpr const char* sidecars[] = {"shx", "dbf", "prj", "cpg"};
+  if (!ok) {
+    *problem = lastGdalError(shapefile ? "GDAL cannot write the Shapefile" : "GDAL cannot write the GeoPackage");
+  }
+  if (ok && shapefile) {
+    const std::string& path = output->path;
+    const bool upper = path.size() >= 3 && path[path.size() - 1] == 'P';
+    for (const char* extension : sidecars) {
+      const std::string memorySidecar = memoryStem + "." + extension;
+      VSIStatBufL info;
+      if (VSIStatL(memorySidecar.c_str(), &info) != 0) continue;
+      std::string name = extension;
+      if (upper) {
+        for (char& ch : name) ch = static_cast<char>(ch - 'a' + 'A');
+      }
+      ExportOutput sidecar;
+      const std::string sidecarPath = path.substr(0, path.size() - 3) + name;
+      const bool opened = openExportOutput(sidecarPath.c_str(), &sidecar);
+      if (opened && !moveMemoryFile(memorySidecar, &sidecar)) abandonExportOutput(&sidecar);
+      else if (opened && finishExportOutput(&sidecar)) continue;
+      *problem = sidecarPath + ": cannot write";
+      ok = false;
+      break;
+    }
+  }
+  if (ok) ok = moveMemoryFile(memoryPath, output);
+  for (const char* extension : sidecars) VSIUnlink((memoryStem + "." + extension).c_str());
+  VSIUnlink(memoryPath.c_str());
+  return ok;
+}

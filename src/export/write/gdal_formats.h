@@ -1,0 +1,35 @@
+// The GIS formats written through GDAL: the elevation grid as GeoTIFF and
+// the faces as GeoPackage or Shapefile layers. Built only where GDAL is.
+// GDAL writes into memory; the bytes then go through ExportOutput, so a
+// failed export leaves no file behind here either.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "export/products/elevation_grid.h"
+
+struct ExportContours;
+struct ExportMesh;
+struct ExportOutput;
+struct ExportProgress;
+
+// A Float32 GeoTIFF of the grid, empty cells as nodata; srs (may be null)
+// is anything GDAL takes for a reference system, such as "EPSG:25832".
+bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
+                      const char* srs, ExportOutput* output, ExportProgress* progress, std::string* problem);
+
+enum ExportGisKind : int32_t { gisGeoPackage, gisShapefile };
+
+// The kept faces (kept: one flag a face, or empty for all) as a layer
+// "faces" of POLYGON Z features, each with its 1-based number in the file
+// ("face") and its mean height ("mean_z"); in a GeoPackage the contours
+// (when not null) as a layer "contours" of LINESTRING Z features with their
+// "elevation" and "index". A Shapefile's other parts (.shx, .dbf, .prj) are
+// written beside output's path. timestamp ("YYYY-MM-DDThh:mm:ssZ") stands
+// in the files for the time of writing, so that the same input gives the
+// same bytes.
+bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportContours* contours,
+                   int32_t kind, const char* srs, const char* timestamp, ExportOutput* output,
+                   ExportProgress* progress, std::string* problem);
