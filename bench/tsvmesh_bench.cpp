@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "input/points_file.h"
+#include "mesh/mesh_tables.h"
+#include "mesh/point_order.h"
 #include "mesh/triangulation.h"
 #include "output/statistic.h"
 #include "output/triangle_file.h"
@@ -99,7 +101,7 @@ std::vector<MeshPoint> filePoints(int32_t set, int32_t count) {
 
 void sortFilePoints(std::vector<MeshPoint>* points) {
   const auto n = static_cast<int32_t>(points->size() - 3);
-  std::vector<MeshTriangle> scratch(static_cast<size_t>(n) * 4u);
+  std::vector<MeshTriangle> scratch(static_cast<size_t>(triangleTableCapacity(n)));
   sortPointsByX(points->data(), n, scratch.data(), scratch.size() * sizeof(MeshTriangle));
 }
 
@@ -117,7 +119,7 @@ const PreparedMesh& preparedMesh(int32_t set, int32_t count) {
     mesh.points = filePoints(set, count);
     sortFilePoints(&mesh.points);
     const auto n = static_cast<int32_t>(mesh.points.size() - 3);
-    mesh.triangles.resize(static_cast<size_t>(n) * 4u);
+    mesh.triangles.resize(static_cast<size_t>(triangleTableCapacity(n)));
     QuietStdout quiet;
     buildDelaunayMesh(n, mesh.points.data(), mesh.triangles.data(), &mesh.triangleCount, MeshProgress{nullptr, nullptr});
   }
@@ -172,7 +174,7 @@ void BM_SortPointsByX(benchmark::State& state) {
   const auto count = static_cast<int32_t>(state.range(0));
   const std::vector<MeshPoint> unsorted = filePoints(benchUniform, count);
   std::vector<MeshPoint> points = unsorted;
-  std::vector<MeshTriangle> scratch(static_cast<size_t>(count) * 4u);
+  std::vector<MeshTriangle> scratch(static_cast<size_t>(triangleTableCapacity(count)));
   for (auto _ : state) {
     std::memcpy(points.data(), unsorted.data(), unsorted.size() * sizeof(MeshPoint));
     const auto start = std::chrono::steady_clock::now();
@@ -193,7 +195,7 @@ void BM_Triangulate(benchmark::State& state) {
   std::vector<MeshPoint> points = filePoints(set, count);
   sortFilePoints(&points);
   const auto n = static_cast<int32_t>(points.size() - 3);
-  std::vector<MeshTriangle> triangles(static_cast<size_t>(n) * 4u);
+  std::vector<MeshTriangle> triangles(static_cast<size_t>(triangleTableCapacity(n)));
   int32_t triangleCount = 0;
   int32_t status = meshOk;
   {

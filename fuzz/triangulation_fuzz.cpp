@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "input/points_file.h"
+#include "mesh/point_order.h"
 #include "mesh_input.h"
 #include "mesh/triangulation.h"
 #include "reference_mesh.h"

@@ -1,6 +1,6 @@
-// The rare number forms, whose values come from the reader's own slow
-// conversion rather than any C library: the values glibc's "%lf" gives, on
-// every system.
+// The rare number forms, whose values come from the number scanner's own
+// slow conversion (input/number_scanner) rather than any C library: the
+// values glibc's "%lf" gives, on every system.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,7 +1,7 @@
-// The points file's numbers against glibc itself: the reference reader below
-// runs fscanf("%lf %lf %lf") over the text exactly as the reading is
-// described, and every generated file must read the same through the
-// points file, bit for bit.
+// The number scanner (input/number_scanner) against glibc itself: the
+// reference reader below runs fscanf("%lf %lf %lf") over the text exactly as
+// the reading is described, and every generated file must read the same
+// through the points file and its scanner, bit for bit.
 #include <gtest/gtest.h>
 
 #include <cmath>

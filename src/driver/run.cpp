@@ -5,9 +5,12 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "input/points_file.h"
+#include "mesh/mesh_tables.h"
+#include "mesh/point_order.h"
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
 #include "output/statistic.h"
@@ -112,16 +115,29 @@ void finalDelay() {
     __asm__ __volatile__("" : "+r"(counter));
   }
 }
-}  // namespace
 
-void printMeshProgress(void*, int32_t step) {
-  std::fputs(step == meshProgressStart ? "\nProcessing Points." : ".", stdout);
-}
-
-int runTsvmesh(int argc, char** argv) {
-  prepareWideArithmetic();
-  // Options count only before the points file, and only as spelt here.
+// What one run carries from phase to phase. Members are released in
+// reverse order: the formatter, whose thread reads the points, before the
+// tables.
+struct Run {
   bool wait = true;
+  const char* pointsPath = nullptr;
+  bool pointsIdentified = false;
+  MeshFileIdentity pointsIdentity{};
+  std::string outputPath;
+  RunTables tables;
+  int32_t n = 0;
+  MeshLineFormatter formatter;
+  const MeshPointLines* lines = nullptr;
+  int32_t triangleCount = 0;
+};
+
+// Each phase gives the exit status when the run ends in it, or nothing when
+// the run goes on.
+using RunEnd = std::optional<int>;
+
+// Options count only before the points file, and only as spelt here.
+RunEnd readCommandLine(int argc, char** argv, Run* run) {
   int pointsArgument = 1;
   for (; pointsArgument < argc; ++pointsArgument) {
     const char* argument = argv[pointsArgument];
@@ -134,76 +150,102 @@ int runTsvmesh(int argc, char** argv) {
       return 0;
     }
     if (std::strcmp(argument, "--no-wait") != 0) break;
-    wait = false;
+    run->wait = false;
   }
   if (pointsArgument >= argc) {
     printUsage(stderr);
     return -1;
   }
-  const char* pointsPath = argv[pointsArgument];
+  run->pointsPath = argv[pointsArgument];
+  return std::nullopt;
+}
 
+// The output path and the points, in the point table sorted by x; the
+// triangle table allocated after them, still empty.
+RunEnd readPointsFile(Run* run) {
   MeshPointsFile tsv;
-  if (openPointsFile(pointsPath, &tsv) != pointsFileOk) {
-    return failOnFile("open TSV", pointsPath, std::strlen(pointsPath), wait);
+  if (openPointsFile(run->pointsPath, &tsv) != pointsFileOk) {
+    return failOnFile("open TSV", run->pointsPath, std::strlen(run->pointsPath), run->wait);
   }
-  MeshFileIdentity pointsIdentity{};
-  const bool pointsIdentified = identifyOpenFile(tsv.handle, &pointsIdentity) == 0;
-  std::string outputPath;
-  readOutputPath(&tsv, &outputPath);
+  run->pointsIdentified = identifyOpenFile(tsv.handle, &run->pointsIdentity) == 0;
+  readOutputPath(&tsv, &run->outputPath);
 
   const int32_t counted = countPoints(&tsv);
-  warnAboutPoints(pointsPath, pointsEndLine(&tsv), counted);
+  warnAboutPoints(run->pointsPath, pointsEndLine(&tsv), counted);
   if (counted < 3) {
     closePointsFile(&tsv);
     return 0;
   }
-
-  RunTables tables;
+  RunTables& tables = run->tables;
   tables.points = allocatePointTable(counted);
   if (tables.points == nullptr) {
     closePointsFile(&tsv);
-    return failWithKey(stdout, "\nFailed P Memory Allocation. Press any key to exit.", 0, wait);
+    return failWithKey(stdout, "\nFailed P Memory Allocation. Press any key to exit.", 0, run->wait);
   }
-  const int32_t n = readPoints(&tsv, tables.points, counted);
+  run->n = readPoints(&tsv, tables.points, counted);
   closePointsFile(&tsv);
 
-  tables.triangles = allocateTriangleTable(n);
+  tables.triangles = allocateTriangleTable(run->n);
   if (tables.triangles == nullptr) {
-    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, wait);
+    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, run->wait);
   }
   // The triangle table is still empty: the sort borrows it as scratch.
-  sortPointsByX(tables.points, n, tables.triangles,
-                static_cast<size_t>(n) * 4u * sizeof(MeshTriangle));
+  sortPointsByX(tables.points, run->n, tables.triangles,
+                static_cast<size_t>(triangleTableCapacity(run->n)) * sizeof(MeshTriangle));
+  return std::nullopt;
+}
 
-  // The points' CSV lines are formatted on the second core while the mesh
-  // is made.
-  MeshLineFormatter formatter;
-  startFormattingPointLines(tables.points, n, &formatter);
+// The points' CSV lines are formatted on the second core while the mesh is
+// made.
+RunEnd makeMesh(Run* run) {
+  const int32_t n = run->n;
+  RunTables& tables = run->tables;
+  startFormattingPointLines(tables.points, n, &run->formatter);
   int32_t triangleCount = 0;
   const int32_t meshStatus = buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount,
                                                MeshProgress{printMeshProgress, nullptr});
-  const MeshPointLines* lines = finishFormattingPointLines(&formatter);
+  run->triangleCount = triangleCount;
+  run->lines = finishFormattingPointLines(&run->formatter);
   // Without its working memory the mesh is unfinished: no file over it. A
   // full triangle table is another matter; its mesh is written.
   if (isRefusedWorkingMemory(meshStatus)) {
-    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, wait);
+    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, run->wait);
   }
+  return std::nullopt;
+}
 
+// The triangle file with its count and average longest side in its head.
+RunEnd writeTriangleFile(Run* run) {
+  const std::string& outputPath = run->outputPath;
   // A path with a NUL in it names no file that can be opened as written.
   MeshTriangleFile csv;
   if (outputPath.find('\0') != std::string::npos ||
-      namesPointsFile(outputPath, pointsIdentified, pointsIdentity) ||
+      namesPointsFile(outputPath, run->pointsIdentified, run->pointsIdentity) ||
       createTriangleFile(outputPath.c_str(), &csv) != triangleFileOk) {
-    return failOnFile("open CSV", outputPath.data(), outputPath.size(), wait);
+    return failOnFile("open CSV", outputPath.data(), outputPath.size(), run->wait);
   }
   MeshSideSum sides{0, false};
-  if (writeAndMeasureBlocks(&csv, outputPath.c_str(), tables.points, lines, tables.triangles, triangleCount,
-                            &sides) != triangleFileOk ||
-      writeTriangleSummary(&csv, triangleCount, sides) != triangleFileOk) {
+  if (writeAndMeasureBlocks(&csv, outputPath.c_str(), run->tables.points, run->lines, run->tables.triangles,
+                            run->triangleCount, &sides) != triangleFileOk ||
+      writeTriangleSummary(&csv, run->triangleCount, sides) != triangleFileOk) {
     closeTriangleFile(&csv);
-    return failOnFile("write CSV", outputPath.data(), outputPath.size(), wait);
+    return failOnFile("write CSV", outputPath.data(), outputPath.size(), run->wait);
   }
+  return std::nullopt;
+}
+}  // namespace
 
+void printMeshProgress(void*, int32_t step) {
+  std::fputs(step == meshProgressStart ? "\nProcessing Points." : ".", stdout);
+}
+
+int runTsvmesh(int argc, char** argv) {
+  prepareWideArithmetic();
+  Run run;
+  if (RunEnd end = readCommandLine(argc, argv, &run)) return *end;
+  if (RunEnd end = readPointsFile(&run)) return *end;
+  if (RunEnd end = makeMesh(&run)) return *end;
+  if (RunEnd end = writeTriangleFile(&run)) return *end;
   finalDelay();
   return 0;
 }

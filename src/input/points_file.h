@@ -57,22 +57,11 @@ int64_t pointsEndLine(MeshPointsFile* file);
 // order by the same rule as countPoints. Returns the number stored.
 int32_t readPoints(MeshPointsFile* file, MeshPoint* points, int32_t capacity);
 
+// Drops the consumed bytes before `begin` and reads more after `end`, for
+// the number scanner. False when nothing could be added: the data has
+// ended, or the buffer is full of unconsumed bytes. Indices relative to
+// `begin` stay valid; `dropped` counts the bytes let go.
+bool fetchMorePointsText(MeshPointsFile* file);
+
 // Closes the file and releases its buffer; safe to call twice.
 void closePointsFile(MeshPointsFile* file);
-
-// -1, 0 or 1 by x alone (positive and negative zero are equal).
-int32_t comparePointsByX(const MeshPoint& a, const MeshPoint& b);
-
-// Sorts points[0 .. n-1] by ascending x, keeping the file order of equal x.
-// scratch (scratchBytes long, at least n * sizeof(MeshPoint)) is working
-// memory that the sort may overwrite; the run lends it the still empty
-// triangle table so that no fresh memory is touched.
-void sortPointsByX(MeshPoint* points, int32_t n, void* scratch, size_t scratchBytes);
-
-// The point table: n + 3 slots (three for the super-triangle). nullptr when
-// the heap refuses or the size does not fit a 32-bit count.
-MeshPoint* allocatePointTable(int32_t n);
-
-// The triangle table: room for 4 * n triangles. nullptr when the heap
-// refuses or 4 * n does not fit a 32-bit count.
-MeshTriangle* allocateTriangleTable(int32_t n);

@@ -8,6 +8,7 @@
 
 #include "mesh/circle_index.h"
 #include "mesh/circumcircle.h"
+#include "mesh/mesh_tables.h"
 #include "mesh/wide.h"
 
 // Bowyer-Watson insertion whose result, table order included, is exactly
@@ -332,13 +333,14 @@ int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* t
                           int32_t* triangleCount, MeshProgress progress) {
   const int32_t n = pointCount;
   if (n < 1) return meshOk;
-  const int64_t limit64 = int64_t{4} * n;
+  // Past a 32-bit capacity no table can be had; the count is held to 32 bits.
+  const int32_t capacity = triangleTableCapacity(n);
   Sweep s;
   s.n = n;
   s.points = points;
   s.triangles = triangles;
   s.count = triangleCount;
-  s.limit = limit64 > INT32_MAX ? INT32_MAX : static_cast<int32_t>(limit64);
+  s.limit = capacity < 0 ? INT32_MAX : capacity;
   s.circleOfSlot = static_cast<int32_t*>(meshAllocate(static_cast<size_t>(s.limit) * sizeof(int32_t)));
   if (s.circleOfSlot == nullptr) return meshFlagsAllocFailed;
   s.edgeRoom = 200;

@@ -47,10 +47,11 @@ struct MeshProgress {
 };
 
 // Triangulates points[0 .. pointCount-1], sorted by ascending x, into
-// triangles (room for 4 * pointCount). The super-triangle corners go into
-// points[pointCount .. pointCount+2] and stay there. *triangleCount is the
-// live count throughout; on meshOk it is the size of the result, in which
-// every corner index is below pointCount and corner2 is the highest.
+// triangles (room for triangleTableCapacity(pointCount), mesh_tables.h).
+// The super-triangle corners go into points[pointCount .. pointCount+2] and
+// stay there. *triangleCount is the live count throughout; on meshOk it is
+// the size of the result, in which every corner index is below pointCount
+// and corner2 is the highest.
 // Any other status ends the run where it stands, with no result; working
 // memory refused before the sweep starts leaves *triangleCount alone and
 // reports nothing.

@@ -12,6 +12,8 @@
 #include "export/read/mesh_file.h"
 #include "export/write/number_text.h"
 #include "input/points_file.h"
+#include "mesh/mesh_tables.h"
+#include "mesh/point_order.h"
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
 #include "output/statistic.h"
