@@ -137,83 +137,143 @@ std::string exportUsageText() {
   return text;
 }
 
+namespace {
+
+// What one argument was: not an option of this group, taken, or wrong.
+enum ArgumentResult : int32_t { argumentNotMine, argumentTaken, argumentWrong };
+
+ArgumentResult wrong(std::string* problem, const char* text) {
+  *problem = text;
+  return argumentWrong;
+}
+
+// The options that shape the surface and its drawings.
+ArgumentResult takeDrawingOption(const std::string& argument, int argc, char** argv, int* i, ExportOptions* options,
+                                 std::string* problem) {
+  if (const char* value = optionValue(argument, "--size", argc, argv, i)) {
+    if (wholeNumber(value, pictureSmallestSize, pictureLargestSize, &options->size)) return argumentTaken;
+    return wrong(problem, "--size takes a whole number of pixels from 200 to 16384");
+  }
+  if (const char* value = optionValue(argument, "--contour", argc, argv, i)) {
+    if (contourValue(value, options)) return argumentTaken;
+    return wrong(problem, "--contour takes INTERVAL (a number above 0) or INTERVAL,INDEX (INDEX 1 to 1000)");
+  }
+  if (const char* value = optionValue(argument, "--contour-base", argc, argv, i)) {
+    if (decimalNumber(value, true, &options->contourBase)) return argumentTaken;
+    return wrong(problem, "--contour-base takes a number");
+  }
+  if (const char* value = optionValue(argument, "--max-side", argc, argv, i)) {
+    if (decimalNumber(value, false, &options->maxSide)) return argumentTaken;
+    return wrong(problem, "--max-side takes a length above 0");
+  }
+  if (const char* value = optionValue(argument, "--units", argc, argv, i)) {
+    const std::string unit = value;
+    if (unit != "m" && unit != "ft" && unit != "usft") return wrong(problem, "--units takes m, ft or usft");
+    options->units = unit == "ft" ? unitsFoot : unit == "usft" ? unitsUsFoot : unitsMetre;
+    return argumentTaken;
+  }
+  if (argument == "--flat") {
+    options->flat = true;
+    return argumentTaken;
+  }
+  if (const char* value = optionValue(argument, "--paper", argc, argv, i)) {
+    options->paper = paperSizeOf(value);
+    if (options->paper >= 0) return argumentTaken;
+    return wrong(problem, "--paper takes A4, A3, A2, A1 or A0");
+  }
+  if (const char* value = optionValue(argument, "--scale", argc, argv, i)) {
+    if (wholeNumber(value, 1, 100000000, &options->scale)) return argumentTaken;
+    return wrong(problem, "--scale takes N of 1:N, a whole number from 1");
+  }
+  return argumentNotMine;
+}
+
+// The options of the input, the grids, the reports and the GIS formats.
+ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** argv, int* i, ExportOptions* options,
+                                std::string* problem) {
+  if (argument == "--mesh" || argument == "--points") {
+    options->inputKind = argument == "--mesh" ? inputTriangleFile : inputPointsFile;
+    return argumentTaken;
+  }
+  if (const char* columns = optionValue(argument, "--columns", argc, argv, i)) {
+    if (!parseFieldColumns(columns, &options->columns, problem)) return argumentWrong;
+    options->inputKind = inputFieldFile;
+    return argumentTaken;
+  }
+  if (const char* cell = optionValue(argument, "--cell", argc, argv, i)) {
+    if (decimalNumber(cell, false, &options->cell)) return argumentTaken;
+    return wrong(problem, "--cell takes a positive size");
+  }
+  if (const char* base = optionValue(argument, "--base", argc, argv, i)) {
+    if (!decimalNumber(base, true, &options->base)) return wrong(problem, "--base takes a number, the level");
+    options->hasBase = true;
+    return argumentTaken;
+  }
+  if (const char* other = optionValue(argument, "--compare", argc, argv, i)) {
+    if (*other == '\0') return wrong(problem, "--compare takes the second surface's file");
+    options->comparePath = other;
+    return argumentTaken;
+  }
+  if (const char* srs = optionValue(argument, "--srs", argc, argv, i)) {
+    if (*srs == '\0') return wrong(problem, "--srs takes a code, for example EPSG:25832");
+    options->srs = srs;
+    return argumentTaken;
+  }
+  return argumentNotMine;
+}
+
+// The output's format and the options that must or must not go with it.
+bool formatAndOptionsAgree(ExportOptions* options, std::string* problem) {
+  options->format = exportFormatOf(options->outputPath);
+  const int32_t format = options->format;
+  const bool grid = format == formatAsc || format == formatTif;
+  const bool report = format == formatTxt || format == formatJson;
+  const char* text = nullptr;
+  if (format == formatUnknown) {
+    *problem = "OUTPUT must end in " + availableList();
+    return false;
+  }
+  if ((options->paper >= 0) != (options->scale > 0)) {
+    text = "--paper and --scale go together";
+  } else if (options->paper >= 0 && format != formatPdf) {
+    text = "--paper makes a PDF plot; OUTPUT must end in .pdf";
+  } else if (format == formatGeoJson && options->contourInterval == 0.0 && options->inputKind != inputFieldFile) {
+    text = "a .geojson OUTPUT holds contours (and a field file's points); add --contour INTERVAL";
+  } else if (!exportFormatInfo(format).available) {
+    *problem = std::string("this build has no .") + exportFormatInfo(format).extension + " output; it writes " +
+               availableList();
+    return false;
+  } else if (grid && options->cell == 0.0) {
+    text = "a .asc or .tif grid needs --cell SIZE";
+  } else if ((options->hasBase || options->comparePath != nullptr) && !report) {
+    text = "--base and --compare go with a .txt or .json report";
+  } else if (options->comparePath != nullptr && options->cell == 0.0) {
+    text = "--compare needs --cell SIZE, the grid the surfaces are compared on";
+  } else if (options->srs != nullptr && format != formatTif && format != formatGpkg && format != formatShp &&
+             format != formatGeoJson) {
+    text = "--srs goes with .tif, .gpkg, .shp and .geojson";
+  }
+  if (text == nullptr) return true;
+  *problem = text;
+  return false;
+}
+
+}  // namespace
+
 int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, std::string* problem) {
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") return commandHelp;
     if (argument == "--version") return commandVersion;
-    if (const char* value = optionValue(argument, "--size", argc, argv, &i)) {
-      if (!wholeNumber(value, pictureSmallestSize, pictureLargestSize, &options->size)) {
-        *problem = "--size takes a whole number of pixels from 200 to 16384";
-        return commandUsage;
-      }
-    } else if (const char* value = optionValue(argument, "--contour", argc, argv, &i)) {
-      if (!contourValue(value, options)) {
-        *problem = "--contour takes INTERVAL (a number above 0) or INTERVAL,INDEX (INDEX 1 to 1000)";
-        return commandUsage;
-      }
-    } else if (const char* value = optionValue(argument, "--contour-base", argc, argv, &i)) {
-      if (!decimalNumber(value, true, &options->contourBase)) {
-        *problem = "--contour-base takes a number";
-        return commandUsage;
-      }
-    } else if (const char* value = optionValue(argument, "--max-side", argc, argv, &i)) {
-      if (!decimalNumber(value, false, &options->maxSide)) {
-        *problem = "--max-side takes a length above 0";
-        return commandUsage;
-      }
-    } else if (const char* value = optionValue(argument, "--units", argc, argv, &i)) {
-      const std::string unit = value;
-      if (unit != "m" && unit != "ft" && unit != "usft") {
-        *problem = "--units takes m, ft or usft";
-        return commandUsage;
-      }
-      options->units = unit == "ft" ? unitsFoot : unit == "usft" ? unitsUsFoot : unitsMetre;
-    } else if (argument == "--flat") {
-      options->flat = true;
-    } else if (const char* value = optionValue(argument, "--paper", argc, argv, &i)) {
-      options->paper = paperSizeOf(value);
-      if (options->paper < 0) {
-        *problem = "--paper takes A4, A3, A2, A1 or A0";
-        return commandUsage;
-      }
-    } else if (const char* value = optionValue(argument, "--scale", argc, argv, &i)) {
-      if (!wholeNumber(value, 1, 100000000, &options->scale)) {
-        *problem = "--scale takes N of 1:N, a whole number from 1";
-        return commandUsage;
-      }
-    } else if (argument == "--mesh" || argument == "--points") {
-      options->inputKind = argument == "--mesh" ? inputTriangleFile : inputPointsFile;
-    } else if (const char* columns = optionValue(argument, "--columns", argc, argv, &i)) {
-      if (!parseFieldColumns(columns, &options->columns, problem)) return commandUsage;
-      options->inputKind = inputFieldFile;
-    } else if (const char* cell = optionValue(argument, "--cell", argc, argv, &i)) {
-      if (!decimalNumber(cell, false, &options->cell)) {
-        *problem = "--cell takes a positive size";
-        return commandUsage;
-      }
-    } else if (const char* base = optionValue(argument, "--base", argc, argv, &i)) {
-      if (!decimalNumber(base, true, &options->base)) {
-        *problem = "--base takes a number, the level";
-        return commandUsage;
-      }
-      options->hasBase = true;
-    } else if (const char* other = optionValue(argument, "--compare", argc, argv, &i)) {
-      if (*other == '\0') {
-        *problem = "--compare takes the second surface's file";
-        return commandUsage;
-      }
-      options->comparePath = other;
-    } else if (const char* srs = optionValue(argument, "--srs", argc, argv, &i)) {
-      if (*srs == '\0') {
-        *problem = "--srs takes a code, for example EPSG:25832";
-        return commandUsage;
-      }
-      options->srs = srs;
-    } else if (argument.size() > 1 && argument[0] == '-') {
+    ArgumentResult result = takeDrawingOption(argument, argc, argv, &i, options, problem);
+    if (result == argumentNotMine) result = takeSurveyOption(argument, argc, argv, &i, options, problem);
+    if (result == argumentWrong) return commandUsage;
+    if (result == argumentTaken) continue;
+    if (argument.size() > 1 && argument[0] == '-') {
       *problem = "unknown option " + argument;
       return commandUsage;
-    } else if (options->meshPath == nullptr) {
+    }
+    if (options->meshPath == nullptr) {
       options->meshPath = argv[i];
     } else if (options->outputPath == nullptr) {
       options->outputPath = argv[i];
@@ -223,47 +283,5 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
     }
   }
   if (options->outputPath == nullptr) return commandUsage;
-  options->format = exportFormatOf(options->outputPath);
-  if (options->format == formatUnknown) {
-    *problem = "OUTPUT must end in " + availableList();
-    return commandUsage;
-  }
-  if ((options->paper >= 0) != (options->scale > 0)) {
-    *problem = "--paper and --scale go together";
-    return commandUsage;
-  }
-  if (options->paper >= 0 && options->format != formatPdf) {
-    *problem = "--paper makes a PDF plot; OUTPUT must end in .pdf";
-    return commandUsage;
-  }
-  if (options->format == formatGeoJson && options->contourInterval == 0.0 && options->inputKind != inputFieldFile) {
-    *problem = "a .geojson OUTPUT holds contours (and a field file's points); add --contour INTERVAL";
-    return commandUsage;
-  }
-  if (!exportFormatInfo(options->format).available) {
-    *problem = std::string("this build has no .") + exportFormatInfo(options->format).extension +
-               " output; it writes " + availableList();
-    return commandUsage;
-  }
-  const int32_t format = options->format;
-  const bool grid = format == formatAsc || format == formatTif;
-  const bool report = format == formatTxt || format == formatJson;
-  if (grid && options->cell == 0.0) {
-    *problem = "a .asc or .tif grid needs --cell SIZE";
-    return commandUsage;
-  }
-  if ((options->hasBase || options->comparePath != nullptr) && !report) {
-    *problem = "--base and --compare go with a .txt or .json report";
-    return commandUsage;
-  }
-  if (options->comparePath != nullptr && options->cell == 0.0) {
-    *problem = "--compare needs --cell SIZE, the grid the surfaces are compared on";
-    return commandUsage;
-  }
-  if (options->srs != nullptr && format != formatTif && format != formatGpkg && format != formatShp &&
-      format != formatGeoJson) {
-    *problem = "--srs goes with .tif, .gpkg, .shp and .geojson";
-    return commandUsage;
-  }
-  return commandRun;
+  return formatAndOptionsAgree(options, problem) ? commandRun : commandUsage;
 }

@@ -52,6 +52,111 @@ int fail(const std::string& message) {
   return exitFailed;
 }
 
+// Contours for the formats that show them; empty message when all went well.
+std::string traceRequestedContours(const ExportMesh& mesh, const ExportOptions& options, ExportContours* contours,
+                                   ExportProgress* progress) {
+  ExportEdges edges;
+  int32_t status = findMeshEdges(mesh, &edges) ? contourOk : contourTooLarge;
+  if (status == contourOk) {
+    status = traceContours(mesh, edges, options.contourInterval, options.contourIndexEvery, options.contourBase,
+                           contours, progress);
+  }
+  if (status == contourOk) return "";
+  char range[96];
+  std::snprintf(range, sizeof range, "%.2f and %.2f", mesh.lowestZ, mesh.highestZ);
+  if (status == contourTooManyLevels) {
+    return "--contour " + numberText(options.contourInterval) + " gives more than " +
+           std::to_string(contourMostLevels) + " levels between z " + range;
+  }
+  return "the mesh is too large to trace contours on";
+}
+
+// A plot at scale that does not fit its paper; empty when it fits or when
+// no paper was asked for.
+std::string paperProblem(const ExportMesh& mesh, const ExportOptions& options) {
+  if (options.paper < 0 || paperPlot(mesh, options.paper, options.units, options.scale).fits) return "";
+  const int32_t fitting = smallestFittingScale(mesh, options.paper, options.units);
+  const std::string paper = "A" + std::to_string(options.paper);
+  if (fitting == 0) return "the mesh does not fit on " + paper + " at any scale";
+  return "the mesh does not fit on " + paper + " at 1:" + std::to_string(options.scale) +
+         "; the smallest standard scale that fits is 1:" + std::to_string(fitting);
+}
+
+// Dates inside the files come from the mesh file, not the clock, so the
+// same file always gives the same bytes.
+struct FileDates {
+  char date[32];     // YYYY-MM-DD
+  char time[32];     // hh:mm:ss
+  char pdfDate[80];  // YYYY-MM-DDThh:mm:ssZ
+};
+
+FileDates fileDates(const char* path) {
+  const CalendarTime modified = fileModifiedUtc(path);
+  FileDates dates{};
+  std::snprintf(dates.date, sizeof dates.date, "%04d-%02d-%02d", modified.year, modified.month, modified.day);
+  std::snprintf(dates.time, sizeof dates.time, "%02d:%02d:%02d", modified.hour, modified.minute, modified.second);
+  std::snprintf(dates.pdfDate, sizeof dates.pdfDate, "%sT%sZ", dates.date, dates.time);
+  return dates;
+}
+
+bool writePicture(const ExportMesh& mesh, const ExportContours* contours, const ExportOptions& options,
+                  const FileDates& dates, ExportOutput* output, ExportProgress* progress, std::string* message) {
+  const int32_t format = options.format;
+  PictureRequest request;
+  request.title = baseName(options.meshPath) + ": " + std::to_string(mesh.triangleCount) +
+                  (mesh.triangleCount == 1 ? " triangle" : " triangles") + ", average longest side " +
+                  (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
+  request.format = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
+  request.size = options.size;
+  request.flat = options.flat;
+  request.units = options.units;
+  request.contours = contours;
+  request.paper = options.paper;
+  request.scale = options.scale;
+  request.fileName = baseName(options.meshPath);
+  request.date = dates.date;
+  request.pdfDate = dates.pdfDate;
+  std::string problem;
+  if (writeMeshPicture(mesh, request, output, progress, &problem) || output->errorNumber != 0) return true;
+  *message = std::string(options.outputPath) + ": cannot draw: " + problem;
+  return false;
+}
+
+// Writes the chosen format into output; false with message set when the
+// product could not be made (a write failure shows in output instead).
+bool writeFormat(const ExportMesh& mesh, const ExportContours* contours, const ExportOptions& options,
+                 ExportOutput* output, ExportProgress* progress, std::string* message) {
+  const char* meshPath = options.meshPath;
+  const FileDates dates = fileDates(meshPath);
+  switch (options.format) {
+    case formatAsc:
+    case formatTif: return writeGridOutput(mesh, options, output, progress, message);
+    case formatTxt:
+    case formatJson: return writeReportOutput(mesh, options, meshPath, output, progress, message);
+    case formatGpkg:
+    case formatShp: return writeGisOutput(mesh, contours, options, dates.pdfDate, output, progress, message);
+    case formatPly: writePlyMesh(mesh, output, progress); return true;
+    case formatObj: writeObjMesh(mesh, output, progress); return true;
+    case formatXml:
+      writeLandXmlMesh(mesh, stem(meshPath), dates.date, dates.time, options.units, output, progress);
+      return true;
+    case formatHtml: writeTerrainPage(mesh, contours, baseName(meshPath), output, progress); return true;
+    case formatDxf: writeDxf(mesh, contours, options.units, output, progress); return true;
+    case formatGeoJson:
+      // A field file's points alone, when no contours were asked for.
+      writeContourGeoJson(contours != nullptr ? *contours : ExportContours{}, mesh.surveyPoints, options.srs, output,
+                          progress);
+      return true;
+    default: return writePicture(mesh, contours, options, dates, output, progress, message);
+  }
+}
+
+// The formats that show contours when --contour is given.
+bool showsContours(int32_t format) {
+  return format == formatDxf || format == formatGeoJson || format == formatHtml || format == formatGpkg ||
+         format == formatPng || format == formatSvg || format == formatPdf;
+}
+
 int run(int argc, char** argv) {
   ExportOptions options;
   std::string usageProblem;
@@ -66,9 +171,6 @@ int run(int argc, char** argv) {
   }
   const char* meshPath = options.meshPath;
   const char* outputPath = options.outputPath;
-  const int32_t format = options.format;
-  const int32_t size = options.size;
-
   if (pathsNameOneFile(meshPath, outputPath)) {
     return fail(std::string(outputPath) + " is the input file; choose another output name");
   }
@@ -82,39 +184,16 @@ int run(int argc, char** argv) {
     if (error.line > 0) return fail(std::string(meshPath) + ":" + std::to_string(error.line) + ": " + error.message);
     return fail(std::string(meshPath) + ": " + error.message);
   }
-
   if (options.maxSide > 0.0) dropLongTriangles(&mesh, options.maxSide);
   orientFacesUpward(&mesh);
-  ExportContours contours;
-  const bool drawsContours = options.contourInterval > 0.0 && format != formatPly && format != formatObj &&
-                             format != formatXml && format != formatAsc && format != formatTif &&
-                             format != formatShp && format != formatTxt && format != formatJson;
-  if (drawsContours) {
-    ExportEdges edges;
-    int32_t status = findMeshEdges(mesh, &edges) ? contourOk : contourTooLarge;
-    if (status == contourOk) {
-      status = traceContours(mesh, edges, options.contourInterval, options.contourIndexEvery, options.contourBase,
-                             &contours, &progress);
-    }
-    if (status != contourOk) {
-      endExportProgress(&progress);
-      char range[96];
-      std::snprintf(range, sizeof range, "%.2f and %.2f", mesh.lowestZ, mesh.highestZ);
-      if (status == contourTooManyLevels) {
-        return fail("--contour " + numberText(options.contourInterval) + " gives more than " +
-                    std::to_string(contourMostLevels) + " levels between z " + range);
-      }
-      return fail("the mesh is too large to trace contours on");
-    }
-  }
 
-  if (options.paper >= 0 && !paperPlot(mesh, options.paper, options.units, options.scale).fits) {
+  ExportContours contours;
+  const bool drawsContours = options.contourInterval > 0.0 && showsContours(options.format);
+  std::string message = drawsContours ? traceRequestedContours(mesh, options, &contours, &progress) : "";
+  if (message.empty()) message = paperProblem(mesh, options);
+  if (!message.empty()) {
     endExportProgress(&progress);
-    const int32_t fitting = smallestFittingScale(mesh, options.paper, options.units);
-    const std::string paper = "A" + std::to_string(options.paper);
-    if (fitting == 0) return fail("the mesh does not fit on " + paper + " at any scale");
-    return fail("the mesh does not fit on " + paper + " at 1:" + std::to_string(options.scale) +
-                "; the smallest standard scale that fits is 1:" + std::to_string(fitting));
+    return fail(message);
   }
 
   ExportOutput output;
@@ -122,65 +201,11 @@ int run(int argc, char** argv) {
     endExportProgress(&progress);
     return fail(std::string(outputPath) + ": cannot create: " + systemErrorText(output.errorNumber));
   }
-
-  // Dates inside the files come from the mesh file, not the clock, so the
-  // same file always gives the same bytes.
-  const CalendarTime modified = fileModifiedUtc(meshPath);
-  char date[32], time[32], pdfDate[80];
-  std::snprintf(date, sizeof date, "%04d-%02d-%02d", modified.year, modified.month, modified.day);
-  std::snprintf(time, sizeof time, "%02d:%02d:%02d", modified.hour, modified.minute, modified.second);
-  std::snprintf(pdfDate, sizeof pdfDate, "%sT%sZ", date, time);
-
-  std::string problem;
-  bool drawn = true;
-  std::string message;
-  bool made = true;
-  switch (format) {
-    case formatAsc:
-    case formatTif: made = writeGridOutput(mesh, options, &output, &progress, &message); break;
-    case formatTxt:
-    case formatJson: made = writeReportOutput(mesh, options, meshPath, &output, &progress, &message); break;
-    case formatGpkg:
-    case formatShp:
-      made = writeGisOutput(mesh, drawsContours ? &contours : nullptr, options, pdfDate, &output, &progress,
-                            &message);
-      break;
-    case formatPly: writePlyMesh(mesh, &output, &progress); break;
-    case formatObj: writeObjMesh(mesh, &output, &progress); break;
-    case formatXml: writeLandXmlMesh(mesh, stem(meshPath), date, time, options.units, &output, &progress); break;
-    case formatHtml:
-      writeTerrainPage(mesh, drawsContours ? &contours : nullptr, baseName(meshPath), &output, &progress);
-      break;
-    case formatDxf: writeDxf(mesh, drawsContours ? &contours : nullptr, options.units, &output, &progress); break;
-    case formatGeoJson:
-      writeContourGeoJson(contours, mesh.surveyPoints, options.srs, &output, &progress);
-      break;
-    default: {
-      PictureRequest request;
-      request.title = baseName(meshPath) + ": " + std::to_string(mesh.triangleCount) +
-                      (mesh.triangleCount == 1 ? " triangle" : " triangles") + ", average longest side " +
-                      (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
-      request.format = format == formatPng ? picturePng : format == formatSvg ? pictureSvg : picturePdf;
-      request.size = size;
-      request.flat = options.flat;
-      request.units = options.units;
-      request.contours = drawsContours ? &contours : nullptr;
-      request.paper = options.paper;
-      request.scale = options.scale;
-      request.fileName = baseName(meshPath);
-      request.date = date;
-      request.pdfDate = pdfDate;
-      drawn = writeMeshPicture(mesh, request, &output, &progress, &problem);
-    }
-  }
+  const bool made = writeFormat(mesh, drawsContours ? &contours : nullptr, options, &output, &progress, &message);
   endExportProgress(&progress);
   if (!made) {
     abandonExportOutput(&output);
     return fail(message);
-  }
-  if (!drawn && output.errorNumber == 0) {
-    abandonExportOutput(&output);
-    return fail(std::string(outputPath) + ": cannot draw: " + problem);
   }
   if (!finishExportOutput(&output)) {
     return fail(std::string(outputPath) + ": cannot write: " + systemErrorText(output.errorNumber));
