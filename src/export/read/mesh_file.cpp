@@ -223,6 +223,107 @@ double exportFieldValue(const char* text, int32_t length) {
   return std::strtod(copy, nullptr);
 }
 
+namespace {
+
+// A Delaunay mesh has about two triangles per vertex; the file's size
+// bounds both guesses, so a damaged count cannot reserve much.
+void reserveForFaces(ExportMesh* mesh, int64_t fileSize, VertexIndex* index) {
+  const int64_t fitting = std::max<int64_t>(fileSize / (3 * shortestLine), 16);
+  const int64_t faces = std::min<int64_t>(mesh->triangleCount, fitting);
+  mesh->corners.reserve(static_cast<size_t>(faces) * 3);
+  mesh->vertices.reserve(static_cast<size_t>(faces / 2 + 16));
+  mesh->textStart.reserve(static_cast<size_t>(faces / 2 + 17));
+  mesh->text.reserve(static_cast<size_t>(std::min<int64_t>(fileSize / 5, faces * 12 + 256)));
+  sizeVertexIndex(index, faces / 2 + 16);
+}
+
+// The vertex whose text is text, or a new one; -1 when the vertex count
+// would overflow. commas point at the line's two commas.
+int32_t vertexOfCorner(ExportMesh* mesh, VertexIndex* index, const char* text, int32_t length,
+                       const char* const commas[2]) {
+  const uint64_t hash = hashText(text, length);
+  const uint64_t tag = hash & 0xFFFFFFFF00000000u;
+  uint64_t at = hash & index->mask;
+  for (uint64_t slot = index->slots[at]; slot != 0; at = (at + 1) & index->mask, slot = index->slots[at]) {
+    if ((slot & 0xFFFFFFFF00000000u) != tag) continue;
+    const int32_t candidate = static_cast<int32_t>(slot & 0xFFFFFFFFu) - 1;
+    const int64_t start = mesh->textStart[static_cast<size_t>(candidate)];
+    if (mesh->textStart[static_cast<size_t>(candidate) + 1] - start == length &&
+        std::memcmp(mesh->text.data() + start, text, static_cast<size_t>(length)) == 0) {
+      return candidate;
+    }
+  }
+  if (mesh->vertexCount == INT32_MAX) return -1;
+  const int32_t vertex = mesh->vertexCount++;
+  mesh->text.insert(mesh->text.end(), text, text + length);
+  mesh->textStart.push_back(static_cast<int64_t>(mesh->text.size()));
+  mesh->vertices.push_back({exportFieldValue(text, static_cast<int32_t>(commas[0] - text)),
+                            exportFieldValue(commas[0] + 1, static_cast<int32_t>(commas[1] - commas[0] - 1)),
+                            exportFieldValue(commas[1] + 1, static_cast<int32_t>(text + length - commas[1] - 1))});
+  index->slots[at] = tag | static_cast<uint64_t>(vertex + 1);
+  if (static_cast<uint64_t>(mesh->vertexCount) * 2 > index->slots.size()) growVertexIndex(index, *mesh);
+  return vertex;
+}
+
+// Reads corner line k (0-based over the whole file) into the mesh.
+bool readCornerLine(LineReader* reader, ExportMesh* mesh, VertexIndex* index, int64_t k, ExportReadError* error) {
+  const char* text = nullptr;
+  int32_t length = 0;
+  const int32_t status = nextLine(reader, &text, &length);
+  if (status != lineOk) {
+    const std::string expected = "corner " + std::to_string(k % 3 + 1) + " of triangle " +
+                                 std::to_string(k / 3 + 1) + " of " + std::to_string(mesh->triangleCount);
+    return failLine(error, *reader, status, expected.c_str());
+  }
+  const int32_t fieldCount = static_cast<int32_t>(std::count(text, text + length, ',')) + 1;
+  if (fieldCount != 3) {
+    return fail(error, reader->lineNumber,
+                "expected a corner line x,y,z of 3 fields, found " + std::to_string(fieldCount) + ": " +
+                    quoteLine(text, length));
+  }
+  const char* const firstComma = static_cast<const char*>(std::memchr(text, ',', static_cast<size_t>(length)));
+  const char* const secondComma = static_cast<const char*>(
+      std::memchr(firstComma + 1, ',', static_cast<size_t>(text + length - firstComma - 1)));
+  if (!isTwoDecimalText(text, static_cast<size_t>(firstComma - text)) ||
+      !isTwoDecimalText(firstComma + 1, static_cast<size_t>(secondComma - firstComma - 1)) ||
+      !isTwoDecimalText(secondComma + 1, static_cast<size_t>(text + length - secondComma - 1))) {
+    return fail(error, reader->lineNumber,
+                "expected a corner line x,y,z of numbers with two decimals, found " + quoteLine(text, length));
+  }
+  const char* const commas[2] = {firstComma, secondComma};
+  const int32_t vertex = vertexOfCorner(mesh, index, text, length, commas);
+  if (vertex < 0) return fail(error, reader->lineNumber, "expected at most 2147483647 distinct corners");
+  mesh->corners.push_back(vertex);
+  return true;
+}
+
+// Nothing may follow the last triangle.
+bool readFileEnd(LineReader* reader, const ExportMesh& mesh, ExportReadError* error) {
+  const char* text = nullptr;
+  int32_t length = 0;
+  const int32_t status = nextLine(reader, &text, &length);
+  if (status == lineOk) {
+    return fail(error, reader->lineNumber,
+                "expected the end of the file after " + std::to_string(mesh.triangleCount) +
+                    (mesh.triangleCount == 1 ? " triangle" : " triangles") + " (the head's count), found " +
+                    quoteLine(text, length));
+  }
+  if (status != lineEnd) return failLine(error, *reader, status, "the end of the file");
+  return true;
+}
+
+void findZRange(ExportMesh* mesh) {
+  if (mesh->vertexCount == 0) return;
+  mesh->lowestZ = mesh->vertices[0].z;
+  mesh->highestZ = mesh->vertices[0].z;
+  for (const ExportVertex& vertex : mesh->vertices) {
+    mesh->lowestZ = std::min(mesh->lowestZ, vertex.z);
+    mesh->highestZ = std::max(mesh->highestZ, vertex.z);
+  }
+}
+
+}  // namespace
+
 bool readExportMesh(const char* path, ExportMesh* mesh, ExportReadError* error, ExportProgress* progress) {
   *mesh = ExportMesh{};
   LineReader reader;
@@ -235,110 +336,16 @@ bool readExportMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
 
   bool ok = readHead(&reader, mesh, error);
   VertexIndex index;
-  if (ok) {
-    // A Delaunay mesh has about two triangles per vertex; the file's size
-    // bounds both guesses, so a damaged count cannot reserve much.
-    const int64_t fitting = std::max<int64_t>(fileSize / (3 * shortestLine), 16);
-    const int64_t faces = std::min<int64_t>(mesh->triangleCount, fitting);
-    mesh->corners.reserve(static_cast<size_t>(faces) * 3);
-    mesh->vertices.reserve(static_cast<size_t>(faces / 2 + 16));
-    mesh->textStart.reserve(static_cast<size_t>(faces / 2 + 17));
-    mesh->text.reserve(static_cast<size_t>(std::min<int64_t>(fileSize / 5, faces * 12 + 256)));
-    sizeVertexIndex(&index, faces / 2 + 16);
-  }
+  if (ok) reserveForFaces(mesh, fileSize, &index);
   mesh->textStart.push_back(0);
-
   const int64_t lineTotal = static_cast<int64_t>(mesh->triangleCount) * 3;
   for (int64_t k = 0; ok && k < lineTotal; ++k) {
-    const char* text = nullptr;
-    int32_t length = 0;
-    const int32_t status = nextLine(&reader, &text, &length);
-    if (status != lineOk) {
-      const std::string expected = "corner " + std::to_string(k % 3 + 1) + " of triangle " +
-                                   std::to_string(k / 3 + 1) + " of " + std::to_string(mesh->triangleCount);
-      ok = failLine(error, reader, status, expected.c_str());
-      break;
-    }
     if ((k & (progressStride - 1)) == 0) updateExportProgress(progress, "reading", reader.consumed, fileSize);
-
-    const char* firstComma = static_cast<const char*>(std::memchr(text, ',', static_cast<size_t>(length)));
-    const char* secondComma = nullptr;
-    if (firstComma != nullptr) {
-      secondComma = static_cast<const char*>(
-          std::memchr(firstComma + 1, ',', static_cast<size_t>(text + length - firstComma - 1)));
-    }
-    const int32_t fieldCount =
-        static_cast<int32_t>(std::count(text, text + length, ',')) + 1;
-    if (fieldCount != 3) {
-      ok = fail(error, reader.lineNumber,
-                "expected a corner line x,y,z of 3 fields, found " + std::to_string(fieldCount) + ": " +
-                    quoteLine(text, length));
-      break;
-    }
-    const int32_t xLength = static_cast<int32_t>(firstComma - text);
-    const int32_t yLength = static_cast<int32_t>(secondComma - firstComma - 1);
-    const int32_t zLength = static_cast<int32_t>(text + length - secondComma - 1);
-    if (!isTwoDecimalText(text, static_cast<size_t>(xLength)) ||
-        !isTwoDecimalText(firstComma + 1, static_cast<size_t>(yLength)) ||
-        !isTwoDecimalText(secondComma + 1, static_cast<size_t>(zLength))) {
-      ok = fail(error, reader.lineNumber,
-                "expected a corner line x,y,z of numbers with two decimals, found " + quoteLine(text, length));
-      break;
-    }
-
-    const uint64_t hash = hashText(text, length);
-    const uint64_t tag = hash & 0xFFFFFFFF00000000u;
-    uint64_t at = hash & index.mask;
-    int32_t vertex = -1;
-    for (uint64_t slot = index.slots[at]; slot != 0; at = (at + 1) & index.mask, slot = index.slots[at]) {
-      if ((slot & 0xFFFFFFFF00000000u) != tag) continue;
-      const int32_t candidate = static_cast<int32_t>(slot & 0xFFFFFFFFu) - 1;
-      const int64_t start = mesh->textStart[static_cast<size_t>(candidate)];
-      if (mesh->textStart[static_cast<size_t>(candidate) + 1] - start == length &&
-          std::memcmp(mesh->text.data() + start, text, static_cast<size_t>(length)) == 0) {
-        vertex = candidate;
-        break;
-      }
-    }
-    if (vertex < 0) {
-      if (mesh->vertexCount == INT32_MAX) {
-        ok = fail(error, reader.lineNumber, "expected at most 2147483647 distinct corners");
-        break;
-      }
-      vertex = mesh->vertexCount++;
-      mesh->text.insert(mesh->text.end(), text, text + length);
-      mesh->textStart.push_back(static_cast<int64_t>(mesh->text.size()));
-      mesh->vertices.push_back({exportFieldValue(text, xLength), exportFieldValue(firstComma + 1, yLength),
-                                exportFieldValue(secondComma + 1, zLength)});
-      index.slots[at] = tag | static_cast<uint64_t>(vertex + 1);
-      if (static_cast<uint64_t>(mesh->vertexCount) * 2 > index.slots.size()) growVertexIndex(&index, *mesh);
-    }
-    mesh->corners.push_back(vertex);
+    ok = readCornerLine(&reader, mesh, &index, k, error);
   }
-
-  if (ok) {
-    const char* text = nullptr;
-    int32_t length = 0;
-    const int32_t status = nextLine(&reader, &text, &length);
-    if (status == lineOk) {
-      ok = fail(error, reader.lineNumber,
-                "expected the end of the file after " + std::to_string(mesh->triangleCount) +
-                    (mesh->triangleCount == 1 ? " triangle" : " triangles") + " (the head's count), found " +
-                    quoteLine(text, length));
-    } else if (status != lineEnd) {
-      ok = failLine(error, reader, status, "the end of the file");
-    }
-  }
+  ok = ok && readFileEnd(&reader, *mesh, error);
   closeFile(reader.file);
   if (!ok) return false;
-
-  if (mesh->vertexCount > 0) {
-    mesh->lowestZ = mesh->vertices[0].z;
-    mesh->highestZ = mesh->vertices[0].z;
-    for (const ExportVertex& vertex : mesh->vertices) {
-      mesh->lowestZ = std::min(mesh->lowestZ, vertex.z);
-      mesh->highestZ = std::max(mesh->highestZ, vertex.z);
-    }
-  }
+  findZRange(mesh);
   return true;
 }
