@@ -167,6 +167,70 @@ int32_t exportInputKindOf(const char* path) {
   return digits || asterisks || comma ? inputTriangleFile : inputPointsFile;
 }
 
+namespace {
+
+// Vertices numbered by first use in the faces, as a triangle file's are,
+// then the points no face uses; the super-triangle's corners only if used.
+// Returns the point of each vertex.
+std::vector<int32_t> numberVertices(const MeshTriangle* triangles, int32_t count, int32_t n, int32_t slots,
+                                    ExportMesh* mesh) {
+  std::vector<int32_t> vertexOf(static_cast<size_t>(slots), -1);
+  std::vector<int32_t> pointOf;
+  pointOf.reserve(static_cast<size_t>(slots));
+  mesh->corners.resize(static_cast<size_t>(count) * 3);
+  for (int32_t k = 0; k < count; ++k) {
+    const int32_t c[3] = {triangles[k].corner0, triangles[k].corner1, triangles[k].corner2};
+    for (int32_t i = 0; i < 3; ++i) {
+      int32_t& vertex = vertexOf[static_cast<size_t>(c[i])];
+      if (vertex < 0) {
+        vertex = static_cast<int32_t>(pointOf.size());
+        pointOf.push_back(c[i]);
+      }
+      mesh->corners[static_cast<size_t>(k) * 3 + static_cast<size_t>(i)] = vertex;
+    }
+  }
+  for (int32_t p = 0; p < n; ++p) {
+    if (vertexOf[static_cast<size_t>(p)] < 0) pointOf.push_back(p);
+  }
+  return pointOf;
+}
+
+// Each vertex's coordinates and, for the text formats, the shortest texts
+// that read back to them.
+void fillVertices(const MeshPoint* points, const std::vector<int32_t>& pointOf, ExportMesh* mesh) {
+  const int32_t vertexCount = static_cast<int32_t>(pointOf.size());
+  mesh->vertexCount = vertexCount;
+  mesh->vertices.resize(static_cast<size_t>(vertexCount));
+  mesh->textStart.assign(1, 0);
+  mesh->textStart.reserve(static_cast<size_t>(vertexCount) + 1);
+  mesh->text.clear();
+  mesh->text.reserve(static_cast<size_t>(vertexCount) * 32);
+  char line[128];
+  for (int32_t v = 0; v < vertexCount; ++v) {
+    const MeshPoint& p = points[pointOf[static_cast<size_t>(v)]];
+    mesh->vertices[static_cast<size_t>(v)] = {p.x, p.y, p.z};
+    char* out = appendShortestNumber(line, p.x);
+    *out++ = ',';
+    out = appendShortestNumber(out, p.y);
+    *out++ = ',';
+    out = appendShortestNumber(out, p.z);
+    mesh->text.insert(mesh->text.end(), line, out);
+    mesh->textStart.push_back(static_cast<int64_t>(mesh->text.size()));
+  }
+}
+
+// The z range of what the faces show, as for a triangle file.
+void findFaceZRange(ExportMesh* mesh) {
+  if (mesh->corners.empty()) return;
+  mesh->lowestZ = mesh->highestZ = mesh->vertices[static_cast<size_t>(mesh->corners[0])].z;
+  for (const int32_t v : mesh->corners) {
+    mesh->lowestZ = std::min(mesh->lowestZ, mesh->vertices[static_cast<size_t>(v)].z);
+    mesh->highestZ = std::max(mesh->highestZ, mesh->vertices[static_cast<size_t>(v)].z);
+  }
+}
+
+}  // namespace
+
 bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportReadError* error) {
   MeshTriangle* triangles = allocateTriangleTable(n);
   if (triangles == nullptr) return fail(error, 0, "not enough memory for the mesh of " + std::to_string(n) + " points");
@@ -188,56 +252,10 @@ bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportRead
   const int32_t slots = superCorners ? n + 3 : n;
   measureLongestSides(points, slots, triangles, count, mesh);
 
-  // Vertices numbered by first use in the faces, as a triangle file's are,
-  // then the points no face uses; the super-triangle's corners only if used.
-  std::vector<int32_t> vertexOf(static_cast<size_t>(slots), -1);
-  std::vector<int32_t> pointOf;
-  pointOf.reserve(static_cast<size_t>(slots));
-  mesh->corners.resize(static_cast<size_t>(count) * 3);
-  for (int32_t k = 0; k < count; ++k) {
-    const int32_t c[3] = {triangles[k].corner0, triangles[k].corner1, triangles[k].corner2};
-    for (int32_t i = 0; i < 3; ++i) {
-      int32_t& vertex = vertexOf[static_cast<size_t>(c[i])];
-      if (vertex < 0) {
-        vertex = static_cast<int32_t>(pointOf.size());
-        pointOf.push_back(c[i]);
-      }
-      mesh->corners[static_cast<size_t>(k) * 3 + static_cast<size_t>(i)] = vertex;
-    }
-  }
-  for (int32_t p = 0; p < n; ++p) {
-    if (vertexOf[static_cast<size_t>(p)] < 0) pointOf.push_back(p);
-  }
-  const int32_t vertexCount = static_cast<int32_t>(pointOf.size());
-  mesh->vertexCount = vertexCount;
-  mesh->vertices.resize(static_cast<size_t>(vertexCount));
-  mesh->textStart.assign(1, 0);
-  mesh->textStart.reserve(static_cast<size_t>(vertexCount) + 1);
-  mesh->text.clear();
-  mesh->text.reserve(static_cast<size_t>(vertexCount) * 32);
-  char line[128];
-  for (int32_t v = 0; v < vertexCount; ++v) {
-    const int32_t from = pointOf[static_cast<size_t>(v)];
-    const MeshPoint& p = points[from];
-    mesh->vertices[static_cast<size_t>(v)] = {p.x, p.y, p.z};
-    char* out = appendShortestNumber(line, p.x);
-    *out++ = ',';
-    out = appendShortestNumber(out, p.y);
-    *out++ = ',';
-    out = appendShortestNumber(out, p.z);
-    mesh->text.insert(mesh->text.end(), line, out);
-    mesh->textStart.push_back(static_cast<int64_t>(mesh->text.size()));
-  }
+  const std::vector<int32_t> pointOf = numberVertices(triangles, count, n, slots, mesh);
   meshRelease(triangles);
-
-  // The z range of what the faces show, as for a triangle file.
-  if (count > 0) {
-    mesh->lowestZ = mesh->highestZ = mesh->vertices[static_cast<size_t>(mesh->corners[0])].z;
-    for (const int32_t v : mesh->corners) {
-      mesh->lowestZ = std::min(mesh->lowestZ, mesh->vertices[static_cast<size_t>(v)].z);
-      mesh->highestZ = std::max(mesh->highestZ, mesh->vertices[static_cast<size_t>(v)].z);
-    }
-  }
+  fillVertices(points, pointOf, mesh);
+  findFaceZRange(mesh);
   return true;
 }
 
