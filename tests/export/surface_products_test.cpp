@@ -150,7 +150,7 @@ TEST(SurfaceInputTest, MalformedFieldLinesAreNamedByLineAndLeaveNoOutput) {
   const std::string dir = makeScratchDir();
   const struct {
     const char* text;
-    const char* spec;
+    const char* letters;
     const char* message;
   } cases[] = {
       {"1,10,20,5\n2,11,x,5\n3,12,22,6\n", "PNEZ", "f.csv:2: expected a number for E (easting), found \"x\""},
@@ -161,7 +161,7 @@ TEST(SurfaceInputTest, MalformedFieldLinesAreNamedByLineAndLeaveNoOutput) {
   };
   for (const auto& c : cases) {
     writeFile(dir + "/f.csv", c.text);
-    const ProcessResult run = runExport({"f.csv", "f.obj", "--columns", c.spec}, dir);
+    const ProcessResult run = runExport({"f.csv", "f.obj", "--columns", c.letters}, dir);
     EXPECT_EQ(run.status, 1) << c.text;
     EXPECT_EQ(run.err.find(std::string("tsvmesh-export: ") + c.message), 0u) << run.err;
     EXPECT_FALSE(fileExists(dir + "/f.obj"));
