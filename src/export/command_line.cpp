@@ -9,17 +9,12 @@
 #include "export/units.h"
 #include "export/write/picture.h"
 
-#if TSVMESH_EXPORT_GDAL
-constexpr bool gdalBuilt = true;
-#else
-constexpr bool gdalBuilt = false;
-#endif
-
 namespace {
 
 // The build says which optional libraries it has (src/export/CMakeLists.txt).
 constexpr bool withCairo = TSVMESH_EXPORT_CAIRO != 0;
 constexpr bool withThree = TSVMESH_EXPORT_THREE != 0;
+constexpr bool withGdal = TSVMESH_EXPORT_GDAL != 0;
 
 const ExportFormatInfo formatTable[] = {
     {"png", "a picture from above (PNG)", withCairo},
@@ -32,9 +27,9 @@ const ExportFormatInfo formatTable[] = {
     {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", true},
     {"geojson", "GeoJSON contours (needs --contour) and a field file's points", true},
     {"asc", "ESRI ASCII grid of elevations (needs --cell)", true},
-    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", gdalBuilt},
-    {"gpkg", "GeoPackage: the faces as POLYGON Z, contours as LINESTRING Z", gdalBuilt},
-    {"shp", "ESRI Shapefile: the faces as PolygonZ", gdalBuilt},
+    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", withGdal},
+    {"gpkg", "GeoPackage: the faces as POLYGON Z, contours as LINESTRING Z", withGdal},
+    {"shp", "ESRI Shapefile: the faces as PolygonZ", withGdal},
     {"txt", "areas and volumes, for people", true},
     {"json", "areas and volumes, for programs", true},
     {"", "", false},
@@ -109,7 +104,7 @@ std::string exportUsageText() {
   std::string text =
       "usage: tsvmesh-export INPUT OUTPUT [--size PIXELS] [--contour INTERVAL[,INDEX]] [--contour-base Z]\n"
       "                      [--max-side LENGTH] [--units m|ft|usft] [--flat] [--paper A4..A0 --scale N]\n"
-      "                      [--mesh | --points | --columns SPEC] [--cell SIZE] [--base Z] [--compare OTHER]\n"
+      "                      [--mesh | --points | --columns LETTERS] [--cell SIZE] [--base Z] [--compare OTHER]\n"
       "                      [--srs CODE]\n"
       "INPUT is a triangle file or a points file (told apart by content), or a field file with --columns.\n"
       "OUTPUT's extension chooses the format:\n";
@@ -129,7 +124,7 @@ std::string exportUsageText() {
   text += "--flat  pictures in plain colours, without hillshade\n";
   text += "--paper A4|A3|A2|A1|A0 --scale N  a PDF plot on that paper at 1:N\n";
   text += "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like\n";
-  text += "--columns SPEC  INPUT is a comma-separated field file with these columns: P N E Z D -\n";
+  text += "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D -\n";
   text += "--cell SIZE     the grid's cell size (.asc, .tif, --compare)\n";
   text += "--base Z        volumes above and below the level Z (.txt, .json)\n";
   text += "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid (.txt, .json)\n";

@@ -11,9 +11,7 @@
 #include "export/units.h"
 #include "export/write/grid_ascii.h"
 #include "export/write/report.h"
-#if TSVMESH_EXPORT_GDAL
 #include "export/write/gdal_formats.h"
-#endif
 
 namespace {
 
@@ -38,16 +36,11 @@ bool writeGridOutput(const ExportMesh& mesh, const ExportOptions& options, Expor
     writeAsciiGrid(frame, values, output, progress);
     return true;
   }
-#if TSVMESH_EXPORT_GDAL
   if (!writeGeoTiffGrid(frame, values, gridNodataValue(values), options.srs, output, progress, message)) {
     *message = std::string(options.outputPath) + ": " + *message;
     return false;
   }
   return true;
-#else
-  *message = "this build has no .tif output";
-  return false;
-#endif
 }
 
 bool writeReportOutput(const ExportMesh& mesh, const ExportOptions& options, const std::string& surfaceName,
@@ -92,16 +85,10 @@ bool writeReportOutput(const ExportMesh& mesh, const ExportOptions& options, con
 
 bool writeGisOutput(const ExportMesh& mesh, const ExportContours* contours, const ExportOptions& options,
                     const char* timestamp, ExportOutput* output, ExportProgress* progress, std::string* message) {
-#if TSVMESH_EXPORT_GDAL
   const int32_t kind = options.format == formatShp ? gisShapefile : gisGeoPackage;
   if (!writeGisFaces(mesh, everyFace, contours, kind, options.srs, timestamp, output, progress, message)) {
     *message = std::string(options.outputPath) + ": " + *message;
     return false;
   }
   return true;
-#else
-  (void)mesh, (void)contours, (void)timestamp, (void)output, (void)progress;
-  *message = std::string("this build has no .") + exportFormatInfo(options.format).extension + " output";
-  return false;
-#endif
 }
