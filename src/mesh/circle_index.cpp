@@ -52,10 +52,11 @@ void fileSlots(CircleIndex& s, const int32_t* slots, int32_t count, bool direct)
 bool settleFan(CircleIndex& s, double px, double py) {
   if (s.filter.count == 0) return false;
   if (!s.filter.pays) {
+    if (s.unwritten.rim != nullptr) writeFan(s.unwritten, s.filter.first, s.filter.count);
     fileFan(s);
     return false;
   }
-  testFan(&s.filter, &s.table, &s.batch, px, py);
+  testFan(&s.filter, &s.table, &s.batch, px, py, s.unwritten);
   fileSlots(s, s.filter.undecided.data(), static_cast<int32_t>(s.filter.undecided.size()), false);
   return true;
 }

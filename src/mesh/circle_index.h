@@ -41,6 +41,7 @@ struct CircleIndex {
   std::vector<CircleEntry> fresh;
   std::vector<int32_t> hole;   // findHole's answer
   std::vector<int32_t> slots;  // scratch
+  UnwrittenFan unwritten;      // the waiting fan, when it is not written yet
 };
 
 // Prepares an empty index for n points whose y lie in [yMin, yMax] and whose

@@ -1,5 +1,8 @@
 #include "mesh/fan_filter.h"
 
+#include <algorithm>
+#include <memory>
+
 void openFanFilter(FanFilter* filter, const MeshPoint* points, int32_t count) {
   filter->usable = true;
   for (int32_t i = 0; i < count; ++i) {
@@ -7,12 +10,47 @@ void openFanFilter(FanFilter* filter, const MeshPoint* points, int32_t count) {
   }
 }
 
-void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double px, double py) {
+namespace {
+
+// The corners of an unwritten fan's triangles, as cornersOfSlots gives them.
+const double (*cornersOfRim(const CircleTable& table, CircleBatch* batch, const UnwrittenFan& fan,
+                            int32_t count))[6] {
+  if (static_cast<size_t>(count) > batch->room) {
+    batch->room = std::max(static_cast<size_t>(count), 2 * batch->room);
+    batch->corners = std::make_unique<double[][6]>(batch->room);
+  }
+  const MeshPoint* p = table.points;
+  const double hx = p[fan.hub].x;
+  const double hy = p[fan.hub].y;
+  for (int32_t k = 0; k < count; ++k) {
+    double* c = batch->corners[k];
+    const MeshEdge e = fan.rim[k];
+    c[0] = p[e.from].x;
+    c[1] = p[e.from].y;
+    c[2] = p[e.to].x;
+    c[3] = p[e.to].y;
+    c[4] = hx;
+    c[5] = hy;
+  }
+  return batch->corners.get();
+}
+
+}  // namespace
+
+void writeFan(const UnwrittenFan& unwritten, int32_t first, int32_t count) {
+  for (int32_t k = 0; k < count; ++k) {
+    unwritten.triangles[first + k] = {unwritten.rim[k].from, unwritten.rim[k].to, unwritten.hub};
+  }
+}
+
+void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double px, double py,
+             const UnwrittenFan& unwritten) {
   FanFilter& f = *filter;
   const int32_t count = f.count;
   f.undecided.resize(static_cast<size_t>(count));
   for (int32_t k = 0; k < count; ++k) f.undecided[static_cast<size_t>(k)] = f.first + k;
-  const double (*corners)[6] = cornersOfSlots(*table, batch, f.undecided.data(), count);
+  const double (*corners)[6] = unwritten.rim != nullptr ? cornersOfRim(*table, batch, unwritten, count)
+                                                        : cornersOfSlots(*table, batch, f.undecided.data(), count);
   batch->given.resize(static_cast<size_t>(count));
   surelyInsideCircles(px, py, corners, count, batch->given.data());
   f.taken.resize(static_cast<size_t>(count));
@@ -25,6 +63,9 @@ void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double p
       table->circleOfSlot[slot] = -1;
     } else {
       f.undecided.push_back(slot);
+      if (unwritten.rim != nullptr) {
+        unwritten.triangles[slot] = {unwritten.rim[k].from, unwritten.rim[k].to, unwritten.hub};
+      }
     }
   }
 }

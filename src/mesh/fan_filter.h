@@ -32,10 +32,24 @@ inline bool inFan(const FanFilter& filter, int32_t slot) {
   return slot >= filter.first && slot - filter.first < filter.count;
 }
 
+// A waiting fan whose triangles are not written to the table yet: triangle
+// k is (rim[k].from, rim[k].to, hub). Where the fans die whole, most of them
+// never need to be.
+struct UnwrittenFan {
+  const MeshEdge* rim = nullptr;  // nullptr: the waiting fan is written
+  int32_t hub = -1;
+  MeshTriangle* triangles = nullptr;  // the table, to write those that live on
+};
+
 // Tests the waiting fan against (px, py): marks taken, and leaves without
 // circle in the table, each triangle whose circle surely holds the point;
-// lists the others in undecided, ascending.
-void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double px, double py);
+// lists the others in undecided, ascending. An unwritten fan (rim set) has
+// its undecided triangles written.
+void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double px, double py,
+             const UnwrittenFan& unwritten);
+
+// Writes every triangle of an unwritten fan whose first slot is `first`.
+void writeFan(const UnwrittenFan& unwritten, int32_t first, int32_t count);
 
 // Appends the taken slots, ascending, to the hole.
 void addTaken(const FanFilter& filter, std::vector<int32_t>* hole);

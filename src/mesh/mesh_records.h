@@ -21,6 +21,13 @@ struct MeshTriangle {
   int32_t corner2;
 };
 
+// One edge of a triangle: of one being removed, (-1, -1) once struck out; of
+// a fan's rim, in the order of the fan's triangles.
+struct MeshEdge {
+  int32_t from;
+  int32_t to;
+};
+
 // Every table and working buffer comes from these three functions, so that
 // the tests can make the heap refuse a request. They default to malloc,
 // realloc and free.

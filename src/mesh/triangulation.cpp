@@ -44,6 +44,23 @@ struct HubSlot {
   uint32_t stamp;
 };
 
+// By point, for an unwritten fan: its triangle whose rim edge starts (from)
+// and ends (to) there, when the stamp is the fan's.
+struct RimEnds {
+  int32_t from;
+  int32_t to;
+  uint32_t stamp;
+};
+
+// An edge of a removed triangle that is not the unwritten fan's (the older
+// triangles of a hole), and how many removed triangles have it.
+struct OlderEdge {
+  int32_t slot;  // the triangle's slot before the replay
+  int32_t low;
+  int32_t high;
+  int32_t copies;
+};
+
 // One run's sweep: the table being built and the working memory, owned
 // here and released by the destructor on every exit.
 struct Sweep {
@@ -64,6 +81,18 @@ struct Sweep {
   // its stamp matches, so nothing needs clearing between holes.
   std::vector<EdgeSlot> edgeSlots;
   uint32_t stamp = 0;
+  // The last fan, where fans die whole (a grid's): kept as its rim, in the
+  // fan's order, and written to its slots [rimFirst, rimFirst + rim.size())
+  // only as far as its triangles outlive the next hole (see UnwrittenFan).
+  bool fanUnwritten = false;
+  std::vector<MeshEdge> rim;
+  int32_t rimFirst = 0;
+  int32_t rimHub = -1;
+  std::vector<MeshEdge> survivors;  // the next fan's rim, as the replay finds it
+  std::vector<RimEnds> rimEnds;     // by point, made on the first unwritten fan
+  uint32_t rimStamp = 0;
+  std::vector<OlderEdge> olderEdges;
+  std::vector<int32_t> struckRims;  // rim edges that an older triangle shares
 
   Sweep() = default;
   Sweep(const Sweep&) = delete;
@@ -252,11 +281,226 @@ int32_t addFan(Sweep& s, int32_t i) {
   return meshOk;
 }
 
+// Writes the unwritten fan into its slots, all of them still its own.
+void writeUnwrittenFan(Sweep& s) {
+  if (!s.fanUnwritten) return;
+  writeFan(s.circles.unwritten, s.rimFirst, static_cast<int32_t>(s.rim.size()));
+  s.fanUnwritten = false;
+  s.circles.unwritten.rim = nullptr;
+}
+
+// Indexes the rim's ends by point. False when the fan is not a plain ring of
+// triangles about its hub (a corner starting or ending two rim edges, or an
+// edge in both directions): the structural pairing below would not hold.
+bool indexRimEnds(Sweep& s) {
+  if (s.rimEnds.empty()) s.rimEnds.assign(static_cast<size_t>(s.n) + 3, RimEnds{-1, -1, 0});
+  if (++s.rimStamp == 0) {  // wrapped: forget every old stamp
+    for (RimEnds& ends : s.rimEnds) ends.stamp = 0;
+    s.rimStamp = 1;
+  }
+  RimEnds* ends = s.rimEnds.data();
+  const uint32_t stamp = s.rimStamp;
+  const MeshEdge* rim = s.rim.data();
+  const auto count = static_cast<int32_t>(s.rim.size());
+  for (int32_t k = 0; k < count; ++k) {
+    const MeshEdge e = rim[k];
+    RimEnds& a = ends[e.from];
+    RimEnds& b = ends[e.to];
+    if (a.stamp != stamp) a = RimEnds{-1, -1, stamp};
+    if (b.stamp != stamp) b = RimEnds{-1, -1, stamp};
+    if (a.from >= 0 || b.to >= 0) return false;
+    // The same edge the other way round, from an earlier triangle.
+    if (b.from >= 0 && rim[b.from].to == e.from) return false;
+    a.from = k;
+    b.to = k;
+  }
+  return true;
+}
+
+// The fan's triangle whose rim edge starts (or, with `atEnd`, ends) at
+// point v; -1 for none.
+int32_t rimTriangleAt(const Sweep& s, int32_t v, bool atEnd) {
+  const RimEnds& ends = s.rimEnds[static_cast<size_t>(v)];
+  if (ends.stamp != s.rimStamp) return -1;
+  return atEnd ? ends.to : ends.from;
+}
+
+// The fan's triangle with rim edge {u, v}, either way round; -1 for none.
+int32_t rimTriangleOf(const Sweep& s, int32_t u, int32_t v) {
+  const int32_t a = rimTriangleAt(s, u, false);
+  if (a >= 0 && s.rim[static_cast<size_t>(a)].to == v) return a;
+  const int32_t b = rimTriangleAt(s, v, false);
+  if (b >= 0 && s.rim[static_cast<size_t>(b)].to == u) return b;
+  return -1;
+}
+
+// Counts, for the hole's older triangles (slots below the fan's), how many
+// removed triangles share each of their edges, and notes the fan's rim
+// edges that one of them shares. False when an edge has three copies: not a
+// plain triangulation there, so the buffer's pairing must decide.
+bool countOlderEdges(Sweep& s, const std::vector<int32_t>& hole) {
+  const std::vector<uint8_t>& taken = s.circles.filter.taken;
+  s.olderEdges.clear();
+  s.struckRims.clear();
+  for (const int32_t slot : hole) {
+    if (slot >= s.rimFirst) break;
+    const MeshTriangle t = s.triangles[slot];
+    const int32_t corners[4] = {t.corner0, t.corner1, t.corner2, t.corner0};
+    for (int32_t e = 0; e < 3; ++e) {
+      s.olderEdges.push_back(OlderEdge{slot, std::min(corners[e], corners[e + 1]),
+                                       std::max(corners[e], corners[e + 1]), 1});
+    }
+  }
+  // Pairing by scanning costs the square of the older edges: many, and the
+  // buffer's hash pairs them instead.
+  if (s.olderEdges.size() > 96) return false;
+  for (OlderEdge& a : s.olderEdges) {
+    for (const OlderEdge& b : s.olderEdges) {
+      if (&a != &b && a.low == b.low && a.high == b.high) ++a.copies;
+    }
+    const int32_t k = rimTriangleOf(s, a.low, a.high);
+    if (k >= 0 && taken[static_cast<size_t>(k)] != 0) {
+      ++a.copies;
+      s.struckRims.push_back(k);
+    }
+    if (a.copies > 2) return false;
+  }
+  return true;
+}
+
+// The edges of a removed triangle that no other removed triangle shares, in
+// the buffer's order: those that the pairing would leave, the next fan's
+// rim. `source` is the slot the triangle stood in before the replay.
+void keepSurvivingEdges(Sweep& s, int32_t source, const MeshTriangle& t) {
+  const std::vector<uint8_t>& taken = s.circles.filter.taken;
+  if (source >= s.rimFirst) {
+    const int32_t k = source - s.rimFirst;
+    if (std::find(s.struckRims.begin(), s.struckRims.end(), k) == s.struckRims.end()) {
+      s.survivors.push_back({t.corner0, t.corner1});
+    }
+    // A spoke is shared with the fan's neighbouring triangle only.
+    const int32_t after = rimTriangleAt(s, t.corner1, false);
+    if (after < 0 || taken[static_cast<size_t>(after)] == 0) s.survivors.push_back({t.corner1, t.corner2});
+    const int32_t before = rimTriangleAt(s, t.corner0, true);
+    if (before < 0 || taken[static_cast<size_t>(before)] == 0) s.survivors.push_back({t.corner2, t.corner0});
+    return;
+  }
+  const MeshEdge edges[3] = {{t.corner0, t.corner1}, {t.corner1, t.corner2}, {t.corner2, t.corner0}};
+  int32_t e = 0;
+  for (const OlderEdge& older : s.olderEdges) {
+    if (older.slot != source) continue;
+    if (older.copies == 1) s.survivors.push_back(edges[e]);
+    ++e;
+  }
+}
+
+// replayHole and the pairing for a hole that takes an unwritten fan: the
+// same deletions in the same order, the same circle moves, and the same
+// table, but a fan triangle is written only where it outlives the hole,
+// and its edges are paired by the fan's structure instead of the buffer.
+// The next fan's rim is left in s.survivors. False, with the fan written
+// and nothing replayed, when the edge buffer could not grow.
+bool replayUnwritten(Sweep& s, const std::vector<int32_t>& hole) {
+  if (!hole.empty() && !roomForEdges(s, 3 * static_cast<int64_t>(hole.size() - 1))) {
+    writeUnwrittenFan(s);
+    return false;
+  }
+  const int32_t first = s.rimFirst;
+  const MeshEdge* const rim = s.rim.data();
+  const int32_t hubPoint = s.rimHub;
+  MeshTriangle* const triangles = s.triangles;
+  int32_t* const count = s.count;
+  const auto original = [&](int32_t slot) {
+    return slot >= first ? MeshTriangle{rim[slot - first].from, rim[slot - first].to, hubPoint} : triangles[slot];
+  };
+  s.survivors.clear();
+  size_t low = 0;
+  size_t high = hole.size();
+  while (low < high) {
+    const int32_t j = hole[low];
+    int32_t source = j;  // a removed triangle comes from its own slot or the last
+    for (;;) {
+      keepSurvivingEdges(s, source, original(source));
+      dropCircle(&s.circles, j);
+      const int32_t last = *count - 1;
+      const bool lastIsBad = last != j && hole[high - 1] == last;
+      if (last == j) --high;
+      if (last != j) {
+        moveCircle(&s.circles, last, j);
+        if (!lastIsBad) triangles[j] = original(last);
+      }
+      *count = last;
+      if (!lastIsBad) break;
+      source = last;
+      --high;
+    }
+    ++low;
+  }
+  // The fan's triangles that outlive the hole in their own slots.
+  const std::vector<uint8_t>& taken = s.circles.filter.taken;
+  const auto size = static_cast<int32_t>(s.rim.size());
+  for (int32_t k = 0; k < size && first + k < *count; ++k) {
+    if (taken[static_cast<size_t>(k)] == 0) triangles[first + k] = original(first + k);
+  }
+  s.fanUnwritten = false;
+  s.circles.unwritten.rim = nullptr;
+  return true;
+}
+
+// The rim left by the buffer's pairing, in the buffer's order.
+void collectSurvivors(Sweep& s) {
+  s.survivors.clear();
+  for (int32_t e = 0; e < s.edgeCount; ++e) {
+    if (s.edges[e].from >= 0 && s.edges[e].to >= 0) s.survivors.push_back(s.edges[e]);
+  }
+}
+
+// Joins point i to the rim in s.survivors at the table's end. Where the
+// next query will test the whole fan with the filter, the fan stays
+// unwritten; otherwise, or when it would pass the table's room, it is
+// written as addFan writes it.
+int32_t addFanFromSurvivors(Sweep& s, int32_t i) {
+  const int32_t fanStart = *s.count;
+  const auto size = static_cast<int32_t>(s.survivors.size());
+  const FanFilter& filter = s.circles.filter;
+  if (filter.usable && filter.pays && size <= s.limit - fanStart) {
+    s.rim.swap(s.survivors);
+    if (indexRimEnds(s)) {
+      s.rimFirst = fanStart;
+      s.rimHub = i;
+      s.fanUnwritten = true;
+      s.circles.unwritten = UnwrittenFan{s.rim.data(), i, s.triangles};
+      *s.count = fanStart + size;
+      fileCircles(&s.circles, fanStart, size);
+      return meshOk;
+    }
+    s.rim.swap(s.survivors);
+  }
+  for (const MeshEdge& e : s.survivors) {
+    if (*s.count >= s.limit) return meshTriangleLimit;
+    s.triangles[*s.count] = {e.from, e.to, i};
+    ++*s.count;
+  }
+  fileCircles(&s.circles, fanStart, *s.count - fanStart);
+  return meshOk;
+}
+
 // Inserts point i; hub is the last point inserted (-1 for none).
 int32_t insertPoint(Sweep& s, int32_t i, int32_t hub) {
   const std::vector<int32_t>& hole = findHole(&s.circles, s.points[i].x, s.points[i].y);
+  if (s.fanUnwritten) {
+    if (countOlderEdges(s, hole)) {
+      if (!replayUnwritten(s, hole)) return meshEdgesGrowFailed;
+      return addFanFromSurvivors(s, i);
+    }
+    writeUnwrittenFan(s);
+  }
   if (!replayHole(s, hole)) return meshEdgesGrowFailed;
   strikeHoleEdges(s, hub);
+  if (s.circles.filter.usable && s.circles.filter.pays) {
+    collectSurvivors(s);
+    return addFanFromSurvivors(s, i);
+  }
   return addFan(s, i);
 }
 
@@ -299,6 +543,7 @@ int32_t sweepPoints(Sweep& s, MeshProgress progress) {
     }
     if (i % 500 == 0) report(progress, meshProgressMark);
   }
+  writeUnwrittenFan(s);
   removeSuperTriangle(s);
   return meshOk;
 }

@@ -13,12 +13,6 @@ enum MeshStatus : int32_t {
   meshTriangleLimit = 4,     // a new triangle would exceed 4n
 };
 
-// One edge of a triangle being removed; (-1, -1) once struck out.
-struct MeshEdge {
-  int32_t from;
-  int32_t to;
-};
-
 // The points' bounding box.
 struct MeshBox {
   double xmin;
