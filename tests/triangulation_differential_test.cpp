@@ -95,3 +95,26 @@ TEST(TriangulationDifferentialTest, RetirementChangesNoResult) {
     }
   }
 }
+
+TEST(TriangulationDifferentialTest, GridsWithDisorder) {
+  // Where fans die whole the last fan is kept as its rim; grids broken up by
+  // gaps, stray points, a coarser band and repeated points give holes that
+  // take older triangles and parts of fans along with it.
+  std::mt19937_64 random(91);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (int32_t variant = 0; variant < 6; ++variant) {
+    std::vector<MeshPoint> points;
+    for (const MeshPoint& p : gridPoints(30, 60, 1.0 + variant % 3)) {
+      if (unit(random) < 0.04 * variant) continue;  // gaps
+      points.push_back(p);
+      if (variant == 3 && unit(random) < 0.05) points.push_back(p);  // repeats
+    }
+    for (int32_t k = 0; k < 5 * variant; ++k) {  // strays
+      points.push_back({unit(random) * 30, unit(random) * 60, 0});
+    }
+    if (variant == 5) {
+      for (const MeshPoint& p : gridPoints(10, 20, 3, 0.5, 0.5)) points.push_back(p);  // a coarser band
+    }
+    EXPECT_EQ(differenceFromScan(points), "") << "variant " << variant;
+  }
+}
