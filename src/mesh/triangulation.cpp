@@ -342,6 +342,10 @@ bool countOlderEdges(Sweep& s, const std::vector<int32_t>& hole) {
   const std::vector<uint8_t>& taken = s.circles.filter.taken;
   s.olderEdges.clear();
   s.struckRims.clear();
+  // Pairing them by scanning costs the square of their count: a hole with
+  // more than a few older triangles goes through the buffer's hash instead.
+  constexpr size_t olderLimit = 4;
+  if (hole.size() > olderLimit && hole[olderLimit] < s.rimFirst) return false;
   for (const int32_t slot : hole) {
     if (slot >= s.rimFirst) break;
     const MeshTriangle t = s.triangles[slot];
@@ -351,9 +355,6 @@ bool countOlderEdges(Sweep& s, const std::vector<int32_t>& hole) {
                                        std::max(corners[e], corners[e + 1]), 1});
     }
   }
-  // Pairing by scanning costs the square of the older edges: many, and the
-  // buffer's hash pairs them instead.
-  if (s.olderEdges.size() > 96) return false;
   for (OlderEdge& a : s.olderEdges) {
     for (const OlderEdge& b : s.olderEdges) {
       if (&a != &b && a.low == b.low && a.high == b.high) ++a.copies;
