@@ -45,11 +45,11 @@ struct HubSlot {
 };
 
 // By point, for an unwritten fan: its triangle whose rim edge starts (from)
-// and ends (to) there, when the stamp is the fan's.
+// and ends (to) there, -1 for none. Only the fan's own corners are ever set,
+// and they are cleared when the fan goes.
 struct RimEnds {
   int32_t from;
   int32_t to;
-  uint32_t stamp;
 };
 
 // An edge of a removed triangle that is not the unwritten fan's (the older
@@ -90,7 +90,6 @@ struct Sweep {
   int32_t rimHub = -1;
   std::vector<MeshEdge> survivors;  // the next fan's rim, as the replay finds it
   std::vector<RimEnds> rimEnds;     // by point, made on the first unwritten fan
-  uint32_t rimStamp = 0;
   std::vector<OlderEdge> olderEdges;
   std::vector<int32_t> struckRims;  // rim edges that an older triangle shares
 
@@ -281,10 +280,19 @@ int32_t addFan(Sweep& s, int32_t i) {
   return meshOk;
 }
 
+// The fan goes: its corners' entries by point are cleared.
+void clearRimEnds(Sweep& s) {
+  for (const MeshEdge& e : s.rim) {
+    s.rimEnds[static_cast<size_t>(e.from)].from = -1;
+    s.rimEnds[static_cast<size_t>(e.to)].to = -1;
+  }
+}
+
 // Writes the unwritten fan into its slots, all of them still its own.
 void writeUnwrittenFan(Sweep& s) {
   if (!s.fanUnwritten) return;
   writeFan(s.circles.unwritten, s.rimFirst, static_cast<int32_t>(s.rim.size()));
+  clearRimEnds(s);
   s.fanUnwritten = false;
   s.circles.unwritten.rim = nullptr;
 }
@@ -293,24 +301,20 @@ void writeUnwrittenFan(Sweep& s) {
 // triangles about its hub (a corner starting or ending two rim edges, or an
 // edge in both directions): the structural pairing below would not hold.
 bool indexRimEnds(Sweep& s) {
-  if (s.rimEnds.empty()) s.rimEnds.assign(static_cast<size_t>(s.n) + 3, RimEnds{-1, -1, 0});
-  if (++s.rimStamp == 0) {  // wrapped: forget every old stamp
-    for (RimEnds& ends : s.rimEnds) ends.stamp = 0;
-    s.rimStamp = 1;
-  }
+  if (s.rimEnds.empty()) s.rimEnds.assign(static_cast<size_t>(s.n) + 3, RimEnds{-1, -1});
   RimEnds* ends = s.rimEnds.data();
-  const uint32_t stamp = s.rimStamp;
   const MeshEdge* rim = s.rim.data();
   const auto count = static_cast<int32_t>(s.rim.size());
   for (int32_t k = 0; k < count; ++k) {
     const MeshEdge e = rim[k];
     RimEnds& a = ends[e.from];
     RimEnds& b = ends[e.to];
-    if (a.stamp != stamp) a = RimEnds{-1, -1, stamp};
-    if (b.stamp != stamp) b = RimEnds{-1, -1, stamp};
-    if (a.from >= 0 || b.to >= 0) return false;
-    // The same edge the other way round, from an earlier triangle.
-    if (b.from >= 0 && rim[b.from].to == e.from) return false;
+    // A corner twice, or the same edge the other way round from an earlier
+    // triangle.
+    if (a.from >= 0 || b.to >= 0 || (b.from >= 0 && rim[b.from].to == e.from)) {
+      clearRimEnds(s);
+      return false;
+    }
     a.from = k;
     b.to = k;
   }
@@ -321,7 +325,6 @@ bool indexRimEnds(Sweep& s) {
 // point v; -1 for none.
 int32_t rimTriangleAt(const Sweep& s, int32_t v, bool atEnd) {
   const RimEnds& ends = s.rimEnds[static_cast<size_t>(v)];
-  if (ends.stamp != s.rimStamp) return -1;
   return atEnd ? ends.to : ends.from;
 }
 
@@ -443,6 +446,7 @@ bool replayUnwritten(Sweep& s, const std::vector<int32_t>& hole) {
   for (int32_t k = 0; k < size && first + k < *count; ++k) {
     if (taken[static_cast<size_t>(k)] == 0) triangles[first + k] = original(first + k);
   }
+  clearRimEnds(s);
   s.fanUnwritten = false;
   s.circles.unwritten.rim = nullptr;
   return true;
@@ -464,7 +468,10 @@ int32_t addFanFromSurvivors(Sweep& s, int32_t i) {
   const int32_t fanStart = *s.count;
   const auto size = static_cast<int32_t>(s.survivors.size());
   const FanFilter& filter = s.circles.filter;
-  if (filter.usable && filter.pays && size <= s.limit - fanStart) {
+  // Small fans gain little, and the table by point is made on the first
+  // large one, so that scattered points never pay for its memory.
+  constexpr int32_t largeFan = 32;
+  if (filter.usable && filter.pays && size <= s.limit - fanStart && (size >= largeFan || !s.rimEnds.empty())) {
     s.rim.swap(s.survivors);
     if (indexRimEnds(s)) {
       s.rimFirst = fanStart;
