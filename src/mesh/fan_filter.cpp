@@ -47,10 +47,14 @@ void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double p
              const UnwrittenFan& unwritten) {
   FanFilter& f = *filter;
   const int32_t count = f.count;
-  f.undecided.resize(static_cast<size_t>(count));
-  for (int32_t k = 0; k < count; ++k) f.undecided[static_cast<size_t>(k)] = f.first + k;
-  const double (*corners)[6] = unwritten.rim != nullptr ? cornersOfRim(*table, batch, unwritten, count)
-                                                        : cornersOfSlots(*table, batch, f.undecided.data(), count);
+  const double(*corners)[6] = nullptr;
+  if (unwritten.rim != nullptr) {
+    corners = cornersOfRim(*table, batch, unwritten, count);
+  } else {
+    f.undecided.resize(static_cast<size_t>(count));
+    for (int32_t k = 0; k < count; ++k) f.undecided[static_cast<size_t>(k)] = f.first + k;
+    corners = cornersOfSlots(*table, batch, f.undecided.data(), count);
+  }
   batch->given.resize(static_cast<size_t>(count));
   surelyInsideCircles(px, py, corners, count, batch->given.data());
   f.taken.resize(static_cast<size_t>(count));
@@ -71,7 +75,13 @@ void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double p
 }
 
 void addTaken(const FanFilter& filter, std::vector<int32_t>* hole) {
+  // Nearly the whole fan on a grid: room first, then no check a slot.
+  const size_t start = hole->size();
+  hole->resize(start + static_cast<size_t>(filter.count));
+  int32_t* out = hole->data() + start;
   for (int32_t k = 0; k < filter.count; ++k) {
-    if (filter.taken[static_cast<size_t>(k)] != 0) hole->push_back(filter.first + k);
+    *out = filter.first + k;
+    out += filter.taken[static_cast<size_t>(k)];
   }
+  hole->resize(static_cast<size_t>(out - hole->data()));
 }
