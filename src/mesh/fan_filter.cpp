@@ -39,7 +39,7 @@ const double (*cornersOfRim(const CircleTable& table, CircleBatch* batch, const 
 
 void writeFan(const UnwrittenFan& unwritten, int32_t first, int32_t count) {
   for (int32_t k = 0; k < count; ++k) {
-    unwritten.triangles[first + k] = {unwritten.rim[k].from, unwritten.rim[k].to, unwritten.hub};
+    unwritten.triangles[first + k] = fanTriangle(unwritten, k);
   }
 }
 
@@ -68,7 +68,7 @@ void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double p
     } else {
       f.undecided.push_back(slot);
       if (unwritten.rim != nullptr) {
-        unwritten.triangles[slot] = {unwritten.rim[k].from, unwritten.rim[k].to, unwritten.hub};
+        unwritten.triangles[slot] = fanTriangle(unwritten, k);
       }
     }
   }

@@ -48,6 +48,11 @@ struct UnwrittenFan {
 void testFan(FanFilter* filter, CircleTable* table, CircleBatch* batch, double px, double py,
              const UnwrittenFan& unwritten);
 
+// Triangle k of an unwritten fan.
+inline MeshTriangle fanTriangle(const UnwrittenFan& fan, int32_t k) {
+  return {fan.rim[k].from, fan.rim[k].to, fan.hub};
+}
+
 // Writes every triangle of an unwritten fan whose first slot is `first`.
 void writeFan(const UnwrittenFan& unwritten, int32_t first, int32_t count);
 

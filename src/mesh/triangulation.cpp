@@ -87,7 +87,6 @@ struct Sweep {
   bool fanUnwritten = false;
   std::vector<MeshEdge> rim;
   int32_t rimFirst = 0;
-  int32_t rimHub = -1;
   std::vector<MeshEdge> survivors;  // the next fan's rim, as the replay finds it
   std::vector<RimEnds> rimEnds;     // by point, made on the first unwritten fan
   std::vector<OlderEdge> olderEdges;
@@ -410,13 +409,10 @@ bool replayUnwritten(Sweep& s, const std::vector<int32_t>& hole) {
     return false;
   }
   const int32_t first = s.rimFirst;
-  const MeshEdge* const rim = s.rim.data();
-  const int32_t hubPoint = s.rimHub;
+  const UnwrittenFan fan = s.circles.unwritten;
   MeshTriangle* const triangles = s.triangles;
   int32_t* const count = s.count;
-  const auto original = [&](int32_t slot) {
-    return slot >= first ? MeshTriangle{rim[slot - first].from, rim[slot - first].to, hubPoint} : triangles[slot];
-  };
+  const auto original = [&](int32_t slot) { return slot >= first ? fanTriangle(fan, slot - first) : triangles[slot]; };
   s.survivors.clear();
   size_t low = 0;
   size_t high = hole.size();
@@ -475,7 +471,6 @@ int32_t addFanFromSurvivors(Sweep& s, int32_t i) {
     s.rim.swap(s.survivors);
     if (indexRimEnds(s)) {
       s.rimFirst = fanStart;
-      s.rimHub = i;
       s.fanUnwritten = true;
       s.circles.unwritten = UnwrittenFan{s.rim.data(), i, s.triangles};
       *s.count = fanStart + size;
