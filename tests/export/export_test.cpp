@@ -114,9 +114,13 @@ TEST(ExportTest, TerrainExampleCountsAgreeInEveryFormat) {
   const std::string dir = makeScratchDir();
   const std::string csv = meshExample(dir, "terrain");
   const std::string count = readFile(csv).substr(0, readFile(csv).find('\r'));
+  std::vector<std::string> arguments{csv};
   for (const char* extension : {"obj", "ply", "xml", "png", "svg", "pdf"}) {
-    EXPECT_EQ(runExport({csv, dir + "/terrain." + extension, "--size", "500"}, dir).status, 0) << extension;
+    arguments.push_back(dir + "/terrain." + extension);
   }
+  arguments.insert(arguments.end(), {"--size", "500"});
+  const ProcessResult run = runExport(arguments, dir);
+  EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(readFile(dir + "/terrain.ply").find("\nelement face " + count + "\n"), std::string::npos);
   EXPECT_EQ(std::to_string(countOf(readFile(dir + "/terrain.obj"), "\nf ")), count);
   EXPECT_EQ(std::to_string(countOf(readFile(dir + "/terrain.xml"), "<F>")), count);

@@ -6,16 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-struct ExportMesh;
+#include "export/surface/surface.h"
 
-struct ExportEdges {
-  int32_t edgeCount = 0;
-  // 3 per face: the edge from corner c to corner c + 1 (mod 3); -1 for
-  // every edge of a face that repeats a vertex.
-  std::vector<int32_t> faceEdge;
-  // 2 per edge: its vertices, the lower index first.
-  std::vector<int32_t> ends;
-};
 
 // Numbers the edges by their lower vertex, then their higher one. false when
 // there are more than 2^31 - 1 edges.

@@ -6,39 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "export/surface/surface.h"
+
 struct ExportProgress;
-
-struct ExportVertex {
-  double x;
-  double y;
-  double z;
-};
-
-// A surveyed point with its number (or name) and description, either
-// empty where the field file had none.
-struct ExportSurveyPoint {
-  double x;
-  double y;
-  double z;
-  std::string name;
-  std::string description;
-};
-
-struct ExportMesh {
-  int32_t triangleCount = 0;     // from the head; equals the faces read
-  int32_t averageSide = 0;       // from the head
-  bool averageKnown = false;     // false when the head kept its asterisks
-  int32_t vertexCount = 0;
-  std::vector<char> text;                // every vertex's "x,y,z", back to back
-  std::vector<int64_t> textStart;        // vertexCount + 1 offsets into text
-  std::vector<ExportVertex> vertices;    // the same texts as numbers
-  std::vector<int32_t> corners;          // 3 vertex indices per face, file order
-  double lowestZ = 0.0;                  // over the vertices; 0 when there are none
-  double highestZ = 0.0;
-  // A field file's points in file order, whatever the faces use; empty for
-  // other inputs.
-  std::vector<ExportSurveyPoint> surveyPoints;
-};
 
 // What went wrong, ready to print as "FILE:LINE: expected ...". line is 0
 // for faults that belong to the whole file (it cannot be opened or read).

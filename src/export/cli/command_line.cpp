@@ -1,40 +1,16 @@
-#include "export/command_line.h"
+#include "export/cli/command_line.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
+#include "export/cli/formats.h"
 #include "export/paper.h"
 #include "export/read/points_input.h"
 #include "export/units.h"
 #include "export/write/picture.h"
 
 namespace {
-
-// The build says which optional libraries it has (src/export/CMakeLists.txt).
-constexpr bool withCairo = TSVMESH_EXPORT_CAIRO != 0;
-constexpr bool withThree = TSVMESH_EXPORT_THREE != 0;
-constexpr bool withGdal = TSVMESH_EXPORT_GDAL != 0;
-
-const ExportFormatInfo formatTable[] = {
-    {"png", "a picture from above (PNG)", withCairo},
-    {"svg", "the picture as SVG", withCairo},
-    {"pdf", "the picture as PDF", withCairo},
-    {"ply", "binary PLY mesh", true},
-    {"obj", "Wavefront OBJ mesh", true},
-    {"xml", "LandXML 1.2 TIN surface", true},
-    {"html", "the surface in 3D, one page for any browser", withThree},
-    {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", true},
-    {"geojson", "GeoJSON contours (needs --contour) and a field file's points", true},
-    {"asc", "ESRI ASCII grid of elevations (needs --cell)", true},
-    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", withGdal},
-    {"gpkg", "GeoPackage: the faces as POLYGON Z, contours as LINESTRING Z", withGdal},
-    {"shp", "ESRI Shapefile: the faces as PolygonZ", withGdal},
-    {"txt", "areas and volumes, for people", true},
-    {"json", "areas and volumes, for programs", true},
-    {"", "", false},
-};
-static_assert(sizeof formatTable / sizeof formatTable[0] == formatUnknown + 1, "one row per format");
 
 // "--name VALUE" or "--name=VALUE": the value, or nullptr when argument is
 // another option. i moves past a separate value.
@@ -72,63 +48,67 @@ bool contourValue(const char* text, ExportOptions* options) {
          wholeNumber(value.c_str() + comma + 1, 1, 1000, &options->contourIndexEvery);
 }
 
-std::string availableList() {
-  std::string list;
-  for (int32_t f = 0; f < formatUnknown; ++f) {
-    if (!formatTable[f].available) continue;
-    list += list.empty() ? "." : ", .";
-    list += formatTable[f].extension;
+}  // namespace
+
+namespace {
+
+// The options a format takes, with their lines of --help. An option whose
+// use bit no output of a run has is refused.
+struct OptionRow {
+  const char* name;
+  uint32_t use;  // 0: the input's, taken by every run
+  const char* help;
+};
+
+const OptionRow optionTable[] = {
+    {"--size", usePicture, "--size PIXELS  a picture's longer side, 200 to 16384 (default 1600)"},
+    {"--contour", useContours,
+     "--contour INTERVAL[,INDEX]  contours every INTERVAL in z, every INDEX-th (default 5) an index contour"},
+    {"--contour-base", useContours, "--contour-base Z  the level the contours count from (default 0)"},
+    {"--max-side", 0, "--max-side LENGTH  leave out every triangle with a side longer than LENGTH in x-y"},
+    {"--units", useUnits, "--units m|ft|usft  the ground unit the outputs declare (default m)"},
+    {"--flat", usePicture, "--flat  pictures in plain colours, without hillshade"},
+    {"--paper", usePaper, "--paper A4|A3|A2|A1|A0 --scale N  a PDF plan on that paper at 1:N"},
+    {"--scale", usePaper, nullptr},
+    {"--mesh", 0, "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like"},
+    {"--points", 0, nullptr},
+    {"--columns", 0, "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D -"},
+    {"--cell", useCell, "--cell SIZE     the grid's cell size"},
+    {"--base", useReport, "--base Z        volumes above and below the level Z"},
+    {"--compare", useReport, "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid"},
+    {"--srs", useSrs, "--srs CODE      the coordinate reference system to state, for example EPSG:25832"},
+};
+
+const OptionRow* optionRowOf(const std::string& argument) {
+  const std::string name = argument.substr(0, argument.find('='));
+  for (const OptionRow& row : optionTable) {
+    if (name == row.name) return &row;
   }
-  return list;
+  return nullptr;
 }
 
 }  // namespace
 
-const ExportFormatInfo& exportFormatInfo(int32_t format) {
-  return formatTable[format >= 0 && format < formatUnknown ? format : formatUnknown];
-}
-
-int32_t exportFormatOf(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  const size_t slash = path.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return formatUnknown;
-  std::string extension = path.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  for (int32_t f = 0; f < formatUnknown; ++f) {
-    if (extension == formatTable[f].extension) return f;
-  }
-  return formatUnknown;
-}
-
 std::string exportUsageText() {
   std::string text =
-      "usage: tsvmesh-export INPUT OUTPUT [--size PIXELS] [--contour INTERVAL[,INDEX]] [--contour-base Z]\n"
-      "                      [--max-side LENGTH] [--units m|ft|usft] [--flat] [--paper A4..A0 --scale N]\n"
-      "                      [--mesh | --points | --columns LETTERS] [--cell SIZE] [--base Z] [--compare OTHER]\n"
-      "                      [--srs CODE]\n"
+      "usage: tsvmesh-export INPUT OUTPUT... [options]\n"
       "INPUT is a triangle file or a points file (told apart by content), or a field file with --columns.\n"
-      "OUTPUT's extension chooses the format:\n";
-  for (int32_t f = 0; f < formatUnknown; ++f) {
-    if (!formatTable[f].available) continue;
-    text += "  .";
-    text += formatTable[f].extension;
-    text += std::string(8 - std::string(formatTable[f].extension).size(), ' ');
-    text += formatTable[f].description;
+      "Each OUTPUT's extension chooses its format; the surface is built once for all of them:\n";
+  for (int32_t f = 0; f < exportFormatCount(); ++f) {
+    const ExportFormat& format = exportFormatAt(f);
+    if (!format.available) continue;
+    const std::string extension = format.extension;
+    text += "  ." + extension + std::string(extension.size() < 8 ? 8 - extension.size() : 1, ' ');
+    text += format.description;
     text += "\n";
   }
-  text += "--size PIXELS  a picture's longer side, 200 to 16384 (default 1600)\n";
-  text += "--contour INTERVAL[,INDEX]  contours every INTERVAL in z, every INDEX-th (default 5) an index contour\n";
-  text += "--contour-base Z  the level the contours count from (default 0)\n";
-  text += "--max-side LENGTH  leave out every triangle with a side longer than LENGTH in x-y\n";
-  text += "--units m|ft|usft  the ground unit DXF, LandXML, pictures and reports declare (default m)\n";
-  text += "--flat  pictures in plain colours, without hillshade\n";
-  text += "--paper A4|A3|A2|A1|A0 --scale N  a PDF plot on that paper at 1:N\n";
-  text += "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like\n";
-  text += "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D -\n";
-  text += "--cell SIZE     the grid's cell size (.asc, .tif, --compare)\n";
-  text += "--base Z        volumes above and below the level Z (.txt, .json)\n";
-  text += "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid (.txt, .json)\n";
-  text += "--srs CODE      the coordinate reference system to state, for example EPSG:25832 (.tif, .gpkg, .shp, .geojson)\n";
+  text += "Options (each is refused when no OUTPUT uses it):\n";
+  for (const OptionRow& row : optionTable) {
+    if (row.help == nullptr) continue;
+    text += row.help;
+    if (row.use != 0) text += " (" + exportFormatsUsing(row.use) + ")";
+    text += "\n";
+  }
   return text;
 }
 
@@ -187,10 +167,12 @@ ArgumentResult takeDrawingOption(const std::string& argument, int argc, char** a
 ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** argv, int* i, ExportOptions* options,
                                 std::string* problem) {
   if (argument == "--mesh" || argument == "--points") {
+    if (options->inputKind != inputByContent) return wrong(problem, "--mesh, --points and --columns exclude each other");
     options->inputKind = argument == "--mesh" ? inputTriangleFile : inputPointsFile;
     return argumentTaken;
   }
   if (const char* columns = optionValue(argument, "--columns", argc, argv, i)) {
+    if (options->inputKind != inputByContent) return wrong(problem, "--mesh, --points and --columns exclude each other");
     if (!parseFieldColumns(columns, &options->columns, problem)) return argumentWrong;
     options->inputKind = inputFieldFile;
     return argumentTaken;
@@ -217,45 +199,61 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
   return argumentNotMine;
 }
 
-// The output's format and the options that must or must not go with it.
-bool formatAndOptionsAgree(ExportOptions* options, std::string* problem) {
-  options->format = exportFormatOf(options->outputPath);
-  const int32_t format = options->format;
-  const bool grid = format == formatAsc || format == formatTif;
-  const bool report = format == formatTxt || format == formatJson;
-  const char* text = nullptr;
-  if (format == formatUnknown) {
-    *problem = "OUTPUT must end in " + availableList();
+
+// Each output's format: known and built into this program.
+bool formatsKnown(ExportOptions* options, std::string* problem) {
+  for (const char* path : options->outputPaths) {
+    const ExportFormat* format = exportFormatOf(path);
+    if (format == nullptr) {
+      *problem = std::string(path) + ": OUTPUT must end in " + exportAvailableList();
+      return false;
+    }
+    if (!format->available) {
+      *problem = std::string("this build has no .") + format->extension + " output; it writes " +
+                 exportAvailableList();
+      return false;
+    }
+    options->formats.push_back(format);
+  }
+  return true;
+}
+
+// Every option given is taken by some output, and every output has what it
+// needs.
+const char* optionsAgree(const ExportOptions& options, uint32_t uses, bool geoJson) {
+  if ((options.paper >= 0) != (options.scale > 0)) return "--paper and --scale go together";
+  if ((uses & needsCell) != 0 && options.cell == 0.0) return "a .asc or .tif grid needs --cell SIZE";
+  if (geoJson && options.contourInterval == 0.0 && options.inputKind != inputFieldFile) {
+    return "a .geojson OUTPUT holds contours (and a field file's points); add --contour INTERVAL";
+  }
+  if (options.comparePath != nullptr && options.cell == 0.0) {
+    return "--compare needs --cell SIZE, the grid the surfaces are compared on";
+  }
+  return nullptr;
+}
+
+bool outputsTakeOptions(const ExportOptions& options, const std::vector<std::string>& given, std::string* problem) {
+  uint32_t uses = 0;
+  bool geoJson = false;
+  for (const ExportFormat* format : options.formats) {
+    uses |= format->uses;
+    geoJson = geoJson || (format->uses & usePoints) != 0;
+  }
+  for (const std::string& name : given) {
+    const OptionRow* row = optionRowOf(name);
+    if (row->use == 0 || (uses & row->use) != 0) continue;
+    *problem = name + " goes with " + exportFormatsUsing(row->use) + "; no OUTPUT here uses it";
     return false;
   }
-  if ((options->paper >= 0) != (options->scale > 0)) {
-    text = "--paper and --scale go together";
-  } else if (options->paper >= 0 && format != formatPdf) {
-    text = "--paper makes a PDF plot; OUTPUT must end in .pdf";
-  } else if (format == formatGeoJson && options->contourInterval == 0.0 && options->inputKind != inputFieldFile) {
-    text = "a .geojson OUTPUT holds contours (and a field file's points); add --contour INTERVAL";
-  } else if (!exportFormatInfo(format).available) {
-    *problem = std::string("this build has no .") + exportFormatInfo(format).extension + " output; it writes " +
-               availableList();
-    return false;
-  } else if (grid && options->cell == 0.0) {
-    text = "a .asc or .tif grid needs --cell SIZE";
-  } else if ((options->hasBase || options->comparePath != nullptr) && !report) {
-    text = "--base and --compare go with a .txt or .json report";
-  } else if (options->comparePath != nullptr && options->cell == 0.0) {
-    text = "--compare needs --cell SIZE, the grid the surfaces are compared on";
-  } else if (options->srs != nullptr && format != formatTif && format != formatGpkg && format != formatShp &&
-             format != formatGeoJson) {
-    text = "--srs goes with .tif, .gpkg, .shp and .geojson";
-  }
-  if (text == nullptr) return true;
-  *problem = text;
-  return false;
+  const char* text = optionsAgree(options, uses, geoJson);
+  if (text != nullptr) *problem = text;
+  return text == nullptr;
 }
 
 }  // namespace
 
 int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, std::string* problem) {
+  std::vector<std::string> given;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--help" || argument == "-h") return commandHelp;
@@ -263,20 +261,24 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
     ArgumentResult result = takeDrawingOption(argument, argc, argv, &i, options, problem);
     if (result == argumentNotMine) result = takeSurveyOption(argument, argc, argv, &i, options, problem);
     if (result == argumentWrong) return commandUsage;
-    if (result == argumentTaken) continue;
+    if (result == argumentTaken) {
+      given.push_back(argument.substr(0, argument.find('=')));
+      continue;
+    }
     if (argument.size() > 1 && argument[0] == '-') {
       *problem = "unknown option " + argument;
       return commandUsage;
     }
     if (options->meshPath == nullptr) {
       options->meshPath = argv[i];
-    } else if (options->outputPath == nullptr) {
-      options->outputPath = argv[i];
     } else {
-      *problem = "too many arguments";
-      return commandUsage;
+      options->outputPaths.push_back(argv[i]);
     }
   }
-  if (options->outputPath == nullptr) return commandUsage;
-  return formatAndOptionsAgree(options, problem) ? commandRun : commandUsage;
+  if (options->outputPaths.empty()) {
+    *problem = options->meshPath == nullptr ? "no INPUT and no OUTPUT given" : "no OUTPUT given";
+    return commandUsage;
+  }
+  if (!formatsKnown(options, problem) || !outputsTakeOptions(*options, given, problem)) return commandUsage;
+  return commandRun;
 }

@@ -1,0 +1,166 @@
+#include "export/cli/run.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "export/cli/command_line.h"
+#include "export/cli/format_writers.h"
+#include "export/cli/formats.h"
+#include "export/output.h"
+#include "export/paper.h"
+#include "export/products/contours.h"
+#include "export/progress.h"
+#include "export/read/mesh_file.h"
+#include "export/surface/build.h"
+#include "platform/console.h"
+#include "platform/export_files.h"
+
+namespace {
+
+void complain(const std::string& message) { printText(stderr, "tsvmesh-export: " + message + "\n"); }
+
+std::string numberText(double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// No output may overwrite an input or another output of the same run.
+std::string clashingPaths(const ExportOptions& options) {
+  const std::vector<const char*>& outputs = options.outputPaths;
+  for (size_t i = 0; i < outputs.size(); ++i) {
+    if (pathsNameOneFile(options.meshPath, outputs[i])) {
+      return std::string(outputs[i]) + " is the input file; choose another output name";
+    }
+    if (options.comparePath != nullptr && pathsNameOneFile(options.comparePath, outputs[i])) {
+      return std::string(outputs[i]) + " is the --compare file; choose another output name";
+    }
+    for (size_t j = 0; j < i; ++j) {
+      if (std::string(outputs[i]) == outputs[j] || pathsNameOneFile(outputs[i], outputs[j])) {
+        return std::string(outputs[i]) + " is named twice as an output";
+      }
+    }
+  }
+  return "";
+}
+
+bool anyOutputUses(const ExportOptions& options, uint32_t use) {
+  for (const ExportFormat* format : options.formats) {
+    if ((format->uses & use) != 0) return true;
+  }
+  return false;
+}
+
+std::string readFailure(const char* path, const ExportReadError& error) {
+  if (error.line > 0) return std::string(path) + ":" + std::to_string(error.line) + ": " + error.message;
+  return std::string(path) + ": " + error.message;
+}
+
+// Contours for every output that shows them; the message of why not when
+// they cannot be traced.
+std::string traceRequestedContours(const ExportMesh& surface, const ExportOptions& options,
+                                   ExportContours* contours, ExportProgress* progress) {
+  const int32_t status = traceContours(surface, surface.edges, options.contourInterval, options.contourIndexEvery,
+                                       options.contourBase, contours, progress);
+  if (status == contourOk) return "";
+  char range[96];
+  std::snprintf(range, sizeof range, "%.2f and %.2f", surface.lowestZ, surface.highestZ);
+  if (status == contourTooManyLevels) {
+    return "--contour " + numberText(options.contourInterval) + " gives more than " +
+           std::to_string(contourMostLevels) + " levels between z " + range;
+  }
+  return "the mesh is too large to trace contours on";
+}
+
+// A plan at scale that does not fit its paper; empty when it fits or when
+// no paper was asked for.
+std::string paperProblem(const ExportMesh& surface, const ExportOptions& options) {
+  if (options.paper < 0 || paperPlot(surface, options.paper, options.units, options.scale).fits) return "";
+  const int32_t fitting = smallestFittingScale(surface, options.paper, options.units);
+  std::string paper(1, 'A');
+  paper += std::to_string(options.paper);
+  if (fitting == 0) return "the mesh does not fit on " + paper + " at any scale";
+  return "the mesh does not fit on " + paper + " at 1:" + std::to_string(options.scale) +
+         "; the smallest standard scale that fits is 1:" + std::to_string(fitting);
+}
+
+// Writes one output and puts it in place; the message of why not.
+std::string writeOneOutput(const ExportFormat& format, ExportJob job, const std::string& contourProblem,
+                           ExportProgress* progress) {
+  if ((format.uses & useContours) == 0) job.contours = nullptr;
+  if (job.contours != nullptr && !contourProblem.empty()) return contourProblem;
+  if ((format.uses & usePaper) != 0) {
+    const std::string problem = paperProblem(*job.surface, *job.options);
+    if (!problem.empty()) return problem;
+  }
+  ExportOutput output;
+  if (!openExportOutput(job.outputPath, &output)) {
+    return std::string(job.outputPath) + ": cannot create: " + systemErrorText(output.errorNumber);
+  }
+  std::string message;
+  if (!format.write(job, &output, progress, &message)) {
+    abandonExportOutput(&output);
+    return message;
+  }
+  if (!finishExportOutput(&output)) {
+    return std::string(job.outputPath) + ": cannot write: " + systemErrorText(output.errorNumber);
+  }
+  return "";
+}
+
+// Every output in turn; one that fails leaves the others alone.
+int writeOutputs(const ExportOptions& options, ExportJob job, const std::string& contourProblem,
+                 ExportProgress* progress) {
+  int status = 0;
+  for (size_t i = 0; i < options.outputPaths.size(); ++i) {
+    job.outputPath = options.outputPaths[i];
+    const std::string problem = writeOneOutput(*options.formats[i], job, contourProblem, progress);
+    if (problem.empty()) continue;
+    endExportProgress(progress);
+    complain(problem);
+    status = exportExitFailed;
+  }
+  return status;
+}
+
+}  // namespace
+
+int runExport(const ExportOptions& options) {
+  const std::string clash = clashingPaths(options);
+  if (!clash.empty()) {
+    complain(clash);
+    return exportExitFailed;
+  }
+  const bool contoursAsked = options.contourInterval > 0.0 && anyOutputUses(options, useContours);
+  ExportProgress progress;
+  startExportProgress(&progress);
+  ExportMesh surface;
+  ExportMesh other;
+  ExportReadError error;
+  SurfaceSource source{options.meshPath, options.inputKind, options.columns, options.maxSide, contoursAsked};
+  bool built = buildSurface(source, &surface, &error, &progress);
+  if (built && options.comparePath != nullptr) {
+    source.path = options.comparePath;
+    source.edges = false;
+    built = buildSurface(source, &other, &error, &progress);
+  }
+  if (!built) {
+    endExportProgress(&progress);
+    complain(readFailure(source.path, error));
+    return exportExitFailed;
+  }
+  ExportContours contours;
+  const std::string contourProblem =
+      contoursAsked ? traceRequestedContours(surface, options, &contours, &progress) : "";
+  ExportJob job;
+  job.surface = &surface;
+  job.other = options.comparePath != nullptr ? &other : nullptr;
+  job.contours = contoursAsked ? &contours : nullptr;
+  job.options = &options;
+  job.inputName = exportBaseName(options.meshPath);
+  job.dates = exportDatesOf(options.meshPath);
+  const int status = writeOutputs(options, job, contourProblem, &progress);
+  endExportProgress(&progress);
+  return status;
+}
