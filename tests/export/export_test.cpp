@@ -160,7 +160,7 @@ TEST(ExportTest, DamagedTriangleFilesGetOneMessageAndLeaveNoOutput) {
   };
   const Case cases[] = {
       {"", "1: expected the triangle count, found the end of the file"},
-      {"x,y,z\n1,2,3\n", "1: expected the triangle count (a whole number) as written by tsvmesh, found \"x,y,z\""},
+      {"a,b,c\n1,2,3\n", "1: expected the triangle count (a whole number) as written by tsvmesh, found \"a,b,c\""},
       {"2\r\n5\r\n********\r\n" + block, "7: expected corner 1 of triangle 2 of 2, found the end of the file"},
       {"1\r\n5\r\n********\r\n0.00,0.00,1.00\r\n3.00,0.00,2.00\r\n",
        "6: expected corner 3 of triangle 1 of 1, found the end of the file"},

@@ -15,6 +15,7 @@
 #include "export/products/elevation_grid.h"
 #include "export/products/volumes.h"
 #include "export/read/mesh_file.h"
+#include "export/read/field_file.h"
 #include "export/read/points_input.h"
 #include "test_support.h"
 

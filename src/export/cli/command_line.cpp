@@ -6,6 +6,7 @@
 
 #include "export/cli/formats.h"
 #include "export/paper.h"
+#include "export/read/field_file.h"
 #include "export/read/points_input.h"
 #include "export/units.h"
 #include "export/write/picture.h"

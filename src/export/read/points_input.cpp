@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "export/progress.h"
+#include "export/read/field_file.h"
 #include "export/read/mesh_file.h"
 #include "export/write/number_text.h"
 #include "input/points_file.h"
@@ -70,79 +71,6 @@ void measureLongestSides(const MeshPoint* points, int32_t pointSlots, const Mesh
   mesh->averageSide = inRange && count > 0 ? static_cast<int32_t>(sum / count) : 0;
 }
 
-// A whole file in memory, read through the platform's files.
-bool readWholeFile(const char* path, std::vector<char>* bytes, ExportReadError* error) {
-  MeshFileHandle file = noFile;
-  MeshFileInfo info{};
-  if (openFileForReading(path, &file, &info) != 0) return fail(error, 0, "cannot open: not a readable file");
-  bytes->clear();
-  if (info.size > 0) bytes->reserve(static_cast<size_t>(info.size));
-  std::vector<char> block(size_t{1} << 20);
-  for (;;) {
-    const int64_t got = readFromFile(file, block.data(), block.size());
-    if (got < 0) {
-      closeFile(file);
-      return fail(error, 0, "cannot read");
-    }
-    if (got == 0) break;
-    bytes->insert(bytes->end(), block.data(), block.data() + got);
-  }
-  closeFile(file);
-  return true;
-}
-
-// One field of a comma-separated line: a quoted field may hold commas and
-// doubled quotes. false when a quote is not closed or text follows it.
-bool nextField(const char** at, const char* end, std::string* field, bool* more) {
-  const char* p = *at;
-  field->clear();
-  while (p < end && (*p == ' ' || *p == '\t')) ++p;
-  if (p < end && *p == '"') {
-    ++p;
-    for (;;) {
-      if (p == end) return false;
-      if (*p == '"') {
-        if (p + 1 < end && p[1] == '"') {
-          *field += '"';
-          p += 2;
-          continue;
-        }
-        ++p;
-        break;
-      }
-      *field += *p++;
-    }
-    while (p < end && (*p == ' ' || *p == '\t')) ++p;
-    if (p < end && *p != ',') return false;
-  } else {
-    const char* start = p;
-    while (p < end && *p != ',') ++p;
-    const char* last = p;
-    while (last > start && (last[-1] == ' ' || last[-1] == '\t')) --last;
-    field->assign(start, last);
-  }
-  *more = p < end;
-  *at = p < end ? p + 1 : p;
-  return true;
-}
-
-// A finite number filling the whole text ("+" allowed before it).
-bool parseNumber(const std::string& text, double* value) {
-  const char* begin = text.data();
-  const char* end = begin + text.size();
-  if (begin < end && *begin == '+') ++begin;
-  if (begin == end) return false;
-  const auto [stop, code] = std::from_chars(begin, end, *value);
-  return code == std::errc() && stop == end && std::isfinite(*value);
-}
-
-const char* columnName(char letter) {
-  switch (letter) {
-    case 'N': return "N (northing)";
-    case 'E': return "E (easting)";
-    default: return "Z (elevation)";
-  }
-}
 
 }  // namespace
 
@@ -150,12 +78,14 @@ int32_t exportInputKindOf(const char* path) {
   MeshFileHandle file = noFile;
   MeshFileInfo info{};
   if (openFileForReading(path, &file, &info) != 0) return inputTriangleFile;
-  char head[64];
-  const int64_t got = readFromFile(file, head, sizeof head);
+  char buffer[1024];
+  const int64_t got = readFromFile(file, buffer, sizeof buffer);
   closeFile(file);
   if (got <= 0) return inputTriangleFile;
+  const bool bom = got >= 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0;
+  const char* head = bom ? buffer + 3 : buffer;
   int64_t length = 0;
-  while (length < got && head[length] != '\n' && head[length] != '\r') ++length;
+  while (length < got - (bom ? 3 : 0) && head[length] != '\n' && head[length] != '\r') ++length;
   bool digits = length > 0 && length <= 10;
   bool asterisks = length == 14;
   bool comma = false;
@@ -164,6 +94,7 @@ int32_t exportInputKindOf(const char* path) {
     asterisks = asterisks && head[i] == '*';
     comma = comma || head[i] == ',';
   }
+  if (comma && !fieldHeaderColumns(head, static_cast<size_t>(length)).empty()) return inputFieldFile;
   return digits || asterisks || comma ? inputTriangleFile : inputPointsFile;
 }
 
@@ -286,139 +217,6 @@ bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
                              : fail(error, 0, "expected at least 3 points, found " + std::to_string(n));
   meshRelease(points);
   return meshed;
-}
-
-bool parseFieldColumns(const char* text, std::string* columns, std::string* problem) {
-  columns->clear();
-  int32_t seen[128] = {};
-  for (const char* p = text; *p != '\0'; ++p) {
-    char c = *p;
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (std::strchr("PNEZD-", c) == nullptr) {
-      *problem = std::string("--columns takes the letters P N E Z D and -, not ") + *p;
-      return false;
-    }
-    if (c != '-' && seen[static_cast<int>(c)]++ > 0) {
-      *problem = std::string("--columns names ") + c + " twice";
-      return false;
-    }
-    *columns += c;
-  }
-  if (seen['N'] == 0 || seen['E'] == 0 || seen['Z'] == 0) {
-    *problem = "--columns needs N, E and Z (for example PNEZD)";
-    return false;
-  }
-  return true;
-}
-
-bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mesh, ExportReadError* error,
-                   ExportProgress* progress) {
-  *mesh = ExportMesh{};
-  std::vector<char> bytes;
-  if (!readWholeFile(path, &bytes, error)) return false;
-  updateExportProgress(progress, "reading", 0, 1);
-  const char* at = bytes.data();
-  const char* const end = at + bytes.size();
-  if (end - at >= 3 && std::memcmp(at, "\xEF\xBB\xBF", 3) == 0) at += 3;
-
-  const int32_t columnCount = static_cast<int32_t>(columns.size());
-  const bool descriptionLast = columns.back() == 'D';
-  std::vector<MeshPoint> read;
-  std::vector<ExportSurveyPoint> surveyed;
-  std::string field;
-  int64_t lineNumber = 0;
-  bool firstLine = true;
-  while (at < end) {
-    const char* lineEnd = static_cast<const char*>(std::memchr(at, '\n', static_cast<size_t>(end - at)));
-    if (lineEnd == nullptr) lineEnd = end;
-    const char* next = lineEnd < end ? lineEnd + 1 : end;
-    if (lineEnd > at && lineEnd[-1] == '\r') --lineEnd;
-    ++lineNumber;
-    const char* p = at;
-    at = next;
-    bool blank = true;
-    for (const char* q = p; q < lineEnd; ++q) blank = blank && (*q == ' ' || *q == '\t');
-    if (blank) continue;
-
-    MeshPoint point{0.0, 0.0, 0.0};
-    std::string name;
-    std::string description;
-    int32_t column = 0;
-    bool more = true;
-    bool header = false;
-    std::string problem;
-    while (more && problem.empty()) {
-      const char* fieldStart = p;
-      if (!nextField(&p, lineEnd, &field, &more)) {
-        problem = "expected a field that ends with its closing quote and a comma";
-        break;
-      }
-      if (column >= columnCount) {
-        if (!descriptionLast) {
-          problem = "expected " + std::to_string(columnCount) + " fields (--columns " + columns + "), found more";
-          break;
-        }
-        // An unquoted description with commas: its text as it stands.
-        const char* fieldEnd = more ? p - 1 : p;
-        while (fieldEnd > fieldStart && (fieldEnd[-1] == ' ' || fieldEnd[-1] == '\t')) --fieldEnd;
-        description += ',';
-        if (fieldStart < fieldEnd && *fieldStart != '"') {
-          description.append(fieldStart, fieldEnd);
-        } else {
-          description += field;
-        }
-        continue;
-      }
-      const char letter = columns[static_cast<size_t>(column++)];
-      if (letter == 'P') name = field;
-      if (letter == 'D') description = field;
-      if (letter == 'N' || letter == 'E' || letter == 'Z') {
-        double value = 0.0;
-        if (!parseNumber(field, &value)) {
-          if (firstLine) {
-            header = true;  // column names
-          } else {
-            const int32_t shown = static_cast<int32_t>(std::min<size_t>(field.size(), 41));
-            problem = std::string("expected a number for ") + columnName(letter) + ", found " +
-                      quoteLine(field.data(), shown);
-          }
-          continue;
-        }
-        (letter == 'N' ? point.y : letter == 'E' ? point.x : point.z) = value;
-      }
-    }
-    if (problem.empty() && !header && column < columnCount) {
-      for (int32_t c = column; c < columnCount; ++c) {
-        const char letter = columns[static_cast<size_t>(c)];
-        if (letter == 'N' || letter == 'E' || letter == 'Z') {
-          problem = "expected " + std::to_string(columnCount) + " fields (--columns " + columns + "), found " +
-                    std::to_string(column) + "; no " + columnName(letter);
-          break;
-        }
-      }
-    }
-    firstLine = false;
-    if (!problem.empty()) return fail(error, lineNumber, problem);
-    if (header) continue;
-    if (read.size() >= static_cast<size_t>(INT32_MAX / 4)) return fail(error, lineNumber, "too many points");
-    read.push_back(point);
-    surveyed.push_back({point.x, point.y, point.z, std::move(name), std::move(description)});
-  }
-  const int32_t n = static_cast<int32_t>(read.size());
-  if (n < 3) return fail(error, 0, "expected at least 3 points, found " + std::to_string(n));
-
-  // tsvmesh's order: by x, equal x in file order.
-  std::vector<int32_t> order(static_cast<size_t>(n));
-  for (int32_t i = 0; i < n; ++i) order[static_cast<size_t>(i)] = i;
-  std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
-    return comparePointsByX(read[static_cast<size_t>(a)], read[static_cast<size_t>(b)]) < 0;
-  });
-  std::vector<MeshPoint> points(static_cast<size_t>(n) + 3);
-  for (int32_t i = 0; i < n; ++i) points[static_cast<size_t>(i)] = read[static_cast<size_t>(order[static_cast<size_t>(i)])];
-  updateExportProgress(progress, "meshing", 0, 1);
-  if (!meshSortedPoints(points.data(), n, mesh, error)) return false;
-  mesh->surveyPoints = std::move(surveyed);
-  return true;
 }
 
 bool readExportInput(const char* path, int32_t kind, const std::string& columns, ExportMesh* mesh,

@@ -18,13 +18,14 @@ enum ExportInputKind : int32_t {
   inputByContent,   // decide from the first line
   inputTriangleFile,
   inputPointsFile,
-  inputFieldFile,   // --columns
+  inputFieldFile,   // --columns, or a first row naming its columns
 };
 
 // A triangle file begins with a line of digits (the count) or with the
-// row of asterisks tsvmesh writes before the count; a first line with a
-// comma is taken for a damaged one (or a field file without --columns), so
-// that its reader says what is wrong; anything else is a points file. A
+// row of asterisks tsvmesh writes before the count; a first line that names
+// a field file's columns is a field file; another first line with a comma
+// is taken for a damaged triangle file, so that its reader says what is
+// wrong; anything else is a points file. A
 // file that cannot be read counts as a triangle file, whose reader then
 // reports why.
 int32_t exportInputKindOf(const char* path);
@@ -32,18 +33,6 @@ int32_t exportInputKindOf(const char* path);
 // Reads and meshes a points file as tsvmesh does. false with error filled
 // when it cannot be read or holds fewer than 3 points.
 bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, ExportProgress* progress);
-
-// The columns of a field file: one letter a column (P N E Z D -). false
-// with problem filled when the text is not such a list with one N, one E
-// and one Z, at most one P and at most one D.
-bool parseFieldColumns(const char* text, std::string* columns, std::string* problem);
-
-// Reads a field file whose columns are named by columns (as parsed above)
-// and meshes its points (x from E, y from N) as tsvmesh would mesh the same
-// x y z. The points, with their numbers and descriptions, also go into the
-// mesh's survey points in file order.
-bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mesh, ExportReadError* error,
-                   ExportProgress* progress);
 
 // Meshes points[0 .. n-1], already sorted by x as tsvmesh sorts them, into
 // mesh; points needs n + 3 slots. Vertices are numbered by first use in the

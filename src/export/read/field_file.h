@@ -1,0 +1,27 @@
+// A surveyor's field file: comma-separated rows of point number, northing,
+// easting, elevation and description in some order. A first row that
+// names its columns (Point, Northing, Easting, Elevation, Description and
+// their usual short forms) says the order; otherwise --columns does.
+#pragma once
+
+#include <string>
+
+struct ExportMesh;
+struct ExportProgress;
+struct ExportReadError;
+
+// The columns of a field file: one letter a column (P N E Z D -). false
+// with problem filled when the text is not such a list with one N, one E
+// and one Z, at most one P and at most one D.
+bool parseFieldColumns(const char* text, std::string* columns, std::string* problem);
+
+// The columns a first row names, one letter a field ('-' for a name not
+// known), or "" when the row does not name N, E and Z.
+std::string fieldHeaderColumns(const char* text, size_t length);
+
+// Reads a field file and meshes its points (x from E, y from N). columns
+// is --columns, or "" to take them from the header row; a header that
+// --columns contradicts is refused. The points, with their numbers and
+// descriptions, also go into the surface's survey points in file order.
+bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mesh, ExportReadError* error,
+                   ExportProgress* progress);

@@ -1,0 +1,79 @@
+// Field files: a header row chooses the columns; --columns is needed only
+// without one, and one that contradicts the header is refused.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "export/read/field_file.h"
+#include "export/read/mesh_file.h"
+#include "export/read/points_input.h"
+#include "test_support.h"
+
+namespace {
+
+ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
+  std::vector<std::string> argv{"tsvmesh-export"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
+}
+
+std::string headerOf(const std::string& row) { return fieldHeaderColumns(row.data(), row.size()); }
+
+}  // namespace
+
+TEST(FieldFile, HeaderNamesChooseTheColumnsInAnyCaseAndOrder) {
+  EXPECT_EQ(headerOf("Point,Northing,Easting,Elevation,Description"), "PNEZD");
+  EXPECT_EQ(headerOf("PT, EAST ,north,Height,code"), "PENZD");
+  EXPECT_EQ(headerOf("\"No\",Y,X,H,Desc,Remark"), "PNEZD-");
+  EXPECT_EQ(headerOf("x,y,z"), "ENZ");
+  // Not a header: a column missing, a name twice, or a row of numbers.
+  EXPECT_EQ(headerOf("Point,Northing,Easting,Description"), "");
+  EXPECT_EQ(headerOf("N,E,Z,Northing"), "");
+  EXPECT_EQ(headerOf("1,100,200,10,A"), "");
+  EXPECT_EQ(headerOf("1,100,200,1O,A"), "");
+
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/f.csv", "\xEF\xBB\xBF" "Easting,Northing,Elev,Code\r\n10,20,5,KERB1\r\n12,20,6,KERB1\r\n"
+                            "10,23,7,TREE OAK\r\n");
+  EXPECT_EQ(exportInputKindOf((dir + "/f.csv").c_str()), inputFieldFile);
+  ExportMesh mesh;
+  ExportReadError error;
+  ASSERT_TRUE(readFieldMesh((dir + "/f.csv").c_str(), "", &mesh, &error, nullptr)) << error.message;
+  ASSERT_EQ(mesh.surveyPoints.size(), 3u);
+  EXPECT_EQ(mesh.surveyPoints[0].x, 10.0);
+  EXPECT_EQ(mesh.surveyPoints[0].y, 20.0);
+  EXPECT_EQ(mesh.surveyPoints[2].z, 7.0);
+  EXPECT_EQ(mesh.surveyPoints[2].description, "TREE OAK");
+  EXPECT_EQ(mesh.triangleCount, 1);
+}
+
+TEST(FieldFile, ColumnsAreNeededWithoutAHeaderAndMustAgreeWithOne) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/site.csv", "Point,Northing,Easting,Elevation,Description\n1,100,200,10,A\n2,100,210,11,B\n"
+                               "3,110,200,12,C\n");
+  ASSERT_EQ(runExport({"site.csv", "site.obj"}, dir).status, 0);
+  EXPECT_NE(readFile(dir + "/site.obj").find("v 200 100 10"), std::string::npos);
+  ASSERT_EQ(runExport({"site.csv", "same.obj", "--columns", "pnezd"}, dir).status, 0);
+  EXPECT_EQ(readFile(dir + "/same.obj"), readFile(dir + "/site.obj"));
+
+  const ProcessResult swapped = runExport({"site.csv", "swapped.obj", "--columns", "PENZD"}, dir);
+  EXPECT_EQ(swapped.status, 1);
+  EXPECT_EQ(swapped.err, "tsvmesh-export: site.csv:1: --columns PENZD contradicts the header row, which names "
+                         "the columns PNEZD\n");
+  EXPECT_FALSE(fileExists(dir + "/swapped.obj"));
+
+  // Without a header the first row is a point: a typo in it is an error,
+  // never a header that drops the point.
+  writeFile(dir + "/typo.csv", "1,100,200,1O,A\n2,100,210,11,B\n3,110,200,12,C\n4,110,210,13,D\n");
+  const ProcessResult typo = runExport({"typo.csv", "typo.obj", "--columns", "PNEZD"}, dir);
+  EXPECT_EQ(typo.status, 1);
+  EXPECT_EQ(typo.err, "tsvmesh-export: typo.csv:1: expected a number for Z (elevation), found \"1O\"\n");
+  const ProcessResult none = runExport({"typo.csv", "typo.obj", "--points"}, dir);
+  EXPECT_EQ(none.status, 1);
+  ExportMesh mesh;
+  ExportReadError error;
+  EXPECT_FALSE(readFieldMesh((dir + "/typo.csv").c_str(), "", &mesh, &error, nullptr));
+  EXPECT_EQ(error.line, 1);
+  EXPECT_NE(error.message.find("give them with --columns"), std::string::npos) << error.message;
+}
