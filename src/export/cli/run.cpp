@@ -70,6 +70,10 @@ std::string traceRequestedContours(const ExportMesh& surface, const ExportOption
     return "--contour " + numberText(options.contourInterval) + " gives more than " +
            std::to_string(contourMostLevels) + " levels between z " + range;
   }
+  if (status == contourBaseTooFar) {
+    return "--contour-base " + numberText(options.contourBase) + " is too far from the surface's heights (" +
+           range + ") for levels every " + numberText(options.contourInterval) + "; choose a base nearer to them";
+  }
   return "the mesh is too large to trace contours on";
 }
 

@@ -135,24 +135,6 @@ void chainLevel(Tracer* tracer, const std::vector<int32_t>& segments, int32_t le
 
 }  // namespace
 
-int32_t contourLevels(double lowest, double highest, double interval, double base, int32_t indexEvery,
-                      std::vector<ExportContourLevel>* levels) {
-  levels->clear();
-  if (!((highest - lowest) / interval <= contourMostLevels)) return contourTooManyLevels;
-  // k is a whole number held in a double, so far-off bases do not overflow.
-  double k = std::floor((lowest - base) / interval) - 1.0;
-  for (int32_t step = 0; step < contourMostLevels + 4; ++step, k += 1.0) {
-    const double elevation = base + k * interval;
-    if (elevation > highest) break;
-    if (elevation <= lowest) continue;
-    if (static_cast<int32_t>(levels->size()) == contourMostLevels) return contourTooManyLevels;
-    const bool index = indexEvery > 0 && std::fmod(k, static_cast<double>(indexEvery)) == 0.0;
-    if (!levels->empty() && elevation <= levels->back().elevation) continue;  // k beyond a double's integers
-    levels->push_back({elevation, index, 0, 0});
-  }
-  return contourOk;
-}
-
 int32_t traceContours(const ExportMesh& mesh, const ExportEdges& edges, double interval, int32_t indexEvery,
                       double base, ExportContours* contours, ExportProgress* progress) {
   *contours = ExportContours{};

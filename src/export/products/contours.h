@@ -43,12 +43,19 @@ enum ContourStatus : int32_t {
   contourOk = 0,
   contourTooManyLevels = 1,  // more than contourMostLevels between the lowest and highest z
   contourTooLarge = 2,       // edges and vertices together past 2^31 - 1
+  contourBaseTooFar = 3,     // the base is more than contourFarthestStep intervals from the surface, or the
+                             // levels have more digits than a decimal level can hold
 };
 
 inline constexpr int32_t contourMostLevels = 10000;
+inline constexpr double contourFarthestStep = 1e12;
 
 // The levels base + k * interval with lowest < level <= highest (those that
-// can have lines), in ascending order, without lines yet.
+// can have lines), in ascending order, without lines yet. A level is the
+// decimal value the user asked for: base and interval are taken as the
+// shortest decimals that read back to them, the level is formed from them
+// in decimal and only then rounded to the nearest double, so that 0.1 steps
+// give 100.3, which a vertex read from "100.3" lies exactly on.
 int32_t contourLevels(double lowest, double highest, double interval, double base, int32_t indexEvery,
                       std::vector<ExportContourLevel>* levels);
 
