@@ -6,6 +6,7 @@
 
 #include "export/cli/formats.h"
 #include "export/paper.h"
+#include "export/surface/surface.h"
 #include "export/read/field_file.h"
 #include "export/read/points_input.h"
 #include "export/units.h"
@@ -183,7 +184,9 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
     return wrong(problem, "--cell takes a positive size");
   }
   if (const char* base = optionValue(argument, "--base", argc, argv, i)) {
-    if (!decimalNumber(base, true, &options->base)) return wrong(problem, "--base takes a number, the level");
+    if (!decimalNumber(base, true, &options->base) || !coordinateInRange(options->base)) {
+      return wrong(problem, "--base takes a number within -1e90 .. 1e90, the level");
+    }
     options->hasBase = true;
     return argumentTaken;
   }
@@ -221,12 +224,9 @@ bool formatsKnown(ExportOptions* options, std::string* problem) {
 
 // Every option given is taken by some output, and every output has what it
 // needs.
-const char* optionsAgree(const ExportOptions& options, uint32_t uses, bool geoJson) {
+const char* optionsAgree(const ExportOptions& options, uint32_t uses) {
   if ((options.paper >= 0) != (options.scale > 0)) return "--paper and --scale go together";
   if ((uses & needsCell) != 0 && options.cell == 0.0) return "a .asc or .tif grid needs --cell SIZE";
-  if (geoJson && options.contourInterval == 0.0 && options.inputKind != inputFieldFile) {
-    return "a .geojson OUTPUT holds contours (and a field file's points); add --contour INTERVAL";
-  }
   if (options.comparePath != nullptr && options.cell == 0.0) {
     return "--compare needs --cell SIZE, the grid the surfaces are compared on";
   }
@@ -235,18 +235,14 @@ const char* optionsAgree(const ExportOptions& options, uint32_t uses, bool geoJs
 
 bool outputsTakeOptions(const ExportOptions& options, const std::vector<std::string>& given, std::string* problem) {
   uint32_t uses = 0;
-  bool geoJson = false;
-  for (const ExportFormat* format : options.formats) {
-    uses |= format->uses;
-    geoJson = geoJson || (format->uses & usePoints) != 0;
-  }
+  for (const ExportFormat* format : options.formats) uses |= format->uses;
   for (const std::string& name : given) {
     const OptionRow* row = optionRowOf(name);
     if (row->use == 0 || (uses & row->use) != 0) continue;
     *problem = name + " goes with " + exportFormatsUsing(row->use) + "; no OUTPUT here uses it";
     return false;
   }
-  const char* text = optionsAgree(options, uses, geoJson);
+  const char* text = optionsAgree(options, uses);
   if (text != nullptr) *problem = text;
   return text == nullptr;
 }

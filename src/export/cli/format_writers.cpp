@@ -157,7 +157,13 @@ bool writeDxfProduct(const ExportJob& job, ExportOutput* output, ExportProgress*
 }
 
 // A field file's points alone, when no contours were asked for.
-bool writeGeoJsonProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress, std::string*) {
+bool writeGeoJsonProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress,
+                         std::string* message) {
+  if (job.contours == nullptr && job.surface->surveyPoints.empty()) {
+    *message = std::string(job.outputPath) +
+               ": a .geojson holds contours (and a field file's points); add --contour INTERVAL";
+    return false;
+  }
   writeContourGeoJson(job.contours != nullptr ? *job.contours : ExportContours{}, job.surface->surveyPoints,
                       job.options->srs, output, progress);
   return true;

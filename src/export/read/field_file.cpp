@@ -113,6 +113,33 @@ char headerLetter(std::string name) {
   return '-';
 }
 
+// text with every byte that does not begin a valid UTF-8 sequence (a file
+// saved in a legacy code page) replaced by U+FFFD, so that every text
+// output stays a valid document.
+std::string validUtf8(const std::string& text) {
+  std::string valid;
+  valid.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const size_t length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3 : (byte >> 3) == 0x1E ? 4 : 0;
+    bool ok = length > 0 && i + length <= text.size() && !(length == 2 && byte < 0xC2);
+    for (size_t k = 1; ok && k < length; ++k) ok = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+    if (ok && length >= 3) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      ok = !(byte == 0xE0 && next < 0xA0) && !(byte == 0xED && next >= 0xA0) && !(byte == 0xF0 && next < 0x90) &&
+           !(byte == 0xF4 && next >= 0x90) && byte <= 0xF4;
+    }
+    if (ok) {
+      valid.append(text, i, length);
+      i += length;
+    } else {
+      valid += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return valid;
+}
+
 // One row of the file, its fields read as columns says.
 struct FieldRow {
   MeshPoint point{0.0, 0.0, 0.0};
@@ -231,7 +258,7 @@ bool readRows(const std::vector<char>& bytes, const std::string& given, FieldPoi
     if (!problem.empty()) return fail(error, lineNumber, problem);
     if (points->read.size() >= static_cast<size_t>(INT32_MAX / 4)) return fail(error, lineNumber, "too many points");
     points->read.push_back(row.point);
-    points->surveyed.push_back({row.point.x, row.point.y, row.point.z, std::move(row.name), std::move(row.description)});
+    points->surveyed.push_back({row.point.x, row.point.y, row.point.z, validUtf8(row.name), validUtf8(row.description)});
   }
   return true;
 }

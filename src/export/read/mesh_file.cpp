@@ -293,6 +293,11 @@ bool readCornerLine(LineReader* reader, ExportMesh* mesh, VertexIndex* index, in
   const char* const commas[2] = {firstComma, secondComma};
   const int32_t vertex = vertexOfCorner(mesh, index, text, length, commas);
   if (vertex < 0) return fail(error, reader->lineNumber, "expected at most 2147483647 distinct corners");
+  const ExportVertex& v = mesh->vertices[static_cast<size_t>(vertex)];
+  if (!coordinateInRange(v.x) || !coordinateInRange(v.y) || !coordinateInRange(v.z)) {
+    return fail(error, reader->lineNumber, "expected coordinates within " + largestCoordinateText() + ", found " +
+                                               quoteLine(text, length));
+  }
   mesh->corners.push_back(vertex);
   return true;
 }

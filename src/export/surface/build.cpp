@@ -1,6 +1,7 @@
 #include "export/surface/build.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "export/products/facing.h"
 #include "export/products/mesh_edges.h"
@@ -31,12 +32,34 @@ void findBounds(ExportMesh* surface) {
   }
 }
 
+// Whatever the reader let through (a points file's numbers are read as
+// tsvmesh reads them) within the range every product can sum.
+bool coordinatesInRange(const ExportMesh& surface, ExportReadError* error) {
+  for (const ExportVertex& v : surface.vertices) {
+    if (coordinateInRange(v.x) && coordinateInRange(v.y) && coordinateInRange(v.z)) continue;
+    char text[160];
+    std::snprintf(text, sizeof text, "expected coordinates within %s, found a point at (%.6g, %.6g, %.6g)",
+                  largestCoordinateText().c_str(), v.x, v.y, v.z);
+    error->line = 0;
+    error->message = text;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool buildSurface(const SurfaceSource& source, ExportMesh* surface, ExportReadError* error,
                   ExportProgress* progress) {
   if (!readExportInput(source.path, source.kind, source.columns, surface, error, progress)) return false;
+  if (!coordinatesInRange(*surface, error)) return false;
   if (source.maxSide > 0.0) dropLongTriangles(surface, source.maxSide);
+  if (surface->triangleCount == 0) {
+    error->line = 0;
+    error->message = source.maxSide > 0.0 ? "--max-side leaves out every triangle; no surface is left"
+                                          : "no triangle: the points lie on one line, or there are none";
+    return false;
+  }
   orientFacesUpward(surface);
   findBounds(surface);
   if (!source.edges) return true;

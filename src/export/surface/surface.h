@@ -22,6 +22,16 @@ struct ExportBounds {
   double highX = 0.0, highY = 0.0, highZ = 0.0;
 };
 
+// Coordinates beyond this are refused: areas and volumes of any surface
+// within it, summed over 2^31 faces, stay finite.
+inline constexpr double exportLargestCoordinate = 1e90;
+
+inline bool coordinateInRange(double value) {
+  return value >= -exportLargestCoordinate && value <= exportLargestCoordinate;
+}
+
+inline std::string largestCoordinateText() { return "-1e90 .. 1e90"; }
+
 struct ExportVertex {
   double x;
   double y;
