@@ -1,6 +1,7 @@
 #include "export/cli/run.h"
 
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -103,7 +104,13 @@ std::string writeOneOutput(const ExportFormat& format, ExportJob job, const std:
     return std::string(job.outputPath) + ": cannot create: " + systemErrorText(output.errorNumber);
   }
   std::string message;
-  if (!format.write(job, &output, progress, &message)) {
+  bool written = false;
+  try {
+    written = format.write(job, &output, progress, &message);
+  } catch (const std::bad_alloc&) {
+    message = std::string(job.outputPath) + ": not enough memory to make it";
+  }
+  if (!written) {
     abandonExportOutput(&output);
     return message;
   }
@@ -130,6 +137,33 @@ int writeOutputs(const ExportOptions& options, ExportJob job, const std::string&
 
 }  // namespace
 
+namespace {
+
+// The standard containers report a failed allocation by throwing; here,
+// where the run decides what a failure means, it becomes a message.
+bool buildWithin(const SurfaceSource& source, ExportMesh* surface, ExportReadError* error,
+                 ExportProgress* progress) {
+  try {
+    return buildSurface(source, surface, error, progress);
+  } catch (const std::bad_alloc&) {
+    *surface = ExportMesh{};
+    *error = ExportReadError{0, "not enough memory for its surface"};
+    return false;
+  }
+}
+
+std::string traceWithin(const ExportMesh& surface, const ExportOptions& options, ExportContours* contours,
+                        ExportProgress* progress) {
+  try {
+    return traceRequestedContours(surface, options, contours, progress);
+  } catch (const std::bad_alloc&) {
+    *contours = ExportContours{};
+    return "not enough memory for the contours";
+  }
+}
+
+}  // namespace
+
 int runExport(const ExportOptions& options) {
   const std::string clash = clashingPaths(options);
   if (!clash.empty()) {
@@ -143,11 +177,11 @@ int runExport(const ExportOptions& options) {
   ExportMesh other;
   ExportReadError error;
   SurfaceSource source{options.meshPath, options.inputKind, options.columns, options.maxSide, contoursAsked};
-  bool built = buildSurface(source, &surface, &error, &progress);
+  bool built = buildWithin(source, &surface, &error, &progress);
   if (built && options.comparePath != nullptr) {
     source.path = options.comparePath;
     source.edges = false;
-    built = buildSurface(source, &other, &error, &progress);
+    built = buildWithin(source, &other, &error, &progress);
   }
   if (!built) {
     endExportProgress(&progress);
@@ -156,7 +190,7 @@ int runExport(const ExportOptions& options) {
   }
   ExportContours contours;
   const std::string contourProblem =
-      contoursAsked ? traceRequestedContours(surface, options, &contours, &progress) : "";
+      contoursAsked ? traceWithin(surface, options, &contours, &progress) : "";
   ExportJob job;
   job.surface = &surface;
   job.other = options.comparePath != nullptr ? &other : nullptr;
