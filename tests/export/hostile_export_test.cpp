@@ -93,3 +93,14 @@ TEST(HostileExport, NoTriangleToShowIsRefusedAlikeForEveryFormat) {
   const ProcessResult empty = runExport({"empty.csv", "o.png"}, dir);
   EXPECT_EQ(empty.status, 1) << empty.err;
 }
+
+TEST(HostileExport, BaseReportSaysWhereGroundLevelWithTheBaseGoes) {
+  const std::string dir = makeScratchDir();
+  // A flat square at 100 and, beside it, a face rising from 100 to 103.
+  writeFile(dir + "/flat.tsv", "flat.csv\n0 0 100\n10 0 100\n10 10 100\n0 10 100\n20 0 103\n");
+  const ProcessResult run = runExport({"flat.tsv", "r.json", "--base", "100"}, dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string json = readFile(dir + "/r.json");
+  EXPECT_NE(json.find("\"areaBelow\": 0, \"areaLevel\": 100}"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"volumeBelow\": 0,"), std::string::npos) << json;
+}

@@ -38,7 +38,7 @@ void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bo
   *measures = ExportSurfaceMeasures{};
   measures->hasBase = hasBase;
   measures->base = base;
-  Sum plan, surface, weighted, above, below, areaAbove, areaBelow;
+  Sum plan, surface, weighted, above, below, areaAbove, areaBelow, areaLevel;
   bool first = true;
   for (int32_t f = 0; f < mesh.triangleCount; ++f) {
     if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
@@ -67,7 +67,7 @@ void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bo
     const double prism = a * (h[0] + h[1] + h[2]) / 3.0;
     if (lower == 0) {
       above.add(prism);
-      if (higher > 0) areaAbove.add(a);
+      (higher > 0 ? areaAbove : areaLevel).add(a);
     } else if (higher == 0) {
       below.add(-prism);
       areaBelow.add(a);
@@ -99,6 +99,7 @@ void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bo
   measures->below = below.value();
   measures->areaAbove = areaAbove.value();
   measures->areaBelow = areaBelow.value();
+  measures->areaLevel = areaLevel.value();
 }
 
 void compareGrids(const ExportGridFrame& frame, const std::vector<double>& first, const std::vector<double>& second,

@@ -22,6 +22,7 @@ struct ExportSurfaceMeasures {
   double below = 0.0;         // ... and where it is lower
   double areaAbove = 0.0;     // plan area where the surface is higher than the base
   double areaBelow = 0.0;
+  double areaLevel = 0.0;     // plan area of faces lying exactly at the base, in neither of the two above
 };
 
 // Measures the kept faces (kept: one flag a face, or empty for all); with

@@ -47,6 +47,7 @@ void writeTextReport(const ExportReport& report, ExportOutput* output) {
     text += row("Base level", fixed(m.base));
     text += row("Volume above the base", fixed(m.above) + " over an area of " + fixed(m.areaAbove));
     text += row("Volume below the base", fixed(m.below) + " over an area of " + fixed(m.areaBelow));
+    if (m.areaLevel > 0.0) text += row("Level with the base", "an area of " + fixed(m.areaLevel));
     text += row("Net (above - below)", fixed(m.above - m.below));
   }
   if (report.compared) {
@@ -76,7 +77,7 @@ void writeJsonReport(const ExportReport& report, ExportOutput* output) {
   if (m.hasBase) {
     text += ",\n  \"base\": {\"level\": " + shortest(m.base) + ", \"volumeAbove\": " + shortest(m.above) +
             ", \"volumeBelow\": " + shortest(m.below) + ", \"areaAbove\": " + shortest(m.areaAbove) +
-            ", \"areaBelow\": " + shortest(m.areaBelow) + "}";
+            ", \"areaBelow\": " + shortest(m.areaBelow) + ", \"areaLevel\": " + shortest(m.areaLevel) + "}";
   }
   if (report.compared) {
     const ExportComparison& c = report.comparison;
