@@ -74,7 +74,7 @@ const OptionRow optionTable[] = {
     {"--scale", usePaper, nullptr},
     {"--mesh", 0, "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like"},
     {"--points", 0, nullptr},
-    {"--columns", 0, "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D -"},
+    {"--columns", 0, "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D - (no header row)"},
     {"--cell", useCell, "--cell SIZE     the grid's cell size"},
     {"--base", useReport, "--base Z        volumes above and below the level Z"},
     {"--compare", useReport, "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid"},
@@ -94,7 +94,8 @@ const OptionRow* optionRowOf(const std::string& argument) {
 std::string exportUsageText() {
   std::string text =
       "usage: tsvmesh-export INPUT OUTPUT... [options]\n"
-      "INPUT is a triangle file or a points file (told apart by content), or a field file with --columns.\n"
+      "INPUT is a triangle file, a points file or a field file (told apart by content; a field file's first\n"
+      "row names its columns, or --columns does).\n"
       "Each OUTPUT's extension chooses its format; the surface is built once for all of them:\n";
   for (int32_t f = 0; f < exportFormatCount(); ++f) {
     const ExportFormat& format = exportFormatAt(f);
