@@ -39,7 +39,7 @@ TEST(FieldFile, HeaderNamesChooseTheColumnsInAnyCaseAndOrder) {
   EXPECT_EQ(exportInputKindOf((dir + "/f.csv").c_str()), inputFieldFile);
   ExportMesh mesh;
   ExportReadError error;
-  ASSERT_TRUE(readFieldMesh((dir + "/f.csv").c_str(), "", &mesh, &error, nullptr)) << error.message;
+  ASSERT_TRUE(readFieldMesh((dir + "/f.csv").c_str(), "", {}, &mesh, &error, nullptr)) << error.message;
   ASSERT_EQ(mesh.surveyPoints.size(), 3u);
   EXPECT_EQ(mesh.surveyPoints[0].x, 10.0);
   EXPECT_EQ(mesh.surveyPoints[0].y, 20.0);
@@ -73,7 +73,27 @@ TEST(FieldFile, ColumnsAreNeededWithoutAHeaderAndMustAgreeWithOne) {
   EXPECT_EQ(none.status, 1);
   ExportMesh mesh;
   ExportReadError error;
-  EXPECT_FALSE(readFieldMesh((dir + "/typo.csv").c_str(), "", &mesh, &error, nullptr));
+  EXPECT_FALSE(readFieldMesh((dir + "/typo.csv").c_str(), "", {}, &mesh, &error, nullptr));
   EXPECT_EQ(error.line, 1);
   EXPECT_NE(error.message.find("give them with --columns"), std::string::npos) << error.message;
+}
+
+TEST(FieldFile, LeftOutCodesStayOnThePlanButOffTheSurface) {
+  const std::string dir = makeScratchDir();
+  // A tree shot at its top, 15 m above the ground around it.
+  writeFile(dir + "/f.csv", "Pt,E,N,H,Code\n1,0,0,10.00,GND\n2,10,0,10.00,GND\n3,10,10,10.00,GND\n"
+                            "4,0,10,10.00,GND\n5,5,5,25.30,tree oak\n");
+  const ProcessResult run = runExport({"f.csv", "f.txt", "f.geojson", "--leave-out", "TREE,SIGN"}, dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string report = readFile(dir + "/f.txt");
+  EXPECT_NE(report.find("2 triangles"), std::string::npos) << report;
+  EXPECT_NE(report.find("Highest elevation         10.000"), std::string::npos) << report;
+  // The tree is still a point of the plan, with its code.
+  EXPECT_NE(readFile(dir + "/f.geojson").find("\"number\":\"5\",\"code\":\"tree\""), std::string::npos);
+
+  writeFile(dir + "/p.tsv", "p.csv\n0 0 1\n1 0 1\n0 1 1\n");
+  const ProcessResult points = runExport({"p.tsv", "p.txt", "--leave-out", "TREE"}, dir);
+  EXPECT_EQ(points.status, 1);
+  EXPECT_EQ(points.err, "tsvmesh-export: p.tsv: --leave-out names codes of a field file's points; this input has "
+                        "none\n");
 }

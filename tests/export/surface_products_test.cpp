@@ -41,7 +41,7 @@ ExportMesh meshOf(const std::vector<Xyz>& points) {
   writeFile(path, pointsText(points));
   ExportMesh mesh;
   ExportReadError error;
-  EXPECT_TRUE(readExportInput(path.c_str(), inputByContent, "", &mesh, &error, nullptr)) << error.message;
+  EXPECT_TRUE(readExportInput(path.c_str(), inputByContent, "", {}, &mesh, &error, nullptr)) << error.message;
   return mesh;
 }
 
@@ -87,8 +87,8 @@ TEST(SurfaceInputTest, PointsFileGivesTsvmeshsTrianglesWithEveryDigit) {
   ASSERT_EQ(runTsvmeshBinary({"terrain.tsv"}, dir).status, 0);
   ExportMesh fromPoints, fromTriangles;
   ExportReadError error;
-  ASSERT_TRUE(readExportInput((dir + "/terrain.tsv").c_str(), inputByContent, "", &fromPoints, &error, nullptr));
-  ASSERT_TRUE(readExportInput((dir + "/terrain.csv").c_str(), inputByContent, "", &fromTriangles, &error, nullptr));
+  ASSERT_TRUE(readExportInput((dir + "/terrain.tsv").c_str(), inputByContent, "", {}, &fromPoints, &error, nullptr));
+  ASSERT_TRUE(readExportInput((dir + "/terrain.csv").c_str(), inputByContent, "", {}, &fromTriangles, &error, nullptr));
   EXPECT_EQ(fromPoints.triangleCount, fromTriangles.triangleCount);
   EXPECT_EQ(fromPoints.averageSide, fromTriangles.averageSide);
   EXPECT_EQ(fromPoints.averageKnown, fromTriangles.averageKnown);
@@ -129,7 +129,7 @@ TEST(SurfaceInputTest, FieldFileWithHeaderQuotesAndCommasInDescriptions) {
   ASSERT_TRUE(parseFieldColumns("pnezd", &columns, &problem));
   ExportMesh mesh;
   ExportReadError error;
-  ASSERT_TRUE(readFieldMesh((dir + "/site.csv").c_str(), columns, &mesh, &error, nullptr)) << error.message;
+  ASSERT_TRUE(readFieldMesh((dir + "/site.csv").c_str(), columns, {}, &mesh, &error, nullptr)) << error.message;
   ASSERT_EQ(mesh.vertexCount, 3);
   ASSERT_EQ(mesh.surveyPoints.size(), 3u);
   const ExportSurveyPoint* p = mesh.surveyPoints.data();
@@ -158,7 +158,7 @@ TEST(SurfaceInputTest, MalformedFieldLinesAreNamedByLineAndLeaveNoOutput) {
       {"1,10,20,5\n2,11,21\n3,12,22,6\n", "PNEZ", "f.csv:2: expected 4 fields (--columns PNEZ), found 3; no Z"},
       {"10,20,5\n11,21,5,9\n", "NEZ", "f.csv:2: expected 3 fields (--columns NEZ), found more"},
       {"1,10,20,5,\"open\n", "PNEZD", "f.csv:1: expected a field that ends with its closing quote"},
-      {"N,E,Z\n10,20,5\n", "NEZ", "f.csv: expected at least 3 points, found 1"},
+      {"N,E,Z\n10,20,5\n", "NEZ", "f.csv: expected at least 3 points for the surface, found 1"},
   };
   for (const auto& c : cases) {
     writeFile(dir + "/f.csv", c.text);
@@ -364,17 +364,22 @@ TEST(SurfaceOutputTest, FieldPointsReadBackFromDxfAndGeoJson) {
                        "from ezdxf import recover\n"
                        "doc, auditor = recover.readfile('f.dxf')\n"
                        "m = doc.modelspace()\n"
-                       "print(len(auditor.errors), [tuple(p.dxf.location) for p in m.query('POINT[layer==\"POINTS\"]')])\n"
-                       "print([t.dxf.text for t in m.query('TEXT[layer==\"POINTS\"]')])\n"
+                       "print(len(auditor.errors), [(p.dxf.layer, tuple(p.dxf.location)) for p in m.query('POINT')])\n"
+                       "print([(t.dxf.layer, t.dxf.text) for t in m.query('TEXT')])\n"
                        "d = json.load(open('f.geojson'))\n"
-                       "print(d['crs']['properties']['name'], [(f['properties']['name'], f['properties']['description'],"
-                       " f['geometry']['coordinates']) for f in d['features']])\n",
+                       "print(d['crs']['properties']['name'], [(f['properties']['number'], f['properties']['code'],"
+                       " f['properties']['description'], f['properties']['z'], f['geometry']['coordinates'])"
+                       " for f in d['features']])\n",
                        &out)) {
     GTEST_SKIP() << "Debian's python3-ezdxf is missing";
   }
+  // A layer per code (the description's first word); each point labelled
+  // with its number, its elevation to the file's decimals and its description.
   EXPECT_EQ(out,
-            "0 [(512345.123, 6789012.456, 12.5), (512350.0, 6789012.0, 13.0), (512347.5, 6789020.25, 14.0)]\n"
-            "['7 TREE, OAK', '8', '9 POST']\n"
-            "urn:ogc:def:crs:EPSG::25832 [('7', 'TREE, OAK', [512345.123, 6789012.456, 12.5]), ('8', '', [512350, "
-            "6789012, 13]), ('9', 'POST', [512347.5, 6789020.25, 14])]\n");
+            "0 [('POINTS-TREE', (512345.123, 6789012.456, 12.5)), ('POINTS', (512350.0, 6789012.0, 13.0)), "
+            "('POINTS-POST', (512347.5, 6789020.25, 14.0))]\n"
+            "[('POINTS-TREE', '7'), ('POINTS-TREE', '12.5'), ('POINTS-TREE', 'TREE, OAK'), ('POINTS', '8'), "
+            "('POINTS', '13'), ('POINTS-POST', '9'), ('POINTS-POST', '14'), ('POINTS-POST', 'POST')]\n"
+            "urn:ogc:def:crs:EPSG::25832 [('7', 'TREE', 'TREE, OAK', 12.5, [512345.123, 6789012.456, 12.5]), "
+            "('8', '', '', 13, [512350, 6789012, 13]), ('9', 'POST', 'POST', 14, [512347.5, 6789020.25, 14])]\n");
 }

@@ -1,5 +1,6 @@
 #include "export/cli/command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -75,6 +76,7 @@ const OptionRow optionTable[] = {
     {"--mesh", 0, "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like"},
     {"--points", 0, nullptr},
     {"--columns", 0, "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D - (no header row)"},
+    {"--leave-out", 0, "--leave-out CODE,...  a field file's points with these codes stay on the plan but off the surface"},
     {"--cell", useCell, "--cell SIZE     the grid's cell size"},
     {"--base", useReport, "--base Z        volumes above and below the level Z"},
     {"--compare", useReport, "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid"},
@@ -178,6 +180,16 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
     if (options->inputKind != inputByContent) return wrong(problem, "--mesh, --points and --columns exclude each other");
     if (!parseFieldColumns(columns, &options->columns, problem)) return argumentWrong;
     options->inputKind = inputFieldFile;
+    return argumentTaken;
+  }
+  if (const char* codes = optionValue(argument, "--leave-out", argc, argv, i)) {
+    const std::string list = codes;
+    for (size_t start = 0; start <= list.size();) {
+      const size_t comma = std::min(list.find(',', start), list.size());
+      if (comma == start) return wrong(problem, "--leave-out takes codes separated by commas, for example TREE,SIGN");
+      options->leaveOut.push_back(list.substr(start, comma - start));
+      start = comma + 1;
+    }
     return argumentTaken;
   }
   if (const char* cell = optionValue(argument, "--cell", argc, argv, i)) {

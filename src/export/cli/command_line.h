@@ -23,6 +23,7 @@ struct ExportOptions {
   int32_t scale = 0;             // 1:scale with paper
   int32_t inputKind = 0;         // an ExportInputKind: by content, or --mesh, --points, --columns
   std::string columns;           // --columns, one upper-case letter a column
+  std::vector<std::string> leaveOut;  // --leave-out: codes of field points kept off the surface
   double cell = 0.0;             // --cell; 0 when not given
   bool hasBase = false;          // --base
   double base = 0.0;

@@ -176,7 +176,13 @@ int runExport(const ExportOptions& options) {
   ExportMesh surface;
   ExportMesh other;
   ExportReadError error;
-  SurfaceSource source{options.meshPath, options.inputKind, options.columns, options.maxSide, contoursAsked};
+  SurfaceSource source;
+  source.path = options.meshPath;
+  source.kind = options.inputKind;
+  source.columns = options.columns;
+  source.leaveOut = options.leaveOut;
+  source.maxSide = options.maxSide;
+  source.edges = contoursAsked;
   bool built = buildWithin(source, &surface, &error, &progress);
   if (built && options.comparePath != nullptr) {
     source.path = options.comparePath;

@@ -145,7 +145,32 @@ struct FieldRow {
   MeshPoint point{0.0, 0.0, 0.0};
   std::string name;
   std::string description;
+  int32_t zDecimals = -1;
 };
+
+// Digits after the decimal point of a plain number; -1 with an exponent.
+int32_t decimalsOf(const std::string& number) {
+  if (number.find_first_of("eE") != std::string::npos) return -1;
+  const size_t point = number.find('.');
+  return point == std::string::npos ? 0 : static_cast<int32_t>(number.size() - point - 1);
+}
+
+// The description's first word.
+std::string codeOf(const std::string& description) {
+  const size_t start = description.find_first_not_of(" \t");
+  if (start == std::string::npos) return "";
+  const size_t end = description.find_first_of(" \t,", start);
+  return description.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool sameCode(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    if (upper(a[i]) != upper(b[i])) return false;
+  }
+  return true;
+}
 
 // An unquoted description with commas: its text as it stands.
 void appendDescriptionPart(const char* fieldStart, const char* p, bool more, const std::string& field,
@@ -172,6 +197,7 @@ void takeField(char letter, const std::string& field, FieldRow* row, std::string
     return;
   }
   (letter == 'N' ? row->point.y : letter == 'E' ? row->point.x : row->point.z) = value;
+  if (letter == 'Z') row->zDecimals = decimalsOf(field);
 }
 
 // Reads one row; the problem with it, or "".
@@ -232,7 +258,8 @@ struct FieldPoints {
 };
 
 // Every row of the file after the header (if any) into points.
-bool readRows(const std::vector<char>& bytes, const std::string& given, FieldPoints* points, ExportReadError* error) {
+bool readRows(const std::vector<char>& bytes, const std::string& given, const std::vector<std::string>& leaveOut,
+              FieldPoints* points, ExportReadError* error) {
   const char* at = bytes.data();
   const char* const end = at + bytes.size();
   if (end - at >= 3 && std::memcmp(at, "\xEF\xBB\xBF", 3) == 0) at += 3;
@@ -257,8 +284,12 @@ bool readRows(const std::vector<char>& bytes, const std::string& given, FieldPoi
     const std::string problem = readRow(p, lineEnd, columns, &row);
     if (!problem.empty()) return fail(error, lineNumber, problem);
     if (points->read.size() >= static_cast<size_t>(INT32_MAX / 4)) return fail(error, lineNumber, "too many points");
-    points->read.push_back(row.point);
-    points->surveyed.push_back({row.point.x, row.point.y, row.point.z, validUtf8(row.name), validUtf8(row.description)});
+    ExportSurveyPoint surveyed{row.point.x, row.point.y, row.point.z, validUtf8(row.name),
+                               validUtf8(row.description), "", row.zDecimals, true};
+    surveyed.code = codeOf(surveyed.description);
+    for (const std::string& code : leaveOut) surveyed.inSurface = surveyed.inSurface && !sameCode(code, surveyed.code);
+    if (surveyed.inSurface) points->read.push_back(row.point);
+    points->surveyed.push_back(std::move(surveyed));
   }
   return true;
 }
@@ -303,16 +334,19 @@ std::string fieldHeaderColumns(const char* text, size_t length) {
   return parseFieldColumns(columns.c_str(), &parsed, &problem) ? parsed : "";
 }
 
-bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mesh, ExportReadError* error,
-                   ExportProgress* progress) {
+bool readFieldMesh(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
+                   ExportMesh* mesh, ExportReadError* error, ExportProgress* progress) {
   *mesh = ExportMesh{};
   std::vector<char> bytes;
   if (!readWholeFile(path, &bytes, error)) return false;
   updateExportProgress(progress, "reading", 0, 1);
   FieldPoints points;
-  if (!readRows(bytes, columns, &points, error)) return false;
+  if (!readRows(bytes, columns, leaveOut, &points, error)) return false;
   const int32_t n = static_cast<int32_t>(points.read.size());
-  if (n < 3) return fail(error, 0, "expected at least 3 points, found " + std::to_string(n));
+  if (n < 3) {
+    return fail(error, 0, "expected at least 3 points for the surface, found " + std::to_string(n) +
+                              (leaveOut.empty() ? "" : " after --leave-out"));
+  }
 
   // tsvmesh's order: its own sort by x, equal x in file order.
   std::vector<MeshPoint> sorted(static_cast<size_t>(n) + 3);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct ExportMesh;
 struct ExportProgress;
@@ -21,7 +22,8 @@ std::string fieldHeaderColumns(const char* text, size_t length);
 
 // Reads a field file and meshes its points (x from E, y from N). columns
 // is --columns, or "" to take them from the header row; a header that
-// --columns contradicts is refused. The points, with their numbers and
-// descriptions, also go into the surface's survey points in file order.
-bool readFieldMesh(const char* path, const std::string& columns, ExportMesh* mesh, ExportReadError* error,
-                   ExportProgress* progress);
+// --columns contradicts is refused. The points, with their numbers,
+// descriptions and codes, also go into the surface's survey points in file
+// order; those whose code leaveOut names (any case) stay out of the mesh.
+bool readFieldMesh(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
+                   ExportMesh* mesh, ExportReadError* error, ExportProgress* progress);

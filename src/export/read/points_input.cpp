@@ -219,10 +219,11 @@ bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
   return meshed;
 }
 
-bool readExportInput(const char* path, int32_t kind, const std::string& columns, ExportMesh* mesh,
+bool readExportInput(const char* path, int32_t kind, const std::string& columns,
+                     const std::vector<std::string>& leaveOut, ExportMesh* mesh,
                      ExportReadError* error, ExportProgress* progress) {
   if (kind == inputByContent) kind = exportInputKindOf(path);
-  if (kind == inputFieldFile) return readFieldMesh(path, columns, mesh, error, progress);
+  if (kind == inputFieldFile) return readFieldMesh(path, columns, leaveOut, mesh, error, progress);
   if (kind == inputPointsFile) return readPointsMesh(path, mesh, error, progress);
   return readExportMesh(path, mesh, error, progress);
 }

@@ -43,5 +43,6 @@ bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
 bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportReadError* error);
 
 // Reads INPUT as kind says (inputByContent: by exportInputKindOf).
-bool readExportInput(const char* path, int32_t kind, const std::string& columns, ExportMesh* mesh,
+bool readExportInput(const char* path, int32_t kind, const std::string& columns,
+                     const std::vector<std::string>& leaveOut, ExportMesh* mesh,
                      ExportReadError* error, ExportProgress* progress);

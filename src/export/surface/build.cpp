@@ -51,8 +51,12 @@ bool coordinatesInRange(const ExportMesh& surface, ExportReadError* error) {
 
 bool buildSurface(const SurfaceSource& source, ExportMesh* surface, ExportReadError* error,
                   ExportProgress* progress) {
-  if (!readExportInput(source.path, source.kind, source.columns, surface, error, progress)) return false;
+  if (!readExportInput(source.path, source.kind, source.columns, source.leaveOut, surface, error, progress)) return false;
   if (!coordinatesInRange(*surface, error)) return false;
+  if (!source.leaveOut.empty() && surface->surveyPoints.empty()) {
+    *error = ExportReadError{0, "--leave-out names codes of a field file's points; this input has none"};
+    return false;
+  }
   if (source.maxSide > 0.0) dropLongTriangles(surface, source.maxSide);
   if (surface->triangleCount == 0) {
     error->line = 0;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ExportMesh;
 struct ExportProgress;
@@ -15,6 +16,7 @@ struct SurfaceSource {
   const char* path = nullptr;
   int32_t kind = 0;        // an ExportInputKind
   std::string columns;     // a field file's columns
+  std::vector<std::string> leaveOut;  // codes of field points kept out of the surface
   double maxSide = 0.0;    // 0: every face is kept
   bool edges = false;      // find the edges (contours walk them)
 };

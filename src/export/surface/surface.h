@@ -39,13 +39,17 @@ struct ExportVertex {
 };
 
 // A surveyed point with its number (or name) and description, either
-// empty where the field file had none.
+// empty where the field file had none. Its code is the description's first
+// word, which chooses its layer and whether it shapes the surface.
 struct ExportSurveyPoint {
   double x;
   double y;
   double z;
   std::string name;
   std::string description;
+  std::string code;
+  int32_t zDecimals = -1;  // digits after the point in the file's elevation; -1: as few as read back
+  bool inSurface = true;   // false for a code --leave-out names
 };
 
 struct ExportMesh {

@@ -1,7 +1,9 @@
 #include "export/write/dxf.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "export/output.h"
 #include "export/products/contours.h"
@@ -76,9 +78,18 @@ std::string head(const ExportMesh& mesh, int32_t units) {
   text += group("  0", "LTYPE") + group("  2", "CONTINUOUS") + group(" 70", "0") + group("  3", "Solid line") +
           group(" 72", "65") + group(" 73", "0") + group(" 40", "0.0");
   text += group("  0", "ENDTAB");
-  text += group("  0", "TABLE") + group("  2", "LAYER") + group(" 70", "5");
+  // A layer for each code of the survey points, in order of first use.
+  std::vector<std::string> codeLayers;
+  for (const ExportSurveyPoint& p : mesh.surveyPoints) {
+    const std::string name = dxfPointLayer(p.code);
+    if (name != "POINTS" && std::find(codeLayers.begin(), codeLayers.end(), name) == codeLayers.end()) {
+      codeLayers.push_back(name);
+    }
+  }
+  text += group("  0", "TABLE") + group("  2", "LAYER") + group(" 70", std::to_string(5 + codeLayers.size()));
   // Grey surface, brown contours, the index ones darker, blue survey points.
   text += layer("0", 7) + layer("TIN", 8) + layer("CONTOUR", 32) + layer("CONTOUR_INDEX", 22) + layer("POINTS", 5);
+  for (const std::string& name : codeLayers) text += layer(name.c_str(), 5);
   text += group("  0", "ENDTAB") + group("  0", "ENDSEC");
   return text;
 }

@@ -56,16 +56,38 @@ bool writeGeoJsonSurveyPoints(const std::vector<ExportSurveyPoint>& points, bool
   for (const ExportSurveyPoint& p : points) {
     feature = first ? "\n" : ",\n";
     first = false;
-    feature += "{\"type\":\"Feature\",\"properties\":{\"name\":" + jsonString(p.name) +
-               ",\"description\":" + jsonString(p.description) + "},\"geometry\":{\"type\":\"Point\",\"coordinates\":[" +
-               shortest(p.x) + "," + shortest(p.y) + "," + shortest(p.z) + "]}}";
+    feature += "{\"type\":\"Feature\",\"properties\":{\"number\":" + jsonString(p.name) + ",\"code\":" +
+               jsonString(p.code) + ",\"description\":" + jsonString(p.description) + ",\"z\":" + shortest(p.z) +
+               "},\"geometry\":{\"type\":\"Point\",\"coordinates\":[" + shortest(p.x) + "," + shortest(p.y) + "," +
+               shortest(p.z) + "]}}";
     writeExportText(output, feature);
   }
   return !points.empty();
 }
 
-void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOutput* output) {
-  if (points.empty()) return;
+std::string dxfPointLayer(const std::string& code) {
+  if (code.empty()) return "POINTS";
+  std::string layer = "POINTS-";
+  for (const char c : code) {
+    const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
+                       c == '_' || c == '$';
+    layer += plain ? static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c) : '_';
+  }
+  return layer;
+}
+
+std::string elevationLabel(const ExportSurveyPoint& p) {
+  if (p.zDecimals < 0 || p.zDecimals > 12) return shortest(p.z);
+  char text[400];
+  std::snprintf(text, sizeof text, "%.*f", p.zDecimals, p.z);
+  return text;
+}
+
+namespace {
+
+// Labels height: 1/500 of the points' extent, so that a plan of any size
+// reads alike.
+double labelHeight(const std::vector<ExportSurveyPoint>& points) {
   double lowX = points[0].x, highX = points[0].x, lowY = points[0].y, highY = points[0].y;
   for (const ExportSurveyPoint& p : points) {
     lowX = std::min(lowX, p.x);
@@ -74,18 +96,31 @@ void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOu
     highY = std::max(highY, p.y);
   }
   const double extent = std::max(highX - lowX, highY - lowY);
-  const double textHeight = extent > 0.0 ? extent / 500.0 : 1.0;
-  const std::string height = shortest(textHeight);
+  return extent > 0.0 ? extent / 500.0 : 1.0;
+}
+
+std::string dxfLabel(const std::string& layer, double x, double y, const std::string& z, const std::string& height,
+                     const std::string& text) {
+  return "  0\nTEXT\n  8\n" + layer + "\n 10\n" + shortest(x) + "\n 20\n" + shortest(y) + "\n 30\n" + z +
+         "\n 40\n" + height + "\n  1\n" + dxfText(text) + "\n";
+}
+
+}  // namespace
+
+void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOutput* output) {
+  if (points.empty()) return;
+  const double h = labelHeight(points);
+  const std::string height = shortest(h);
   std::string entity;
   for (const ExportSurveyPoint& p : points) {
+    const std::string layer = dxfPointLayer(p.code);
     const std::string z = shortest(p.z);
-    entity = "  0\nPOINT\n  8\nPOINTS\n 10\n" + shortest(p.x) + "\n 20\n" + shortest(p.y) + "\n 30\n" + z + "\n";
-    std::string label = p.name;
-    if (!p.description.empty()) label += (label.empty() ? "" : " ") + p.description;
-    if (!label.empty()) {
-      entity += "  0\nTEXT\n  8\nPOINTS\n 10\n" + shortest(p.x + textHeight / 2) + "\n 20\n" +
-                shortest(p.y + textHeight / 2) + "\n 30\n" + z + "\n 40\n" + height + "\n  1\n" + dxfText(label) + "\n";
-    }
+    entity = "  0\nPOINT\n  8\n" + layer + "\n 10\n" + shortest(p.x) + "\n 20\n" + shortest(p.y) + "\n 30\n" + z + "\n";
+    // Number above, elevation beside, description below the point.
+    const double x = p.x + h / 2;
+    if (!p.name.empty()) entity += dxfLabel(layer, x, p.y + h / 2, z, height, p.name);
+    entity += dxfLabel(layer, x, p.y - h / 2, z, height, elevationLabel(p));
+    if (!p.description.empty()) entity += dxfLabel(layer, x, p.y - h * 2, z, height, p.description);
     writeExportText(output, entity);
   }
 }

@@ -16,12 +16,20 @@ std::string jsonString(const std::string& text);
 // ("crs" with an OGC URN, as GDAL reads it), or nothing for srs null.
 std::string geoJsonCrsMember(const char* srs);
 
-// One Point feature per surveyed point, [x, y, z] with properties "name"
-// and "description", each preceded by ",\n" (by "\n" for the collection's
-// first feature when first is true). Returns whether any was written.
+// One Point feature per surveyed point, [x, y, z] with properties
+// "number", "code", "description" and "z", each preceded by ",\n" (by "\n"
+// for the collection's first feature when first is true). Returns whether
+// any was written.
 bool writeGeoJsonSurveyPoints(const std::vector<ExportSurveyPoint>& points, bool first, ExportOutput* output);
 
-// A POINT entity and a TEXT label (the number and the description, up and
-// right of the point, 1/500 of the points' extent high) per surveyed point,
-// on layer POINTS.
+// The DXF layer of a point with this code: POINTS-CODE in upper case, or
+// POINTS for a point without one.
+std::string dxfPointLayer(const std::string& code);
+
+// The elevation as the field file gave it: to its decimals.
+std::string elevationLabel(const ExportSurveyPoint& point);
+
+// A POINT entity per surveyed point on its code's layer, labelled with its
+// number (up and right), elevation (right) and description (down and
+// right), 1/500 of the points' extent high.
 void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOutput* output);
