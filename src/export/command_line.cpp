@@ -27,7 +27,7 @@ const ExportFormatInfo formatTable[] = {
     {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", true},
     {"geojson", "GeoJSON contours (needs --contour) and a field file's points", true},
     {"asc", "ESRI ASCII grid of elevations (needs --cell)", true},
-    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", withGdal},
+    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", true},
     {"gpkg", "GeoPackage: the faces as POLYGON Z, contours as LINESTRING Z", withGdal},
     {"shp", "ESRI Shapefile: the faces as PolygonZ", withGdal},
     {"txt", "areas and volumes, for people", true},

@@ -12,6 +12,7 @@
 #include "export/write/grid_ascii.h"
 #include "export/write/report.h"
 #include "export/write/gdal_formats.h"
+#include "export/write/geotiff.h"
 
 namespace {
 

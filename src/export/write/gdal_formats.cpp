@@ -8,13 +8,11 @@
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
-#include <cfloat>
-#include <cmath>
-
 #include "export/output.h"
 #include "export/products/contours.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
+#include "export/write/geotiff.h"
 
 namespace {
 
@@ -66,12 +64,6 @@ bool closeDataset(GDALDatasetH dataset) {
   return CPLGetLastErrorType() < CE_Failure;
 }
 
-float asFloat(double value, float nodata) {
-  if (std::isnan(value)) return nodata;
-  if (std::fabs(value) > FLT_MAX) return value < 0 ? -FLT_MAX : FLT_MAX;
-  return static_cast<float>(value);
-}
-
 // Each contour line a LINESTRING Z at its level's elevation; a closed line
 // ends where it began.
 bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
@@ -104,7 +96,15 @@ bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
 
 }  // namespace
 
-bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
+bool checkGdalReference(const char* srs, std::string* problem) {
+  quietGdal();
+  OGRSpatialReferenceH reference = referenceSystem(srs, problem);
+  if (reference == nullptr) return false;
+  OSRDestroySpatialReference(reference);
+  return true;
+}
+
+bool writeGdalGeoTiff(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
                       const char* srs, ExportOutput* output, ExportProgress* progress, std::string* problem) {
   quietGdal();
   OGRSpatialReferenceH reference = nullptr;
@@ -130,13 +130,13 @@ bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& v
     OSRDestroySpatialReference(reference);
   }
   GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
-  const float floatNodata = static_cast<float>(nodata);
+  const float floatNodata = gridFloatValue(nodata, 0.0f);
   ok = ok && GDALSetRasterNoDataValue(band, floatNodata) == CE_None;
   std::vector<float> row(static_cast<size_t>(frame.columns));
   for (int32_t r = 0; ok && r < frame.rows; ++r) {
     if ((r & 63) == 0) updateExportProgress(progress, "writing", r, frame.rows);
     const double* from = values.data() + static_cast<size_t>(r) * static_cast<size_t>(frame.columns);
-    for (int32_t c = 0; c < frame.columns; ++c) row[static_cast<size_t>(c)] = asFloat(from[c], floatNodata);
+    for (int32_t c = 0; c < frame.columns; ++c) row[static_cast<size_t>(c)] = gridFloatValue(from[c], floatNodata);
     ok = GDALRasterIO(band, GF_Write, 0, r, frame.columns, 1, row.data(), frame.columns, 1, GDT_Float32, 0, 0) ==
          CE_None;
   }
