@@ -70,7 +70,8 @@ void measureLongestSides(const MeshPoint* points, int32_t pointSlots, const Mesh
   mesh->averageSide = inRange && count > 0 ? static_cast<int32_t>(sum / count) : 0;
 }
 
-// A whole file in memory, read through the platform's files.
+}  // namespace
+
 bool readWholeFile(const char* path, std::vector<char>* bytes, ExportReadError* error) {
   MeshFileHandle file = noFile;
   MeshFileInfo info{};
@@ -90,6 +91,8 @@ bool readWholeFile(const char* path, std::vector<char>* bytes, ExportReadError* 
   closeFile(file);
   return true;
 }
+
+namespace {
 
 // One field of a comma-separated line: a quoted field may hold commas and
 // doubled quotes. false when a quote is not closed or text follows it.
