@@ -47,6 +47,9 @@ bool moveMemoryFile(const std::string& memoryPath, ExportOutput* output) {
   return true;
 }
 
+// ": " and the system's reason, or nothing when it gave none.
+std::string systemReason(int32_t code) { return code != 0 ? ": " + systemErrorText(code) : std::string(); }
+
 void quietGdal() {
   static bool registered = false;
   if (!registered) {
@@ -92,6 +95,54 @@ bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
     OGR_F_Destroy(feature);
   }
   return ok;
+}
+
+// A Shapefile's files besides the .shp, as GDAL may make them.
+constexpr const char* shapefileParts[] = {"shx", "dbf", "prj", "cpg"};
+
+// Puts the parts GDAL made at memoryStem beside output's .shp (in upper
+// case when its extension is): each is written out of sight first; only
+// when they and the .shp are complete does a part this set lacks go (a
+// stale .prj would claim a system the data do not have), and do the parts
+// take their places, a folder in the way found before any does. The
+// caller then puts the .shp in place.
+bool placeShapefileParts(const std::string& memoryStem, ExportOutput* output, std::string* problem) {
+  const std::string& path = output->pending.path;
+  const bool upper = path.size() >= 3 && path[path.size() - 1] == 'P';
+  constexpr int32_t count = sizeof shapefileParts / sizeof shapefileParts[0];
+  ExportOutput parts[count];
+  std::string partPath[count];
+  bool made[count] = {};
+  std::string failed;
+  for (int32_t i = 0; i < count; ++i) {
+    std::string name = shapefileParts[i];
+    for (char& ch : name) ch = upper ? static_cast<char>(ch - 'a' + 'A') : ch;
+    partPath[i] = path.substr(0, path.size() - 3) + name;
+    const std::string memoryPart = memoryStem + "." + shapefileParts[i];
+    VSIStatBufL info;
+    if (!failed.empty() || VSIStatL(memoryPart.c_str(), &info) != 0) continue;
+    made[i] = true;
+    if (!openExportOutput(partPath[i].c_str(), &parts[i]) || !moveMemoryFile(memoryPart, &parts[i]) ||
+        !flushExportOutput(&parts[i])) {
+      failed = partPath[i] + ": cannot write" + systemReason(parts[i].errorNumber);
+    }
+  }
+  if (failed.empty() && !flushExportOutput(output)) failed = path + ": cannot write" + systemReason(output->errorNumber);
+  if (failed.empty() && checkOutputTarget(path.c_str()) != 0) failed = "cannot write: not a file";
+  for (int32_t i = 0; i < count && failed.empty(); ++i) {
+    const int32_t code = made[i] ? checkOutputTarget(partPath[i].c_str()) : removeExportFile(partPath[i].c_str());
+    if (code != 0) failed = partPath[i] + (made[i] ? ": cannot write" : ": cannot remove it") + systemReason(code);
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (!made[i]) continue;
+    if (!failed.empty()) {
+      abandonExportOutput(&parts[i]);
+    } else if (!finishExportOutput(&parts[i])) {
+      failed = partPath[i] + ": cannot write" + systemReason(parts[i].errorNumber);
+    }
+  }
+  *problem = failed;
+  return failed.empty();
 }
 
 }  // namespace
@@ -206,34 +257,12 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
   if (dataset != nullptr) ok = closeDataset(dataset) && ok;
   CPLSetConfigOption("OGR_CURRENT_DATE", nullptr);
 
-  // A Shapefile is several files: the rest go beside the .shp.
-  static constexpr const char* sidecars[] = {"shx", "dbf", "prj", "cpg"};
   if (!ok) {
     *problem = lastGdalError(shapefile ? "GDAL cannot write the Shapefile" : "GDAL cannot write the GeoPackage");
   }
-  if (ok && shapefile) {
-    const std::string& path = output->pending.path;
-    const bool upper = path.size() >= 3 && path[path.size() - 1] == 'P';
-    for (const char* extension : sidecars) {
-      const std::string memorySidecar = memoryStem + "." + extension;
-      VSIStatBufL info;
-      if (VSIStatL(memorySidecar.c_str(), &info) != 0) continue;
-      std::string name = extension;
-      if (upper) {
-        for (char& ch : name) ch = static_cast<char>(ch - 'a' + 'A');
-      }
-      ExportOutput sidecar;
-      const std::string sidecarPath = path.substr(0, path.size() - 3) + name;
-      const bool opened = openExportOutput(sidecarPath.c_str(), &sidecar);
-      if (opened && !moveMemoryFile(memorySidecar, &sidecar)) abandonExportOutput(&sidecar);
-      else if (opened && finishExportOutput(&sidecar)) continue;
-      *problem = sidecarPath + ": cannot write";
-      ok = false;
-      break;
-    }
-  }
   if (ok) ok = moveMemoryFile(memoryPath, output);
-  for (const char* extension : sidecars) VSIUnlink((memoryStem + "." + extension).c_str());
+  if (ok && shapefile) ok = placeShapefileParts(memoryStem, output, problem);
+  for (const char* extension : shapefileParts) VSIUnlink((memoryStem + "." + extension).c_str());
   VSIUnlink(memoryPath.c_str());
   return ok;
 }
