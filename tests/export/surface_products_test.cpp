@@ -353,6 +353,31 @@ TEST(SurfaceOutputTest, GdalReadsTheGeoTiffAndTheGeoPackageBack) {
 #endif
 
 #if TSVMESH_EXPORT_GDAL
+// Without --srs a GeoPackage claims no system: its layers point to the
+// undefined Cartesian one (-1), not the undefined geographic one (0),
+// whose latitude-first axes would swap x and y in GDAL.
+TEST(SurfaceOutputTest, GeoPackageWithoutSrsIsCartesian) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/plane.tsv", pointsText(lattice(2, 10.0, [](double x, double y) { return x + y; })));
+  ASSERT_EQ(runExport({"plane.tsv", "plane.gpkg", "--contour", "5"}, dir).status, 0);
+  std::string out;
+  if (!runDebianPython(dir, "from osgeo import ogr",
+                       "from osgeo import ogr\n"
+                       "d = ogr.Open('plane.gpkg')\n"
+                       "for l in d:\n"
+                       "  s = l.GetSpatialRef(); e = l.GetExtent()\n"
+                       "  print(l.GetName(), s is None or s.IsGeographic() == 0, e[0], e[1], e[2], e[3])\n"
+                       "r = d.ExecuteSQL('SELECT table_name, srs_id FROM gpkg_geometry_columns ORDER BY table_name')\n"
+                       "print([(f.GetField(0), f.GetField(1)) for f in r])\n",
+                       &out)) {
+    GTEST_SKIP() << "Python's GDAL (python3-gdal) is missing";
+  }
+  EXPECT_EQ(out,
+            "faces True 0.0 20.0 0.0 20.0\n"
+            "contours True 0.0 20.0 0.0 20.0\n"
+            "[('contours', -1), ('faces', -1)]\n");
+}
+
 // A Shapefile is a set of files: it is replaced whole or not at all, and a
 // part the new set lacks (no --srs: no .prj) does not stay from an older one.
 TEST(SurfaceOutputTest, ShapefileIsReplacedAsAWholeSet) {

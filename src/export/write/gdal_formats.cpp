@@ -67,6 +67,17 @@ bool closeDataset(GDALDatasetH dataset) {
   return CPLGetLastErrorType() < CE_Failure;
 }
 
+// Points the GeoPackage's layers to its undefined Cartesian system (-1):
+// GDAL gives a layer without a system the undefined geographic one (0),
+// whose latitude-first axes would swap x and y.
+bool declareUndefinedCartesian(GDALDatasetH dataset) {
+  CPLErrorReset();
+  GDALDatasetExecuteSQL(dataset, "UPDATE gpkg_geometry_columns SET srs_id = -1", nullptr, nullptr);
+  GDALDatasetExecuteSQL(dataset, "UPDATE gpkg_contents SET srs_id = -1 WHERE data_type = 'features'", nullptr,
+                        nullptr);
+  return CPLGetLastErrorType() < CE_Failure;
+}
+
 // Each contour line a LINESTRING Z at its level's elevation; a closed line
 // ends where it began.
 bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
@@ -218,11 +229,12 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
   OGRLayerH layer = dataset == nullptr
                         ? nullptr
                         : GDALDatasetCreateLayer(dataset, "faces", reference, wkbPolygon25D, layerOptions);
-  CSLDestroy(layerOptions);
   OGRLayerH contourLayer = nullptr;
   if (layer != nullptr && contours != nullptr && !shapefile) {
     contourLayer = GDALDatasetCreateLayer(dataset, "contours", reference, wkbLineString25D, nullptr);
   }
+  CSLDestroy(layerOptions);
+  const bool undefined = reference == nullptr;
   if (reference != nullptr) OSRDestroySpatialReference(reference);
   bool ok = layer != nullptr && (contours == nullptr || shapefile || contourLayer != nullptr);
   if (ok) {
@@ -254,6 +266,7 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
   }
   if (ok && contourLayer != nullptr) ok = addContourLines(contourLayer, *contours);
   if (transaction) ok = GDALDatasetCommitTransaction(dataset) == OGRERR_NONE && ok;
+  if (ok && !shapefile && undefined) ok = declareUndefinedCartesian(dataset);
   if (dataset != nullptr) ok = closeDataset(dataset) && ok;
   CPLSetConfigOption("OGR_CURRENT_DATE", nullptr);
 
