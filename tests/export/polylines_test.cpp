@@ -122,12 +122,14 @@ TEST(PolylineDxf, BadDrawingsAreNamedByTheirLine) {
   EXPECT_EQ(readText(entities({"0 POLYLINE", "70 8", "0 VERTEX", "10 0", "20 0", "0 VERTEX", "10 1", "20 1"}), true),
             "22: a POLYLINE's vertices do not end with SEQEND");
   EXPECT_EQ(readText(entities({"0 LWPOLYLINE", "10 0", "20 0", "210 0", "220 0", "230 -1", "10 1", "20 1"}), true),
-            "6: LWPOLYLINE drawn in a tilted or mirrored plane (group 210); only lines drawn in the plan view are read");
+            "6: LWPOLYLINE drawn in a tilted or mirrored plane (group 210); "
+            "only lines drawn in the plan view are read");
   EXPECT_EQ(readText(entities({"0 LWPOLYLINE", "10 0", "20 0"}), true),
             "8: a line needs at least two vertices, this one has 1");
   EXPECT_EQ(readText("0\nSECTION\nfoo\nENTITIES\n", true), "3: expected a DXF group code, found \"foo\"");
   EXPECT_EQ(readText("0\nSECTION\n2", true), "3: the file ends after a DXF group code, without its value");
-  EXPECT_EQ(readText(entities({"0 TEXT", "1 hello"}), true), "0: holds no LINE, POLYLINE or LWPOLYLINE in its ENTITIES");
+  EXPECT_EQ(readText(entities({"0 TEXT", "1 hello"}), true),
+            "0: holds no LINE, POLYLINE or LWPOLYLINE in its ENTITIES");
   EXPECT_EQ(readText(std::string("AutoCAD Binary DXF\r\n\x1a\0", 22), true),
             "0: a binary DXF; save the drawing as ASCII DXF");
 }

@@ -78,6 +78,35 @@ bool declareUndefinedCartesian(GDALDatasetH dataset) {
   return CPLGetLastErrorType() < CE_Failure;
 }
 
+// The kept faces as POLYGON Z features with their number and mean height.
+bool addFaces(OGRLayerH layer, const ExportMesh& mesh, const std::vector<uint8_t>& kept, ExportProgress* progress) {
+  OGRFieldDefnH face = OGR_Fld_Create("face", OFTInteger);
+  OGRFieldDefnH meanZ = OGR_Fld_Create("mean_z", OFTReal);
+  bool ok = OGR_L_CreateField(layer, face, TRUE) == OGRERR_NONE && OGR_L_CreateField(layer, meanZ, TRUE) == OGRERR_NONE;
+  OGR_Fld_Destroy(face);
+  OGR_Fld_Destroy(meanZ);
+  for (int32_t f = 0; ok && f < mesh.triangleCount; ++f) {
+    if ((f & 0xFFFF) == 0) updateExportProgress(progress, "writing", f, mesh.triangleCount);
+    if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
+    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGRGeometryH ring = OGR_G_CreateGeometry(wkbLinearRing);
+    double sum = 0.0;
+    for (int32_t c = 0; c <= 3; ++c) {
+      const ExportVertex& v = mesh.vertices[static_cast<size_t>(mesh.corners[static_cast<size_t>(f) * 3 + c % 3])];
+      OGR_G_AddPoint(ring, v.x, v.y, v.z);
+      if (c < 3) sum += v.z;
+    }
+    OGRGeometryH polygon = OGR_G_CreateGeometry(wkbPolygon25D);
+    OGR_G_AddGeometryDirectly(polygon, ring);
+    OGR_F_SetGeometryDirectly(feature, polygon);
+    OGR_F_SetFieldInteger(feature, 0, f + 1);
+    OGR_F_SetFieldDouble(feature, 1, sum / 3.0);
+    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
+    OGR_F_Destroy(feature);
+  }
+  return ok;
+}
+
 // Each contour line a LINESTRING Z at its level's elevation; a closed line
 // ends where it began.
 bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
@@ -138,7 +167,8 @@ bool placeShapefileParts(const std::string& memoryStem, ExportOutput* output, st
       failed = partPath[i] + ": cannot write" + systemReason(parts[i].errorNumber);
     }
   }
-  if (failed.empty() && !flushExportOutput(output)) failed = path + ": cannot write" + systemReason(output->errorNumber);
+  // The .shp's own failures: the caller puts its path before them.
+  if (failed.empty() && !flushExportOutput(output)) failed = "cannot write" + systemReason(output->errorNumber);
   if (failed.empty() && checkOutputTarget(path.c_str()) != 0) failed = "cannot write: not a file";
   for (int32_t i = 0; i < count && failed.empty(); ++i) {
     const int32_t code = made[i] ? checkOutputTarget(partPath[i].c_str()) : removeExportFile(partPath[i].c_str());
@@ -237,33 +267,8 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
   const bool undefined = reference == nullptr;
   if (reference != nullptr) OSRDestroySpatialReference(reference);
   bool ok = layer != nullptr && (contours == nullptr || shapefile || contourLayer != nullptr);
-  if (ok) {
-    OGRFieldDefnH face = OGR_Fld_Create("face", OFTInteger);
-    OGRFieldDefnH meanZ = OGR_Fld_Create("mean_z", OFTReal);
-    ok = OGR_L_CreateField(layer, face, TRUE) == OGRERR_NONE && OGR_L_CreateField(layer, meanZ, TRUE) == OGRERR_NONE;
-    OGR_Fld_Destroy(face);
-    OGR_Fld_Destroy(meanZ);
-  }
   const bool transaction = ok && GDALDatasetStartTransaction(dataset, FALSE) == OGRERR_NONE;
-  for (int32_t f = 0; ok && f < mesh.triangleCount; ++f) {
-    if ((f & 0xFFFF) == 0) updateExportProgress(progress, "writing", f, mesh.triangleCount);
-    if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
-    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
-    OGRGeometryH ring = OGR_G_CreateGeometry(wkbLinearRing);
-    double sum = 0.0;
-    for (int32_t c = 0; c <= 3; ++c) {
-      const ExportVertex& v = mesh.vertices[static_cast<size_t>(mesh.corners[static_cast<size_t>(f) * 3 + c % 3])];
-      OGR_G_AddPoint(ring, v.x, v.y, v.z);
-      if (c < 3) sum += v.z;
-    }
-    OGRGeometryH polygon = OGR_G_CreateGeometry(wkbPolygon25D);
-    OGR_G_AddGeometryDirectly(polygon, ring);
-    OGR_F_SetGeometryDirectly(feature, polygon);
-    OGR_F_SetFieldInteger(feature, 0, f + 1);
-    OGR_F_SetFieldDouble(feature, 1, sum / 3.0);
-    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
-    OGR_F_Destroy(feature);
-  }
+  if (ok) ok = addFaces(layer, mesh, kept, progress);
   if (ok && contourLayer != nullptr) ok = addContourLines(contourLayer, *contours);
   if (transaction) ok = GDALDatasetCommitTransaction(dataset) == OGRERR_NONE && ok;
   if (ok && !shapefile && undefined) ok = declareUndefinedCartesian(dataset);
