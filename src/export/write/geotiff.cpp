@@ -154,7 +154,7 @@ void writeBaselineGeoTiff(const ExportGridFrame& frame, const std::vector<double
                           int32_t epsgCode, ExportOutput* output, ExportProgress* progress) {
   const uint32_t columns = static_cast<uint32_t>(frame.columns);
   const uint32_t rows = static_cast<uint32_t>(frame.rows);
-  const uint32_t stripRows = static_cast<uint32_t>(std::max<int64_t>(1, stripCells / frame.columns));
+  const uint32_t stripRows = static_cast<uint32_t>(std::max<int64_t>(1, stripCells / std::max(1, frame.columns)));
   const uint32_t strips = (rows + stripRows - 1) / stripRows;
   const float floatNodata = gridFloatValue(nodata, 0.0f);
   char nodataText[32];
