@@ -39,6 +39,11 @@ void writeExportBytes(ExportOutput* output, const char* bytes, size_t count) {
   output->used += count;
 }
 
+bool flushExportOutput(ExportOutput* output) {
+  flushBuffer(output);
+  return output->errorNumber == 0;
+}
+
 bool finishExportOutput(ExportOutput* output) {
   flushBuffer(output);
   if (output->errorNumber != 0) {

@@ -27,6 +27,10 @@ inline void writeExportText(ExportOutput* output, const std::string& text) {
   writeExportBytes(output, text.data(), text.size());
 }
 
+// Writes out what is buffered, the file still out of sight: false with
+// errorNumber set when any write so far failed.
+bool flushExportOutput(ExportOutput* output);
+
 // Flushes and puts the file in place over path. false with errorNumber set
 // (and nothing left behind) when anything failed.
 bool finishExportOutput(ExportOutput* output);

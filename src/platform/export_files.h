@@ -43,6 +43,15 @@ int32_t publishPendingOutput(PendingOutput* pending);
 // Closes and removes the temporary; path is left as it was.
 void discardPendingOutput(PendingOutput* pending);
 
+// 0 when nothing is at path or a file that publishing may replace;
+// exportErrorNotAFile for a folder (and on Windows a read-only file's
+// ERROR_ACCESS_DENIED). Lets a set of files be checked before any is put
+// in place.
+int32_t checkOutputTarget(const char* path);
+
+// Removes the file at path; 0 also when there was none.
+int32_t removeExportFile(const char* path);
+
 // Whether the two paths name one existing file (through links, other
 // spellings or hard links).
 inline bool pathsNameOneFile(const char* first, const char* second) {

@@ -84,6 +84,20 @@ TEST(ExportEverywhere, TerrainExampleGivesTheSameBytesOnEveryPlatform) {
   EXPECT_NE(readFile(dir + "/terrain.xml").find("date=\"2026-03-14\" time=\"15:09:26\""), std::string::npos);
 }
 
+// The elevation grid as GeoTIFF, written by the program's own writer on
+// every platform: the digest taken on x86-64 Linux, where GDAL read the
+// file back (geotiff_test.cpp).
+TEST(ExportEverywhere, GeoTiffGridGivesTheSameBytesOnEveryPlatform) {
+  const std::string dir = makeScratchDir();
+  std::filesystem::create_directory(nativePath(dir + "/build"));
+  ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
+  const ProcessResult run =
+      runExport({dir + "/build/terrain.csv", dir + "/terrain.tif", "--cell", "2.5", "--srs", "EPSG:25832"}, dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string tiff = readFile(dir + "/terrain.tif");
+  EXPECT_EQ(digestOf(tiff), 0x2A31B243751D1658u) << std::hex << digestOf(tiff) << std::dec << " " << tiff.size();
+}
+
 TEST(ExportEverywhere, OutputIsReplacedWholeUnderAnyNameAndTheInputIsNeverTheOutput) {
   const std::string dir = makeScratchDir();
   // "relevé ☃": beyond any single-byte code page, for Windows' wide names.

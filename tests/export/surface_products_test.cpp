@@ -4,8 +4,10 @@
 // with GDAL itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <sstream>
@@ -348,6 +350,69 @@ TEST(SurfaceOutputTest, GdalReadsTheGeoTiffAndTheGeoPackageBack) {
             "25832\n"
             "faces 128 3D Polygon 25832\n"
             "contours 4 3D Line String 25832\n");
+}
+#endif
+
+#if TSVMESH_EXPORT_GDAL
+// Without --srs a GeoPackage claims no system: its layers point to the
+// undefined Cartesian one (-1), not the undefined geographic one (0),
+// whose latitude-first axes would swap x and y in GDAL.
+TEST(SurfaceOutputTest, GeoPackageWithoutSrsIsCartesian) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/plane.tsv", pointsText(lattice(2, 10.0, [](double x, double y) { return x + y; })));
+  ASSERT_EQ(runExport({"plane.tsv", "plane.gpkg", "--contour", "5"}, dir).status, 0);
+  std::string out;
+  if (!runDebianPython(dir, "from osgeo import ogr",
+                       "from osgeo import ogr\n"
+                       "d = ogr.Open('plane.gpkg')\n"
+                       "for l in d:\n"
+                       "  s = l.GetSpatialRef(); e = l.GetExtent()\n"
+                       "  print(l.GetName(), s is None or s.IsGeographic() == 0, e[0], e[1], e[2], e[3])\n"
+                       "r = d.ExecuteSQL('SELECT table_name, srs_id FROM gpkg_geometry_columns ORDER BY table_name')\n"
+                       "print([(f.GetField(0), f.GetField(1)) for f in r])\n",
+                       &out)) {
+    GTEST_SKIP() << "Python's GDAL (python3-gdal) is missing";
+  }
+  EXPECT_EQ(out,
+            "faces True 0.0 20.0 0.0 20.0\n"
+            "contours True 0.0 20.0 0.0 20.0\n"
+            "[('contours', -1), ('faces', -1)]\n");
+}
+
+// A Shapefile is a set of files: it is replaced whole or not at all, and a
+// part the new set lacks (no --srs: no .prj) does not stay from an older one.
+TEST(SurfaceOutputTest, ShapefileIsReplacedAsAWholeSet) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/small.tsv", pointsText(lattice(1, 10.0, [](double x, double y) { return x + y; })));
+  writeFile(dir + "/large.tsv", pointsText(lattice(4, 1.0, [](double x, double y) { return x - y; })));
+  ASSERT_EQ(runExport({"small.tsv", "s.shp", "--srs", "EPSG:25832"}, dir).status, 0);
+  EXPECT_TRUE(fileExists(dir + "/s.prj"));
+  writeFile(dir + "/s.cpg", "LATIN1");
+  ASSERT_EQ(runExport({"small.tsv", "s.shp"}, dir).status, 0);
+  EXPECT_FALSE(fileExists(dir + "/s.prj"));
+  EXPECT_FALSE(fileExists(dir + "/s.cpg"));
+  const std::string shp = readFile(dir + "/s.shp"), shx = readFile(dir + "/s.shx");
+
+  // The .dbf cannot be written (a folder has its name): the old .shp and
+  // .shx stay, and no .prj comes.
+  std::filesystem::remove(dir + "/s.dbf");
+  std::filesystem::create_directory(dir + "/s.dbf");
+  const ProcessResult failed = runExport({"large.tsv", "s.shp", "--srs", "EPSG:25832"}, dir);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.err.find("tsvmesh-export: s.shp: s.dbf: cannot write"), 0u) << failed.err;
+  EXPECT_EQ(readFile(dir + "/s.shp"), shp);
+  EXPECT_EQ(readFile(dir + "/s.shx"), shx);
+  EXPECT_FALSE(fileExists(dir + "/s.prj"));
+
+  // Nor is any part left behind in a folder that had none.
+  const std::string empty = makeScratchDir();
+  std::filesystem::create_directory(empty + "/t.DBF");
+  writeFile(empty + "/large.tsv", readFile(dir + "/large.tsv"));
+  EXPECT_EQ(runExport({"large.tsv", "t.SHP"}, empty).status, 1);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(empty)) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"large.tsv", "t.DBF"}));
 }
 #endif
 

@@ -12,6 +12,7 @@
 #include "export/units.h"
 #include "export/write/dxf.h"
 #include "export/write/gdal_formats.h"
+#include "export/write/geotiff.h"
 #include "export/write/geojson.h"
 #include "export/write/grid_ascii.h"
 #include "export/write/mesh_formats.h"

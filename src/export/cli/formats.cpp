@@ -24,7 +24,7 @@ const ExportFormat formatTable[] = {
     {"dxf", "DXF for CAD: 3DFACE surface, contour polylines", useContours | useUnits, libraryNone, true, writeDxfProduct},
     {"geojson", "GeoJSON contours (needs --contour) and a field file's points", useContours | useSrs | usePoints, libraryNone, true, writeGeoJsonProduct},
     {"asc", "ESRI ASCII grid of elevations (needs --cell)", useCell | needsCell, libraryNone, true, writeAscProduct},
-    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", useCell | needsCell | useSrs, libraryGdal, withGdal, writeTifProduct},
+    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", useCell | needsCell | useSrs, libraryNone, true, writeTifProduct},
     {"gpkg", "GeoPackage: the faces as POLYGON Z, contours as LINESTRING Z", useContours | useSrs, libraryGdal, withGdal, writeGpkgProduct},
     {"shp", "ESRI Shapefile: the faces as PolygonZ", useSrs, libraryGdal, withGdal, writeShpProduct},
     {"txt", "areas and volumes, for people", useReport | useUnits | useCell, libraryNone, true, writeTextReportProduct},

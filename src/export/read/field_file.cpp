@@ -21,26 +21,6 @@ bool fail(ExportReadError* error, int64_t line, std::string message) {
   return false;
 }
 
-// A whole file in memory, read through the platform's files.
-bool readWholeFile(const char* path, std::vector<char>* bytes, ExportReadError* error) {
-  MeshFileHandle file = noFile;
-  MeshFileInfo info{};
-  if (openFileForReading(path, &file, &info) != 0) return fail(error, 0, "cannot open: not a readable file");
-  bytes->clear();
-  if (info.size > 0) bytes->reserve(static_cast<size_t>(info.size));
-  std::vector<char> block(size_t{1} << 20);
-  for (;;) {
-    const int64_t got = readFromFile(file, block.data(), block.size());
-    if (got < 0) {
-      closeFile(file);
-      return fail(error, 0, "cannot read");
-    }
-    if (got == 0) break;
-    bytes->insert(bytes->end(), block.data(), block.data() + got);
-  }
-  closeFile(file);
-  return true;
-}
 
 // One field of a comma-separated line: a quoted field may hold commas and
 // doubled quotes. false when a quote is not closed or text follows it.

@@ -74,6 +74,26 @@ void measureLongestSides(const MeshPoint* points, int32_t pointSlots, const Mesh
 
 }  // namespace
 
+bool readWholeFile(const char* path, std::vector<char>* bytes, ExportReadError* error) {
+  MeshFileHandle file = noFile;
+  MeshFileInfo info{};
+  if (openFileForReading(path, &file, &info) != 0) return fail(error, 0, "cannot open: not a readable file");
+  bytes->clear();
+  if (info.size > 0) bytes->reserve(static_cast<size_t>(info.size));
+  std::vector<char> block(size_t{1} << 20);
+  for (;;) {
+    const int64_t got = readFromFile(file, block.data(), block.size());
+    if (got < 0) {
+      closeFile(file);
+      return fail(error, 0, "cannot read");
+    }
+    if (got == 0) break;
+    bytes->insert(bytes->end(), block.data(), block.data() + got);
+  }
+  closeFile(file);
+  return true;
+}
+
 int32_t exportInputKindOf(const char* path) {
   MeshFileHandle file = noFile;
   MeshFileInfo info{};

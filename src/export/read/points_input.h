@@ -42,6 +42,10 @@ bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
 // that reads back to its doubles.
 bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportReadError* error);
 
+// A whole file in memory, read through the platform's files. false with
+// error filled (line 0) when it cannot be opened or read.
+bool readWholeFile(const char* path, std::vector<char>* bytes, ExportReadError* error);
+
 // Reads INPUT as kind says (inputByContent: by exportInputKindOf).
 bool readExportInput(const char* path, int32_t kind, const std::string& columns,
                      const std::vector<std::string>& leaveOut, ExportMesh* mesh,

@@ -8,13 +8,11 @@
 #include <ogr_api.h>
 #include <ogr_srs_api.h>
 
-#include <cfloat>
-#include <cmath>
-
 #include "export/output.h"
 #include "export/products/contours.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
+#include "export/write/geotiff.h"
 
 namespace {
 
@@ -49,6 +47,9 @@ bool moveMemoryFile(const std::string& memoryPath, ExportOutput* output) {
   return true;
 }
 
+// ": " and the system's reason, or nothing when it gave none.
+std::string systemReason(int32_t code) { return code != 0 ? ": " + systemErrorText(code) : std::string(); }
+
 void quietGdal() {
   static bool registered = false;
   if (!registered) {
@@ -66,10 +67,44 @@ bool closeDataset(GDALDatasetH dataset) {
   return CPLGetLastErrorType() < CE_Failure;
 }
 
-float asFloat(double value, float nodata) {
-  if (std::isnan(value)) return nodata;
-  if (std::fabs(value) > FLT_MAX) return value < 0 ? -FLT_MAX : FLT_MAX;
-  return static_cast<float>(value);
+// Points the GeoPackage's layers to its undefined Cartesian system (-1):
+// GDAL gives a layer without a system the undefined geographic one (0),
+// whose latitude-first axes would swap x and y.
+bool declareUndefinedCartesian(GDALDatasetH dataset) {
+  CPLErrorReset();
+  GDALDatasetExecuteSQL(dataset, "UPDATE gpkg_geometry_columns SET srs_id = -1", nullptr, nullptr);
+  GDALDatasetExecuteSQL(dataset, "UPDATE gpkg_contents SET srs_id = -1 WHERE data_type = 'features'", nullptr,
+                        nullptr);
+  return CPLGetLastErrorType() < CE_Failure;
+}
+
+// The kept faces as POLYGON Z features with their number and mean height.
+bool addFaces(OGRLayerH layer, const ExportMesh& mesh, const std::vector<uint8_t>& kept, ExportProgress* progress) {
+  OGRFieldDefnH face = OGR_Fld_Create("face", OFTInteger);
+  OGRFieldDefnH meanZ = OGR_Fld_Create("mean_z", OFTReal);
+  bool ok = OGR_L_CreateField(layer, face, TRUE) == OGRERR_NONE && OGR_L_CreateField(layer, meanZ, TRUE) == OGRERR_NONE;
+  OGR_Fld_Destroy(face);
+  OGR_Fld_Destroy(meanZ);
+  for (int32_t f = 0; ok && f < mesh.triangleCount; ++f) {
+    if ((f & 0xFFFF) == 0) updateExportProgress(progress, "writing", f, mesh.triangleCount);
+    if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
+    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
+    OGRGeometryH ring = OGR_G_CreateGeometry(wkbLinearRing);
+    double sum = 0.0;
+    for (int32_t c = 0; c <= 3; ++c) {
+      const ExportVertex& v = mesh.vertices[static_cast<size_t>(mesh.corners[static_cast<size_t>(f) * 3 + c % 3])];
+      OGR_G_AddPoint(ring, v.x, v.y, v.z);
+      if (c < 3) sum += v.z;
+    }
+    OGRGeometryH polygon = OGR_G_CreateGeometry(wkbPolygon25D);
+    OGR_G_AddGeometryDirectly(polygon, ring);
+    OGR_F_SetGeometryDirectly(feature, polygon);
+    OGR_F_SetFieldInteger(feature, 0, f + 1);
+    OGR_F_SetFieldDouble(feature, 1, sum / 3.0);
+    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
+    OGR_F_Destroy(feature);
+  }
+  return ok;
 }
 
 // Each contour line a LINESTRING Z at its level's elevation; a closed line
@@ -102,9 +137,66 @@ bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
   return ok;
 }
 
+// A Shapefile's files besides the .shp, as GDAL may make them.
+constexpr const char* shapefileParts[] = {"shx", "dbf", "prj", "cpg"};
+
+// Puts the parts GDAL made at memoryStem beside output's .shp (in upper
+// case when its extension is): each is written out of sight first; only
+// when they and the .shp are complete does a part this set lacks go (a
+// stale .prj would claim a system the data do not have), and do the parts
+// take their places, a folder in the way found before any does. The
+// caller then puts the .shp in place.
+bool placeShapefileParts(const std::string& memoryStem, ExportOutput* output, std::string* problem) {
+  const std::string& path = output->pending.path;
+  const bool upper = path.size() >= 3 && path[path.size() - 1] == 'P';
+  constexpr int32_t count = sizeof shapefileParts / sizeof shapefileParts[0];
+  ExportOutput parts[count];
+  std::string partPath[count];
+  bool made[count] = {};
+  std::string failed;
+  for (int32_t i = 0; i < count; ++i) {
+    std::string name = shapefileParts[i];
+    for (char& ch : name) ch = upper ? static_cast<char>(ch - 'a' + 'A') : ch;
+    partPath[i] = path.substr(0, path.size() - 3) + name;
+    const std::string memoryPart = memoryStem + "." + shapefileParts[i];
+    VSIStatBufL info;
+    if (!failed.empty() || VSIStatL(memoryPart.c_str(), &info) != 0) continue;
+    made[i] = true;
+    if (!openExportOutput(partPath[i].c_str(), &parts[i]) || !moveMemoryFile(memoryPart, &parts[i]) ||
+        !flushExportOutput(&parts[i])) {
+      failed = partPath[i] + ": cannot write" + systemReason(parts[i].errorNumber);
+    }
+  }
+  // The .shp's own failures: the caller puts its path before them.
+  if (failed.empty() && !flushExportOutput(output)) failed = "cannot write" + systemReason(output->errorNumber);
+  if (failed.empty() && checkOutputTarget(path.c_str()) != 0) failed = "cannot write: not a file";
+  for (int32_t i = 0; i < count && failed.empty(); ++i) {
+    const int32_t code = made[i] ? checkOutputTarget(partPath[i].c_str()) : removeExportFile(partPath[i].c_str());
+    if (code != 0) failed = partPath[i] + (made[i] ? ": cannot write" : ": cannot remove it") + systemReason(code);
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (!made[i]) continue;
+    if (!failed.empty()) {
+      abandonExportOutput(&parts[i]);
+    } else if (!finishExportOutput(&parts[i])) {
+      failed = partPath[i] + ": cannot write" + systemReason(parts[i].errorNumber);
+    }
+  }
+  *problem = failed;
+  return failed.empty();
+}
+
 }  // namespace
 
-bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
+bool checkGdalReference(const char* srs, std::string* problem) {
+  quietGdal();
+  OGRSpatialReferenceH reference = referenceSystem(srs, problem);
+  if (reference == nullptr) return false;
+  OSRDestroySpatialReference(reference);
+  return true;
+}
+
+bool writeGdalGeoTiff(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
                       const char* srs, ExportOutput* output, ExportProgress* progress, std::string* problem) {
   quietGdal();
   OGRSpatialReferenceH reference = nullptr;
@@ -130,13 +222,13 @@ bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& v
     OSRDestroySpatialReference(reference);
   }
   GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
-  const float floatNodata = static_cast<float>(nodata);
+  const float floatNodata = gridFloatValue(nodata, 0.0f);
   ok = ok && GDALSetRasterNoDataValue(band, floatNodata) == CE_None;
   std::vector<float> row(static_cast<size_t>(frame.columns));
   for (int32_t r = 0; ok && r < frame.rows; ++r) {
     if ((r & 63) == 0) updateExportProgress(progress, "writing", r, frame.rows);
     const double* from = values.data() + static_cast<size_t>(r) * static_cast<size_t>(frame.columns);
-    for (int32_t c = 0; c < frame.columns; ++c) row[static_cast<size_t>(c)] = asFloat(from[c], floatNodata);
+    for (int32_t c = 0; c < frame.columns; ++c) row[static_cast<size_t>(c)] = gridFloatValue(from[c], floatNodata);
     ok = GDALRasterIO(band, GF_Write, 0, r, frame.columns, 1, row.data(), frame.columns, 1, GDT_Float32, 0, 0) ==
          CE_None;
   }
@@ -167,73 +259,28 @@ bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, con
   OGRLayerH layer = dataset == nullptr
                         ? nullptr
                         : GDALDatasetCreateLayer(dataset, "faces", reference, wkbPolygon25D, layerOptions);
-  CSLDestroy(layerOptions);
   OGRLayerH contourLayer = nullptr;
   if (layer != nullptr && contours != nullptr && !shapefile) {
     contourLayer = GDALDatasetCreateLayer(dataset, "contours", reference, wkbLineString25D, nullptr);
   }
+  CSLDestroy(layerOptions);
+  const bool undefined = reference == nullptr;
   if (reference != nullptr) OSRDestroySpatialReference(reference);
   bool ok = layer != nullptr && (contours == nullptr || shapefile || contourLayer != nullptr);
-  if (ok) {
-    OGRFieldDefnH face = OGR_Fld_Create("face", OFTInteger);
-    OGRFieldDefnH meanZ = OGR_Fld_Create("mean_z", OFTReal);
-    ok = OGR_L_CreateField(layer, face, TRUE) == OGRERR_NONE && OGR_L_CreateField(layer, meanZ, TRUE) == OGRERR_NONE;
-    OGR_Fld_Destroy(face);
-    OGR_Fld_Destroy(meanZ);
-  }
   const bool transaction = ok && GDALDatasetStartTransaction(dataset, FALSE) == OGRERR_NONE;
-  for (int32_t f = 0; ok && f < mesh.triangleCount; ++f) {
-    if ((f & 0xFFFF) == 0) updateExportProgress(progress, "writing", f, mesh.triangleCount);
-    if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
-    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
-    OGRGeometryH ring = OGR_G_CreateGeometry(wkbLinearRing);
-    double sum = 0.0;
-    for (int32_t c = 0; c <= 3; ++c) {
-      const ExportVertex& v = mesh.vertices[static_cast<size_t>(mesh.corners[static_cast<size_t>(f) * 3 + c % 3])];
-      OGR_G_AddPoint(ring, v.x, v.y, v.z);
-      if (c < 3) sum += v.z;
-    }
-    OGRGeometryH polygon = OGR_G_CreateGeometry(wkbPolygon25D);
-    OGR_G_AddGeometryDirectly(polygon, ring);
-    OGR_F_SetGeometryDirectly(feature, polygon);
-    OGR_F_SetFieldInteger(feature, 0, f + 1);
-    OGR_F_SetFieldDouble(feature, 1, sum / 3.0);
-    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
-    OGR_F_Destroy(feature);
-  }
+  if (ok) ok = addFaces(layer, mesh, kept, progress);
   if (ok && contourLayer != nullptr) ok = addContourLines(contourLayer, *contours);
   if (transaction) ok = GDALDatasetCommitTransaction(dataset) == OGRERR_NONE && ok;
+  if (ok && !shapefile && undefined) ok = declareUndefinedCartesian(dataset);
   if (dataset != nullptr) ok = closeDataset(dataset) && ok;
   CPLSetConfigOption("OGR_CURRENT_DATE", nullptr);
 
-  // A Shapefile is several files: the rest go beside the .shp.
-  static constexpr const char* sidecars[] = {"shx", "dbf", "prj", "cpg"};
   if (!ok) {
     *problem = lastGdalError(shapefile ? "GDAL cannot write the Shapefile" : "GDAL cannot write the GeoPackage");
   }
-  if (ok && shapefile) {
-    const std::string& path = output->pending.path;
-    const bool upper = path.size() >= 3 && path[path.size() - 1] == 'P';
-    for (const char* extension : sidecars) {
-      const std::string memorySidecar = memoryStem + "." + extension;
-      VSIStatBufL info;
-      if (VSIStatL(memorySidecar.c_str(), &info) != 0) continue;
-      std::string name = extension;
-      if (upper) {
-        for (char& ch : name) ch = static_cast<char>(ch - 'a' + 'A');
-      }
-      ExportOutput sidecar;
-      const std::string sidecarPath = path.substr(0, path.size() - 3) + name;
-      const bool opened = openExportOutput(sidecarPath.c_str(), &sidecar);
-      if (opened && !moveMemoryFile(memorySidecar, &sidecar)) abandonExportOutput(&sidecar);
-      else if (opened && finishExportOutput(&sidecar)) continue;
-      *problem = sidecarPath + ": cannot write";
-      ok = false;
-      break;
-    }
-  }
   if (ok) ok = moveMemoryFile(memoryPath, output);
-  for (const char* extension : sidecars) VSIUnlink((memoryStem + "." + extension).c_str());
+  if (ok && shapefile) ok = placeShapefileParts(memoryStem, output, problem);
+  for (const char* extension : shapefileParts) VSIUnlink((memoryStem + "." + extension).c_str());
   VSIUnlink(memoryPath.c_str());
   return ok;
 }

@@ -1,5 +1,6 @@
-// The GIS formats written through GDAL: the elevation grid as GeoTIFF and
-// the faces as GeoPackage or Shapefile layers. Built only where GDAL is.
+// The GIS formats written through GDAL: the faces as GeoPackage or
+// Shapefile layers, and a GeoTIFF for a reference system given otherwise
+// than by EPSG code. Built only where GDAL is.
 // GDAL writes into memory; the bytes then go through ExportOutput, so a
 // failed export leaves no file behind here either.
 #pragma once
@@ -15,9 +16,14 @@ struct ExportMesh;
 struct ExportOutput;
 struct ExportProgress;
 
-// A Float32 GeoTIFF of the grid, empty cells as nodata; srs (may be null)
-// is anything GDAL takes for a reference system, such as "EPSG:25832".
-bool writeGeoTiffGrid(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
+// Whether GDAL knows srs for a reference system; false with problem filled
+// when not. Without GDAL every srs passes.
+bool checkGdalReference(const char* srs, std::string* problem);
+
+// A Float32 GeoTIFF of the grid through GDAL, for an srs that is no EPSG
+// code but anything else GDAL takes (WKT, PROJ strings); geotiff.h writes
+// the rest. Without GDAL: false with problem filled.
+bool writeGdalGeoTiff(const ExportGridFrame& frame, const std::vector<double>& values, double nodata,
                       const char* srs, ExportOutput* output, ExportProgress* progress, std::string* problem);
 
 enum ExportGisKind : int32_t { gisGeoPackage, gisShapefile };

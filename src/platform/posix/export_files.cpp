@@ -177,6 +177,13 @@ void discardPendingOutput(PendingOutput* pending) {
   }
 }
 
+int32_t checkOutputTarget(const char* path) {
+  struct stat status {};
+  return stat(path, &status) == 0 && S_ISDIR(status.st_mode) ? exportErrorNotAFile : 0;
+}
+
+int32_t removeExportFile(const char* path) { return unlink(path) == 0 || errno == ENOENT ? 0 : errno; }
+
 CalendarTime fileModifiedUtc(const char* path) {
   CalendarTime when;
   struct stat status {};

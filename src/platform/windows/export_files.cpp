@@ -146,6 +146,19 @@ void discardPendingOutput(PendingOutput* pending) {
   }
 }
 
+int32_t checkOutputTarget(const char* path) {
+  const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return 0;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return exportErrorNotAFile;
+  return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? ERROR_ACCESS_DENIED : 0;
+}
+
+int32_t removeExportFile(const char* path) {
+  if (DeleteFileW(systemPath(path).c_str())) return 0;
+  const int32_t code = lastSystemError();
+  return code == ERROR_FILE_NOT_FOUND ? 0 : code;
+}
+
 CalendarTime fileModifiedUtc(const char* path) {
   CalendarTime when;
   WIN32_FILE_ATTRIBUTE_DATA data{};
