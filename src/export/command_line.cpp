@@ -15,11 +15,12 @@ namespace {
 constexpr bool withCairo = TSVMESH_EXPORT_CAIRO != 0;
 constexpr bool withThree = TSVMESH_EXPORT_THREE != 0;
 constexpr bool withGdal = TSVMESH_EXPORT_GDAL != 0;
+constexpr bool withZlib = TSVMESH_EXPORT_ZLIB != 0;
 
 const ExportFormatInfo formatTable[] = {
     {"png", "a picture from above (PNG)", withCairo},
     {"svg", "the picture as SVG", withCairo},
-    {"pdf", "the picture as PDF", withCairo},
+    {"pdf", "the picture as PDF, or a plot at scale (--paper)", withZlib},
     {"ply", "binary PLY mesh", true},
     {"obj", "Wavefront OBJ mesh", true},
     {"xml", "LandXML 1.2 TIN surface", true},
