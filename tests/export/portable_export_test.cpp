@@ -74,6 +74,36 @@ TEST(ExportEverywhere, TerrainExampleGivesTheSameBytesOnEveryPlatform) {
   EXPECT_NE(readFile(dir + "/terrain.xml").find("date=\"2026-03-14\" time=\"15:09:26\""), std::string::npos);
 }
 
+// The PDF writer's bytes: a picture and a plot at scale, digests taken on
+// x86-64 Linux (the fonts are named, not embedded, and the date is the
+// mesh file's, so nothing of the system goes in). zlib's output is part of
+// the bytes: Debian ships the same release for Linux and for MinGW.
+TEST(ExportEverywhere, PdfPictureAndPlanGiveTheSameBytesOnEveryPlatform) {
+  if (!exportFormatInfo(formatPdf).available) GTEST_SKIP() << "this build has no .pdf output (no zlib)";
+  const std::string dir = makeScratchDir();
+  std::filesystem::create_directory(nativePath(dir + "/build"));
+  ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
+  const std::string csv = dir + "/build/terrain.csv";
+  using namespace std::chrono;
+  std::filesystem::last_write_time(
+      nativePath(csv), file_clock::from_sys(sys_days{year{2026} / 3 / 14} + hours{15} + minutes{9} + seconds{26}));
+  const struct {
+    std::vector<std::string> options;
+    uint64_t digest;
+  } expected[] = {{{"--contour", "10"}, 0xC6509E7657E34AC5u},
+                  {{"--paper", "A3", "--scale", "5000", "--contour", "10"}, 0xFE5A28C95DF7B576u},
+                  {{"--paper", "A4", "--scale", "10000", "--flat"}, 0xA0354E0BADF47E24u}};
+  for (const auto& pdf : expected) {
+    std::vector<std::string> args{csv, dir + "/terrain.pdf"};
+    args.insert(args.end(), pdf.options.begin(), pdf.options.end());
+    const ProcessResult run = runExport(args, dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string bytes = readFile(dir + "/terrain.pdf");
+    EXPECT_NE(bytes.find("/CreationDate (D:20260314150926Z)"), std::string::npos);
+    EXPECT_EQ(digestOf(bytes), pdf.digest) << pdf.options[1] << " " << std::hex << digestOf(bytes);
+  }
+}
+
 TEST(ExportEverywhere, OutputIsReplacedWholeUnderAnyNameAndTheInputIsNeverTheOutput) {
   const std::string dir = makeScratchDir();
   // "relevé ☃": beyond any single-byte code page, for Windows' wide names.
