@@ -133,13 +133,15 @@ void appendText(Content* content, const SheetText& text) {
   out += text.bold ? "BT\n/F2 " : "BT\n/F1 ";
   appendNumber(&out, text.size, 3);
   out += " Tf\n";
+  // The halo is the same letters stroked; an empty ActualText keeps text
+  // extraction from reading them twice.
   if (text.haloWidth > 0.0) {
     appendColour(&out, text.halo, "RG");
     appendNumber(&out, text.haloWidth, 3);
-    out += " w 1 j 1 Tr\n";
+    out += " w 1 j 1 Tr\n/Span << /ActualText () >> BDC\n";
     appendTextMatrix(content, text);
     appendString(&out, text.text);
-    out += " Tj\n0 Tr\n";
+    out += " Tj\nEMC\n0 Tr\n";
   }
   appendColour(&out, text.colour, "rg");
   appendTextMatrix(content, text);
