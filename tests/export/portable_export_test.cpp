@@ -46,6 +46,18 @@ const std::string triangleFile =
     "500000.00,5000010.00,102.00\r\n500010.00,5000000.00,101.00\r\n500000.00,5000010.00,102.00\r\n"
     "500010.00,5000010.00,103.50\r\n";
 
+// The terrain example meshed by tsvmesh in dir, the triangle file dated
+// 2026-03-14 15:09:26 UTC (files that carry a date take the mesh file's).
+std::string terrainOfFixedDate(const std::string& dir) {
+  std::filesystem::create_directory(nativePath(dir + "/build"));
+  EXPECT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
+  const std::string csv = dir + "/build/terrain.csv";
+  using namespace std::chrono;
+  std::filesystem::last_write_time(
+      nativePath(csv), file_clock::from_sys(sys_days{year{2026} / 3 / 14} + hours{15} + minutes{9} + seconds{26}));
+  return csv;
+}
+
 }  // namespace
 
 // Digests taken on x86-64 Linux, contours every 10 m (the mesh formats
@@ -53,12 +65,7 @@ const std::string triangleFile =
 // LandXML carries it. The triangle file comes from tsvmesh on each platform.
 TEST(ExportEverywhere, TerrainExampleGivesTheSameBytesOnEveryPlatform) {
   const std::string dir = makeScratchDir();
-  std::filesystem::create_directory(nativePath(dir + "/build"));
-  ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
-  const std::string csv = dir + "/build/terrain.csv";
-  using namespace std::chrono;
-  std::filesystem::last_write_time(
-      nativePath(csv), file_clock::from_sys(sys_days{year{2026} / 3 / 14} + hours{15} + minutes{9} + seconds{26}));
+  const std::string csv = terrainOfFixedDate(dir);
   const struct {
     const char* extension;
     uint64_t digest;
@@ -81,12 +88,7 @@ TEST(ExportEverywhere, TerrainExampleGivesTheSameBytesOnEveryPlatform) {
 TEST(ExportEverywhere, PdfPictureAndPlanGiveTheSameBytesOnEveryPlatform) {
   if (!exportFormatInfo(formatPdf).available) GTEST_SKIP() << "this build has no .pdf output (no zlib)";
   const std::string dir = makeScratchDir();
-  std::filesystem::create_directory(nativePath(dir + "/build"));
-  ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
-  const std::string csv = dir + "/build/terrain.csv";
-  using namespace std::chrono;
-  std::filesystem::last_write_time(
-      nativePath(csv), file_clock::from_sys(sys_days{year{2026} / 3 / 14} + hours{15} + minutes{9} + seconds{26}));
+  const std::string csv = terrainOfFixedDate(dir);
   const struct {
     std::vector<std::string> options;
     uint64_t digest;

@@ -22,17 +22,16 @@
 
 namespace {
 
-ExportMesh meshOf(const std::vector<ExportVertex>& vertices, const std::vector<int32_t>& corners) {
+// A fan of four faces about a hub at (10.5, 10.5) inside the square
+// 2.5 .. 17.5, each face at its own height, so of its own colour.
+ExportMesh fanOfFour() {
   ExportMesh mesh;
-  mesh.vertices = vertices;
-  mesh.vertexCount = static_cast<int32_t>(vertices.size());
-  mesh.corners = corners;
-  mesh.triangleCount = static_cast<int32_t>(corners.size() / 3);
-  mesh.lowestZ = mesh.highestZ = vertices[0].z;
-  for (const ExportVertex& v : vertices) {
-    mesh.lowestZ = std::min(mesh.lowestZ, v.z);
-    mesh.highestZ = std::max(mesh.highestZ, v.z);
-  }
+  mesh.vertices = {{2.5, 2.5, 0}, {17.5, 2.5, 1}, {17.5, 17.5, 2}, {2.5, 17.5, 3}, {10.5, 10.5, 4}};
+  mesh.vertexCount = 5;
+  mesh.corners = {0, 1, 4, 1, 2, 4, 2, 3, 4, 3, 0, 4};
+  mesh.triangleCount = 4;
+  mesh.lowestZ = 0.0;
+  mesh.highestZ = 4.0;
   return mesh;
 }
 
@@ -72,8 +71,7 @@ TEST(SheetRaster, EveryPixelCentreGoesToTheFaceItLiesIn) {
   // pixel centres (x.5) and between them; each centre strictly inside a
   // face has its colour, one on a shared edge has the colour of one of the
   // two, and no centre inside the fan stays white.
-  const ExportMesh mesh = meshOf({{2.5, 2.5, 0}, {17.5, 2.5, 1}, {17.5, 17.5, 2}, {2.5, 17.5, 3}, {10.5, 10.5, 4}},
-                                 {0, 1, 4, 1, 2, 4, 2, 3, 4, 3, 0, 4});
+  const ExportMesh mesh = fanOfFour();
   std::vector<double> page;
   for (const ExportVertex& v : mesh.vertices) page.insert(page.end(), {v.x, v.y});
   const std::vector<int32_t> classes = surfaceColourClasses(mesh, true);
@@ -114,7 +112,11 @@ TEST(SheetRaster, EveryPixelCentreGoesToTheFaceItLiesIn) {
 }
 
 #if TSVMESH_EXPORT_ZLIB
-TEST(SheetPdf, CrossReferencesLengthsAndTextReadBack) {
+namespace {
+
+// A half-transparent box, a line of text ending at x = 100 and a two-pixel
+// image, on a page of 200 by 100 points.
+Sheet smallSheet() {
   Sheet sheet;
   sheet.width = 200.0;
   sheet.height = 100.0;
@@ -140,6 +142,13 @@ TEST(SheetPdf, CrossReferencesLengthsAndTextReadBack) {
   image.width = image.height = 10.0;
   addSheetImage(&sheet, image);
 
+  return sheet;
+}
+
+}  // namespace
+
+TEST(SheetPdf, CrossReferencesLengthsAndTextReadBack) {
+  const Sheet sheet = smallSheet();
   const std::string dir = makeScratchDir();
   ExportOutput output;
   ASSERT_TRUE(openExportOutput((dir + "/sheet.pdf").c_str(), &output));
