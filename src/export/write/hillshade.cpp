@@ -43,25 +43,41 @@ bool covers(const RasterPoint corner[3], RasterPoint p) {
   return true;
 }
 
+// Where the row's centre line y meets the triangle's edges: lowest and
+// highest x, or false when it misses them all.
+bool rowCrossing(const RasterPoint corner[3], double y, double* low, double* high) {
+  *low = 1e300;
+  *high = -1e300;
+  for (int32_t c = 0; c < 3; ++c) {
+    const RasterPoint a = corner[c], b = corner[(c + 1) % 3];
+    if (a.y == b.y || y < std::min(a.y, b.y) || y > std::max(a.y, b.y)) continue;
+    const double x = a.x + (y - a.y) * (b.x - a.x) / (b.y - a.y);
+    *low = std::min(*low, x);
+    *high = std::max(*high, x);
+  }
+  return *low <= *high;
+}
+
 // Fills the pixels whose centres corner[] covers (counter-clockwise with y
-// down, i.e. positive edgeSide inside).
+// down, i.e. positive edgeSide inside). Each row's run is found from where
+// the edges cross it and settled at both ends by covers(), so that the
+// pixels decided there are those a test of every pixel would give.
 void fillTriangle(const RasterPoint corner[3], const uint8_t colour[3], SheetImage* image) {
-  double lowX = corner[0].x, highX = lowX, lowY = corner[0].y, highY = lowY;
+  double lowY = corner[0].y, highY = lowY;
   for (int32_t c = 1; c < 3; ++c) {
-    lowX = std::min(lowX, corner[c].x);
-    highX = std::max(highX, corner[c].x);
     lowY = std::min(lowY, corner[c].y);
     highY = std::max(highY, corner[c].y);
   }
-  const double firstColumn = std::max(0.0, std::ceil(lowX - 0.5));
-  const double lastColumn = std::min(image->columns - 1.0, std::floor(highX - 0.5));
   const double firstRow = std::max(0.0, std::ceil(lowY - 0.5));
   const double lastRow = std::min(image->rows - 1.0, std::floor(highY - 0.5));
-  if (!(firstColumn <= lastColumn) || !(firstRow <= lastRow)) return;
-  for (int32_t row = static_cast<int32_t>(firstRow); row <= static_cast<int32_t>(lastRow); ++row) {
+  for (double row = firstRow; row <= lastRow; ++row) {
+    double low = 0.0, high = 0.0;
+    if (!rowCrossing(corner, row + 0.5, &low, &high)) continue;
+    double left = std::max(0.0, std::floor(low - 0.5)), right = std::min(image->columns - 1.0, std::ceil(high - 0.5));
+    while (left <= right && !covers(corner, RasterPoint{left + 0.5, row + 0.5})) ++left;
+    while (right >= left && !covers(corner, RasterPoint{right + 0.5, row + 0.5})) --right;
     uint8_t* line = image->rgb.data() + static_cast<size_t>(row) * static_cast<size_t>(image->columns) * 3;
-    for (int32_t column = static_cast<int32_t>(firstColumn); column <= static_cast<int32_t>(lastColumn); ++column) {
-      if (!covers(corner, RasterPoint{column + 0.5, row + 0.5})) continue;
+    for (double column = left; column <= right; ++column) {
       std::copy(colour, colour + 3, line + static_cast<size_t>(column) * 3);
     }
   }

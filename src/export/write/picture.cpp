@@ -19,6 +19,15 @@ constexpr double pngDensity = 1.0;
 constexpr double vectorDensity = 2.0;
 constexpr double paperDensity = 150.0 / 72.0;
 
+// A vector file's raster stays under this many pixels (A0 at 150 dpi
+// fits), however large the picture asked for.
+constexpr double mostVectorPixels = 40e6;
+
+double vectorRasterDensity(const PictureLayout& layout, double wanted) {
+  const double area = layout.plotWidth * layout.plotHeight;
+  return area * wanted * wanted > mostVectorPixels ? std::sqrt(mostVectorPixels / area) : wanted;
+}
+
 PictureLayout paperLayout(const ExportMesh& mesh, const PaperPlot& plot, const PictureRequest& request) {
   PictureLayout layout = pictureLayout(mesh, pictureDefaultSize);
   const double margin = paperMarginMillimetres * pointsPerMillimetre;
@@ -43,7 +52,7 @@ void buildPaperSheet(const ExportMesh& mesh, const PictureRequest& request, Shee
   sheet->width = plot.pageWidth * pointsPerMillimetre;
   sheet->height = plot.pageHeight * pointsPerMillimetre;
   SurfaceStyle style;
-  style.density = paperDensity;
+  style.density = vectorRasterDensity(layout, paperDensity);
   style.flat = request.flat;
   style.edges = request.contours == nullptr;
   style.edgeWidth = 0.5;
@@ -60,7 +69,7 @@ void buildPlainSheet(const ExportMesh& mesh, const PictureRequest& request, Shee
   sheet->width = layout.width;
   sheet->height = layout.height;
   SurfaceStyle style;
-  style.density = raster ? pngDensity : vectorDensity;
+  style.density = raster ? pngDensity : vectorRasterDensity(layout, vectorDensity);
   style.flat = request.flat;
   style.edges = request.contours == nullptr;
   style.crispEdges = raster;

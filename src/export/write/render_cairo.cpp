@@ -111,19 +111,47 @@ void drawText(cairo_t* cr, const SheetText& text) {
   cairo_restore(cr);
 }
 
-void drawImage(cairo_t* cr, const SheetImage& image) {
-  cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, image.columns, image.rows);
-  cairo_surface_flush(pixels);
-  unsigned char* data = cairo_image_surface_get_data(pixels);
-  const int stride = cairo_image_surface_get_stride(pixels);
-  for (int32_t row = 0; data != nullptr && row < image.rows; ++row) {
+// Copies image's pixels into an RGB24 surface, its pixel (0, 0) at
+// (left, top) of the surface; what falls outside is left out.
+void copyPixels(const SheetImage& image, cairo_surface_t* surface, int32_t left, int32_t top) {
+  cairo_surface_flush(surface);
+  unsigned char* data = cairo_image_surface_get_data(surface);
+  const int32_t stride = cairo_image_surface_get_stride(surface);
+  const int32_t width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
+  for (int32_t row = std::max(0, -top); data != nullptr && row < image.rows && row + top < height; ++row) {
     const uint8_t* from = image.rgb.data() + static_cast<size_t>(row) * static_cast<size_t>(image.columns) * 3;
-    uint32_t* to = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(row) * static_cast<size_t>(stride));
-    for (int32_t column = 0; column < image.columns; ++column, from += 3) {
-      to[column] = (uint32_t{from[0]} << 16) | (uint32_t{from[1]} << 8) | from[2];
+    uint32_t* to = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(row + top) * static_cast<size_t>(stride));
+    for (int32_t column = std::max(0, -left); column < image.columns && column + left < width; ++column) {
+      const uint8_t* rgb = from + static_cast<size_t>(column) * 3;
+      to[column + left] = (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
     }
   }
-  cairo_surface_mark_dirty(pixels);
+  cairo_surface_mark_dirty(surface);
+}
+
+// A raster that lands pixel for pixel on the picture (the surface of a
+// PNG), outside any clip, goes straight in, without a second copy of it
+// in cairo's memory.
+bool copiedOnto(cairo_t* cr, const SheetImage& image, bool clipped) {
+  cairo_surface_t* target = cairo_get_target(cr);
+  cairo_matrix_t matrix;
+  cairo_get_matrix(cr, &matrix);
+  const bool aligned = matrix.xx == 1.0 && matrix.yy == 1.0 && matrix.xy == 0.0 && matrix.yx == 0.0 &&
+                       matrix.x0 == 0.0 && matrix.y0 == 0.0 && image.width == image.columns &&
+                       image.height == image.rows && image.left == std::floor(image.left) &&
+                       image.top == std::floor(image.top) && std::fabs(image.left) < 1e9 && std::fabs(image.top) < 1e9;
+  if (!aligned || clipped || image.smooth || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+      cairo_image_surface_get_format(target) != CAIRO_FORMAT_RGB24) {
+    return false;
+  }
+  copyPixels(image, target, static_cast<int32_t>(image.left), static_cast<int32_t>(image.top));
+  return true;
+}
+
+void drawImage(cairo_t* cr, const SheetImage& image, bool clipped) {
+  if (copiedOnto(cr, image, clipped)) return;
+  cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, image.columns, image.rows);
+  copyPixels(image, pixels, 0, 0);
   cairo_save(cr);
   cairo_translate(cr, image.left, image.top);
   cairo_scale(cr, image.width / image.columns, image.height / image.rows);
@@ -139,6 +167,7 @@ void drawImage(cairo_t* cr, const SheetImage& image) {
 void drawSheet(cairo_t* cr, const Sheet& sheet) {
   setPaint(cr, sheet.paper);
   cairo_paint(cr);
+  bool clipped = false;
   for (const SheetItem& item : sheet.items) {
     const size_t index = static_cast<size_t>(item.index);
     if (item.kind == sheetPath) {
@@ -146,14 +175,16 @@ void drawSheet(cairo_t* cr, const Sheet& sheet) {
     } else if (item.kind == sheetText) {
       drawText(cr, sheet.texts[index]);
     } else if (item.kind == sheetImage) {
-      drawImage(cr, sheet.images[index]);
+      drawImage(cr, sheet.images[index], clipped);
     } else if (item.kind == sheetClip) {
       const SheetRectangle& clip = sheet.clips[index];
       cairo_save(cr);
       cairo_rectangle(cr, clip.left, clip.top, clip.width, clip.height);
       cairo_clip(cr);
+      clipped = true;
     } else {
       cairo_restore(cr);
+      clipped = false;
     }
   }
 }
