@@ -46,6 +46,25 @@ const std::string triangleFile =
     "500000.00,5000010.00,102.00\r\n500010.00,5000000.00,101.00\r\n500000.00,5000010.00,102.00\r\n"
     "500010.00,5000010.00,103.50\r\n";
 
+// The terrain example meshed by tsvmesh in dir, the triangle file dated
+// 2026-03-14 15:09:26 UTC (files that carry a date take the mesh file's).
+std::string terrainOfFixedDate(const std::string& dir) {
+  std::filesystem::create_directory(nativePath(dir + "/build"));
+  EXPECT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
+  const std::string csv = dir + "/build/terrain.csv";
+  using namespace std::chrono;
+  std::filesystem::last_write_time(
+      nativePath(csv), file_clock::from_sys(sys_days{year{2026} / 3 / 14} + hours{15} + minutes{9} + seconds{26}));
+  return csv;
+}
+
+bool pdfIsBuiltIn() {
+  for (int32_t f = 0; f < exportFormatCount(); ++f) {
+    if (exportFormatAt(f).library == libraryZlib) return exportFormatAt(f).available;
+  }
+  return false;
+}
+
 }  // namespace
 
 // Digests taken on x86-64 Linux, contours every 10 m (the mesh formats
@@ -53,12 +72,7 @@ const std::string triangleFile =
 // LandXML carries it. The triangle file comes from tsvmesh on each platform.
 TEST(ExportEverywhere, TerrainExampleGivesTheSameBytesOnEveryPlatform) {
   const std::string dir = makeScratchDir();
-  std::filesystem::create_directory(nativePath(dir + "/build"));
-  ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
-  const std::string csv = dir + "/build/terrain.csv";
-  using namespace std::chrono;
-  std::filesystem::last_write_time(
-      nativePath(csv), file_clock::from_sys(sys_days{year{2026} / 3 / 14} + hours{15} + minutes{9} + seconds{26}));
+  const std::string csv = terrainOfFixedDate(dir);
   const struct {
     const char* extension;
     uint64_t digest;
@@ -96,6 +110,31 @@ TEST(ExportEverywhere, GeoTiffGridGivesTheSameBytesOnEveryPlatform) {
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string tiff = readFile(dir + "/terrain.tif");
   EXPECT_EQ(digestOf(tiff), 0x2A31B243751D1658u) << std::hex << digestOf(tiff) << std::dec << " " << tiff.size();
+}
+
+// The PDF writer's bytes: a picture and a plot at scale, digests taken on
+// x86-64 Linux (the fonts are named, not embedded, and the date is the
+// mesh file's, so nothing of the system goes in). zlib's output is part of
+// the bytes: Debian ships the same release for Linux and for MinGW.
+TEST(ExportEverywhere, PdfPictureAndPlanGiveTheSameBytesOnEveryPlatform) {
+  if (!pdfIsBuiltIn()) GTEST_SKIP() << "this build has no .pdf output (no zlib)";
+  const std::string dir = makeScratchDir();
+  const std::string csv = terrainOfFixedDate(dir);
+  const struct {
+    std::vector<std::string> options;
+    uint64_t digest;
+  } expected[] = {{{"--contour", "10"}, 0x513754A821655F0Eu},
+                  {{"--paper", "A3", "--scale", "5000", "--contour", "10"}, 0xCF8FE0A7CA09182Eu},
+                  {{"--paper", "A4", "--scale", "10000", "--flat"}, 0xA0354E0BADF47E24u}};
+  for (const auto& pdf : expected) {
+    std::vector<std::string> args{csv, dir + "/terrain.pdf"};
+    args.insert(args.end(), pdf.options.begin(), pdf.options.end());
+    const ProcessResult run = runExport(args, dir);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string bytes = readFile(dir + "/terrain.pdf");
+    EXPECT_NE(bytes.find("/CreationDate (D:20260314150926Z)"), std::string::npos);
+    EXPECT_EQ(digestOf(bytes), pdf.digest) << pdf.options[1] << " " << std::hex << digestOf(bytes);
+  }
 }
 
 TEST(ExportEverywhere, OutputIsReplacedWholeUnderAnyNameAndTheInputIsNeverTheOutput) {

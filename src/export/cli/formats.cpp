@@ -9,6 +9,7 @@ namespace {
 constexpr bool withCairo = TSVMESH_EXPORT_CAIRO != 0;
 constexpr bool withThree = TSVMESH_EXPORT_THREE != 0;
 constexpr bool withGdal = TSVMESH_EXPORT_GDAL != 0;
+constexpr bool withZlib = TSVMESH_EXPORT_ZLIB != 0;
 
 constexpr uint32_t pictureUses = usePicture | useContours | useUnits;
 
@@ -16,7 +17,7 @@ constexpr uint32_t pictureUses = usePicture | useContours | useUnits;
 const ExportFormat formatTable[] = {
     {"png", "a picture from above (PNG)", pictureUses, libraryCairo, withCairo, writePngProduct},
     {"svg", "the picture as SVG", pictureUses, libraryCairo, withCairo, writeSvgProduct},
-    {"pdf", "the picture as PDF, or a plan at scale with --paper", pictureUses | usePaper, libraryCairo, withCairo, writePdfProduct},
+    {"pdf", "the picture as PDF, or a plan at scale with --paper", pictureUses | usePaper, libraryZlib, withZlib, writePdfProduct},
     {"ply", "binary PLY mesh", 0, libraryNone, true, writePlyProduct},
     {"obj", "Wavefront OBJ mesh", 0, libraryNone, true, writeObjProduct},
     {"xml", "LandXML 1.2 TIN surface", useUnits, libraryNone, true, writeLandXmlProduct},
@@ -79,6 +80,7 @@ std::string exportFormatsUsing(uint32_t bits) {
 const char* exportLibraryName(int32_t library) {
   switch (library) {
     case libraryCairo: return "cairo";
+    case libraryZlib: return "zlib";
     case libraryGdal: return "GDAL";
     case libraryThree: return "three.js";
     default: return "";

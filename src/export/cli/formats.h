@@ -17,7 +17,7 @@ using ExportWriter = bool (*)(const ExportJob& job, ExportOutput* output, Export
                               std::string* message);
 
 // The library a format needs; its writer is a stand-in without it.
-enum ExportLibrary : int32_t { libraryNone, libraryCairo, libraryGdal, libraryThree };
+enum ExportLibrary : int32_t { libraryNone, libraryCairo, libraryZlib, libraryGdal, libraryThree };
 
 // What a format shows and so which options it takes. An option that none of
 // a run's outputs takes is refused.
@@ -54,5 +54,5 @@ std::string exportAvailableList();
 // The formats whose uses include all of bits, as ".a, .b and .c".
 std::string exportFormatsUsing(uint32_t bits);
 
-// "cairo", "GDAL", "three.js"; "" for libraryNone.
+// "cairo", "zlib", "GDAL", "three.js"; "" for libraryNone.
 const char* exportLibraryName(int32_t library);

@@ -2,8 +2,9 @@
 // the colour of its mean z on the viridis ramp, shaded by a sun in the
 // north-west 45 degrees high (unless flat), contours when given (index
 // contours thicker and labelled), a coordinate grid, a colour bar, a scale
-// bar, a legend and a title. One drawing routine serves PNG, SVG and PDF,
-// and a PDF plot on ISO paper at a true scale with a title block.
+// bar, a legend and a title; or a PDF plot on ISO paper at a true scale
+// with a title block. Laid out once as a sheet (write/sheet.h), then drawn
+// by cairo (PNG, SVG) or written by the PDF writer.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@ struct ExportMesh;
 struct ExportContours;
 struct ExportOutput;
 struct ExportProgress;
+struct Sheet;
 
 enum PictureFormat : int32_t { picturePng = 0, pictureSvg = 1, picturePdf = 2 };
 
@@ -42,9 +44,6 @@ PictureLayout pictureLayout(const ExportMesh& mesh, int32_t size);
 // The pixel position of the data point (x, y).
 void picturePosition(const PictureLayout& layout, double x, double y, double* px, double* py);
 
-// The viridis colour at t in 0 .. 1, as red, green, blue in 0 .. 1.
-void viridisColour(double t, double rgb[3]);
-
 struct PictureRequest {
   int32_t format = picturePng;
   int32_t size = pictureDefaultSize;
@@ -59,7 +58,11 @@ struct PictureRequest {
   std::string pdfDate;                       // the mesh file's, for the PDF's metadata
 };
 
-// Draws the mesh into output. false with problem set when cairo reports a
-// failure.
+// The sheet of the picture (or of the plot at scale) that request asks for.
+void buildPictureSheet(const ExportMesh& mesh, const PictureRequest& request, Sheet* sheet,
+                       ExportProgress* progress);
+
+// Draws the mesh into output. false with problem set when the renderer
+// reports a failure.
 bool writeMeshPicture(const ExportMesh& mesh, const PictureRequest& request, ExportOutput* output,
                       ExportProgress* progress, std::string* problem);
