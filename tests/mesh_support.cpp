@@ -8,7 +8,7 @@
 #include <set>
 #include <utility>
 
-#include "driver/run.h"
+#include "driver/console_text.h"
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
 #include "reference_mesh.h"
@@ -22,7 +22,7 @@ MeshResult triangulate(std::vector<MeshPoint>& points) {
   result.triangles.resize(static_cast<size_t>(4) * static_cast<size_t>(std::max(n, 1)));
   int32_t count = 0;
   testing::internal::CaptureStdout();
-  result.status = buildDelaunayMesh(n, points.data(), result.triangles.data(), &count, MeshProgress{printMeshProgress, nullptr});
+  result.status = buildDelaunayMesh(n, points.data(), result.triangles.data(), &count, MeshProgress{showMeshProgress, nullptr});
   std::fflush(stdout);
   result.progress = testing::internal::GetCapturedStdout();
   result.triangles.resize(static_cast<size_t>(count));

@@ -1,0 +1,95 @@
+#include "driver/console_text.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "mesh/triangulation.h"
+#include "platform/console.h"
+
+namespace {
+
+// Messages go straight to the stream, piece by piece: no failure path may
+// need memory, however long a path it shows.
+void say(FILE* stream, const char* text) { printText(stream, text, std::strlen(text)); }
+
+void sayNumber(FILE* stream, int64_t value) {
+  char digits[24];
+  const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+  printText(stream, digits, static_cast<size_t>(end.ptr - digits));
+}
+
+}  // namespace
+
+void showUsage(FILE* stream) {
+  say(stream,
+      "Usage: tsvmesh [--no-wait] POINTS_FILE\n"
+      "       tsvmesh --help | --version\n"
+      "Writes the Delaunay mesh (x-y plane) of the points as a CSV triangle file.\n"
+      "\n"
+      "POINTS_FILE:\n"
+      "  line 1      the path of the CSV file to write\n"
+      "  the rest    x y z of each point: numbers apart by blanks, tabs or line ends\n"
+      "  the end     at the first group that is not three finite numbers\n"
+      "\n"
+      "Options, only before POINTS_FILE:\n"
+      "  --no-wait   never wait for a key after a failure\n"
+      "  -h, --help  show this help and exit\n"
+      "  --version   show the version and exit\n"
+      "\n" TSVMESH_HELP_DOCS "\n");
+}
+
+void showVersion() { say(stdout, "tsvmesh " TSVMESH_VERSION "\n"); }
+
+void showFileFailure(const char* what, const char* path, size_t length) {
+  // The path is shown as a C string shows it: up to a NUL, if it holds one.
+  if (const void* nul = std::memchr(path, '\0', length)) {
+    length = static_cast<size_t>(static_cast<const char*>(nul) - path);
+  }
+  say(stderr, "Failed to ");
+  say(stderr, what);
+  say(stderr, " file \"");
+  printText(stderr, path, length);
+  say(stderr, "\"\nPress any key to exit.");
+}
+
+void showMemoryFailure(char table) {
+  say(stdout, table == 'P' ? "\nFailed P Memory Allocation. Press any key to exit."
+                           : "\nFailed v Memory Allocation. Press any key to exit.");
+}
+
+int endAfterKey(bool wait, int status) {
+  if (wait) waitForKey();
+  return status;
+}
+
+void showPointsEnd(const char* path, int64_t line) {
+  say(stderr, "Points end at line ");
+  sayNumber(stderr, line);
+  say(stderr, " of \"");
+  say(stderr, path);
+  say(stderr, "\"; the rest of the file is not read.\n");
+}
+
+void showTooFewPoints(const char* path) {
+  say(stderr, "Fewer than 3 points in \"");
+  say(stderr, path);
+  say(stderr, "\": no triangle file is written.\n");
+}
+
+void showMeshProgress(void*, int32_t step) {
+  std::fputs(step == meshProgressStart ? "\nProcessing Points." : ".", stdout);
+}
+
+void showTriangleCount(int32_t triangleCount) {
+  std::printf("\n\nFormed %d triangles.  ", static_cast<int>(triangleCount));
+}
+
+void showCheckingSides() { std::fputs("Checking avg tri side length.\n\n", stdout); }
+
+void showAverage(const MeshAverage& average) {
+  if (average.outOfRange) {
+    std::fputs("Average long side length is out of range.\n", stderr);
+    return;
+  }
+  std::printf("Average long side length = %d.", static_cast<int>(average.value));
+}
