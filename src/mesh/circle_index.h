@@ -2,13 +2,13 @@
 //
 // Guarantees, on which the insertion loop relies:
 // - findHole(px, py) lists exactly the slots whose triangle holds (px, py) by
-//   circumcircleContains, the arithmetic of the plain scan, ascending; a
-//   triangle without a circle is never listed.
+//   circumcircleOf and circleContains, the arithmetic of the plain scan,
+//   ascending; a triangle without a circle is never listed.
 // - Each triangle's circle is first kept as boundedCircleOf's double circle;
 //   the exact circle is computed, once, only when a test falls within the
 //   bound. Triangles for which no bound is offered get the exact circle at once.
 //   A hole's new triangles get no circle until the next query, and none at
-//   all when surelyInsideCircle proves that the query point is inside.
+//   all when surelyInsideCircles proves that the query point is inside.
 // - A circle leaves the index for good (retires) only when no point with x at
 //   or beyond the current point's, or the current slab's start, can fall
 //   inside it, so retiring never changes a result.

@@ -195,7 +195,7 @@ template <int N>
   }
 }
 
-// The margin of surelyInsideCircle.
+// The margin of surelyInsideCircles.
 //
 // u = 2^-53, uL = 2^-64, s = `slack` = 2^-45 = 256 u. The filter only
 // decides triangles whose two pairs (0, 1) and (1, 2) are surely not level:

@@ -1,7 +1,7 @@
 // The fan filter: the triangles made for one point (its fan) wait, without
 // circles, for the next point's query. Where most of a fan dies in that
 // hole (a grid's fans, not scattered points), the filter tests the waiting
-// fan against the point with surelyInsideCircle first: those it proves
+// fan against the point with surelyInsideCircles first: those it proves
 // inside go into the hole with no circle ever computed (taken); only the
 // others (undecided) get circles.
 // Internal to the circle index (circle_index.h).
@@ -14,7 +14,7 @@
 #include "mesh/circle_table.h"
 
 struct FanFilter {
-  bool usable = false;  // every point suits surelyInsideCircle
+  bool usable = false;  // every point suits surelyInsideCircles
   // Whether most of the last waiting fan died in the next hole: only then
   // is the test worth its cost.
   bool pays = true;
