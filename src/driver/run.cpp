@@ -36,7 +36,7 @@ int failOnFile(const char* what, const char* path, size_t length, bool wait) {
 
 int failOnMemory(char table, bool wait) {
   showMemoryFailure(table);
-  return endAfterKey(wait, 0);
+  return endAfterKey(wait, -1);
 }
 
 bool isRefusedWorkingMemory(int32_t meshStatus) {
