@@ -19,6 +19,7 @@
 
 #include "driver/run.h"
 #include "mesh/mesh_records.h"
+#include "platform/files.h"
 #include "test_support.h"
 
 namespace {
@@ -104,6 +105,33 @@ TEST(DriverEarlyEnd, FewerThanThreePointsEndWithoutACsv) {
     EXPECT_EQ(run.err, warning + fewerPointsWarning(tsv));
     EXPECT_EQ(folderEntries(dir), std::set<std::string>{"few.tsv"});
   }
+}
+
+// A first line longer than any path names no CSV file: the run ends there,
+// reading no further, whether the line ends or the file is all one line (a
+// file of NUL bytes).
+TEST(DriverEarlyEnd, FirstLineLongerThanAnyPathEndsTheRun) {
+  const size_t longest = longestPathBytes();
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/nul.tsv", std::string(size_t{4} << 20, '\0'));
+  writeFile(dir + "/long.tsv", std::string(longest + 1, 'a') + "\n0 0 1\n4 0 2\n0 3 3\n");
+  const std::set<std::string> before = folderEntries(dir);
+  for (const char* name : {"nul.tsv", "long.tsv"}) {
+    SCOPED_TRACE(name);
+    const ProcessResult run = runTsvmeshBinary({name}, dir);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "The first line of \"" + std::string(name) +
+                           "\" is longer than the longest path the system accepts (" + std::to_string(longest) +
+                           " bytes): it names no CSV file.\nPress any key to exit.");
+    EXPECT_EQ(folderEntries(dir), before);
+  }
+  // One byte shorter, the line is a path like any other: too long for a file
+  // name, it fails when the CSV file is created.
+  writeFile(dir + "/long.tsv", std::string(longest, 'a') + "\n0 0 1\n4 0 2\n0 3 3\n");
+  const ProcessResult run = runTsvmeshBinary({"long.tsv"}, dir);
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.err, "Failed to open CSV file \"" + std::string(longest, 'a') + "\"\nPress any key to exit.");
 }
 
 // The heap refusal is reached in-process: a forked child swaps the heap,

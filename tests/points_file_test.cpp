@@ -90,19 +90,30 @@ TEST(PointsFileLayout, TextAfterTheLastCompletePointIsIgnored) {
 }
 
 // The path line is digits and blanks, so a line cut short or run long would
-// leak numbers into the points.
-TEST(PointsFileLayout, PathLineComesThroughWholeAtAnyLength) {
+// leak numbers into the points. A line longer than any path names no file:
+// reading stops there.
+TEST(PointsFileLayout, PathLineComesThroughWholeUpToTheLongestPath) {
   const std::string points = "10 20 30\n40 50 60 70 80 90\n";
-  for (size_t length : {size_t{0}, size_t{1}, size_t{125}, size_t{126}, size_t{130}, size_t{5000},
-                        (size_t{1} << 20) - 1, size_t{1} << 20, (size_t{3} << 19) + 17}) {
+  const size_t longest = longestPathBytes();
+  ASSERT_GE(longest, 255u);
+  for (size_t length : {size_t{0}, size_t{1}, size_t{125}, size_t{126}, size_t{130}, longest - 1, longest,
+                        longest + 1, size_t{1} << 20, (size_t{3} << 19) + 17}) {
     std::string path;
     while (path.size() < length) path += "12 ";
     path.resize(length);
     const ReadResult got = readText(path + "\n" + points);
     SCOPED_TRACE("path length " + std::to_string(length));
+    if (length > longest) {
+      EXPECT_EQ(got.status, pointsFileLongPath);
+      EXPECT_EQ(got.path, "");
+      continue;
+    }
     EXPECT_TRUE(got.path == path) << "got a path of " << got.path.size() << " bytes";
     expectPoints(got, {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}});
   }
+  // A line without end, longer than any path: the same.
+  EXPECT_EQ(readText(std::string(longest + 1, '\0')).status, pointsFileLongPath);
+  EXPECT_EQ(readText(std::string(longest, '\0')).status, pointsFileOk);
 }
 
 TEST(PointsFileLayout, FirstLineWithoutLineEndIsTheWholeFile) {

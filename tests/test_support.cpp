@@ -57,7 +57,11 @@ ReadResult readPointsFileAt(const std::string& filePath) {
   MeshPointsFile file;
   result.status = openPointsFile(filePath.c_str(), &file);
   if (result.status != pointsFileOk) return result;
-  readOutputPath(&file, &result.path);
+  result.status = readOutputPath(&file, &result.path);
+  if (result.status != pointsFileOk) {
+    closePointsFile(&file);
+    return result;
+  }
   result.counted = countPoints(&file);
   result.points.resize(static_cast<size_t>(result.counted) + 3);
   const int32_t stored = readPoints(&file, result.points.data(), result.counted);

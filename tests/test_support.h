@@ -56,7 +56,8 @@ std::string fewerPointsWarning(const std::string& tsvPath);
 const char* tsvmeshBinary();
 
 // A points file read as a run reads it: open, first line, count, read into a
-// table of counted + 3 slots, close.
+// table of counted + 3 slots, close. Stops at a status that is not
+// pointsFileOk (the file unreadable, the first line longer than any path).
 struct ReadResult {
   int32_t status = -1;
   std::string path;

@@ -62,6 +62,14 @@ int endAfterKey(bool wait, int status) {
   return status;
 }
 
+void showLongFirstLine(const char* path, size_t longest) {
+  say(stderr, "The first line of \"");
+  say(stderr, path);
+  say(stderr, "\" is longer than the longest path the system accepts (");
+  sayNumber(stderr, static_cast<int64_t>(longest));
+  say(stderr, " bytes): it names no CSV file.\nPress any key to exit.");
+}
+
 void showPointsEnd(const char* path, int64_t line) {
   say(stderr, "Points end at line ");
   sayNumber(stderr, line);

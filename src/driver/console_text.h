@@ -29,6 +29,10 @@ void showMemoryFailure(char table);
 // failure that asks for a key ends.
 int endAfterKey(bool wait, int status);
 
+// The first line of the points file is longer than the longest path the
+// system accepts (`longest` bytes), on standard error, asking for a key.
+void showLongFirstLine(const char* path, size_t longest);
+
 // Warnings about the points file, on standard error: where the point list
 // ended before the data did (line > 0), and too few points to go on.
 void showPointsEnd(const char* path, int64_t line);

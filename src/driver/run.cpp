@@ -115,7 +115,11 @@ RunEnd readPointsFile(Run* run) {
     return failOnFile("open TSV", run->pointsPath, std::strlen(run->pointsPath), run->wait);
   }
   run->pointsIdentified = identifyOpenFile(tsv.handle, &run->pointsIdentity) == 0;
-  readOutputPath(&tsv, &run->outputPath);
+  if (readOutputPath(&tsv, &run->outputPath) != pointsFileOk) {
+    closePointsFile(&tsv);
+    showLongFirstLine(run->pointsPath, longestPathBytes());
+    return endAfterKey(run->wait, -1);
+  }
 
   const int32_t counted = countPoints(&tsv);
   // Reading stops at the first group that is not three finite numbers; data

@@ -89,20 +89,25 @@ void rewindPointsFile(MeshPointsFile* file) {
 }
 
 // Consumes the first line and its "\n"; appends it to `line` when given.
-void takeFirstLine(MeshPointsFile* file, std::string* line) {
-  if (file->data == nullptr) return;
+// False, when the line runs past `limit` bytes, with the bytes up to there
+// consumed (and appended).
+bool takeFirstLine(MeshPointsFile* file, std::string* line, size_t limit) {
+  if (file->data == nullptr) return true;
+  size_t taken = 0;
   for (;;) {
     const char* start = file->data + file->begin;
-    const size_t available = file->end - file->begin;
+    const size_t available = std::min(file->end - file->begin, limit + 1 - taken);
     const char* lineEnd = static_cast<const char*>(std::memchr(start, '\n', available));
     if (lineEnd != nullptr) {
       if (line != nullptr) line->append(start, static_cast<size_t>(lineEnd - start));
       file->begin += static_cast<size_t>(lineEnd - start) + 1;
-      return;
+      return true;
     }
     if (line != nullptr) line->append(start, available);
-    file->begin = file->end;
-    if (!fetchMorePointsText(file)) return;
+    file->begin += available;
+    taken += available;
+    if (taken > limit) return false;
+    if (!fetchMorePointsText(file)) return true;
   }
 }
 
@@ -153,16 +158,21 @@ int32_t openPointsFile(const char* path, MeshPointsFile* file) {
   return pointsFileOk;
 }
 
-void readOutputPath(MeshPointsFile* file, std::string* outputPath) {
+int32_t readOutputPath(MeshPointsFile* file, std::string* outputPath) {
   outputPath->clear();
+  const size_t limit = longestPathBytes();
+  bool whole = true;
   try {
-    takeFirstLine(file, outputPath);
+    whole = takeFirstLine(file, outputPath, limit);
   } catch (const std::bad_alloc&) {
     // A line beyond the heap names no file anyway; the points still start
     // after it.
     outputPath->clear();
-    takeFirstLine(file, nullptr);
+    whole = takeFirstLine(file, nullptr, limit);
   }
+  if (whole) return pointsFileOk;
+  outputPath->clear();
+  return pointsFileLongPath;
 }
 
 int32_t countPoints(MeshPointsFile* file) {
@@ -194,7 +204,7 @@ int64_t pointsEndLine(MeshPointsFile* file) {
 
 int32_t readPoints(MeshPointsFile* file, MeshPoint* points, int32_t capacity) {
   rewindPointsFile(file);
-  takeFirstLine(file, nullptr);
+  takeFirstLine(file, nullptr, longestPathBytes());
   if (points == nullptr) return 0;
   NumberScratch scratch;
   int32_t stored = 0;

@@ -12,6 +12,7 @@
 enum PointsFileStatus : int32_t {
   pointsFileOk = 0,
   pointsFileUnreadable = 1,  // missing, a folder, or anything else that is not readable as a file
+  pointsFileLongPath = 2,    // the first line is longer than any path (longestPathBytes)
 };
 
 // An open points file, read as text: every CR is dropped and a 0x1A byte
@@ -36,9 +37,12 @@ struct MeshPointsFile {
 int32_t openPointsFile(const char* path, MeshPointsFile* file);
 
 // Reads the first line and gives it, without its line end, as the output
-// path: the whole line, whatever its length. A file without any line end is
-// all first line; an empty first line gives an empty path.
-void readOutputPath(MeshPointsFile* file, std::string* outputPath);
+// path: the whole line, up to the longest path the system accepts. A file
+// without any line end is all first line; an empty first line gives an empty
+// path. pointsFileLongPath, with the path empty, when the line is longer
+// than any path: reading stops there, so that a file of one endless line is
+// not read whole.
+int32_t readOutputPath(MeshPointsFile* file, std::string* outputPath);
 
 // Counts the points after the first line: groups of three numbers as
 // "%lf %lf %lf" reads them, up to the first group that does not convert all
