@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -54,6 +55,21 @@ std::string manyPointLines(int count) {
 
 MeshPoint manyPointLinesPoint(int i) {
   return MeshPoint{static_cast<double>(i), (i % 97) + 0.25, -static_cast<double>(i % 13)};
+}
+
+// What the counting pass notices in the lines of a file of these bytes.
+MeshPointsLayout layoutOf(const std::string& bytes) {
+  static const std::string dir = makeScratchDir();
+  const std::string filePath = dir + "/layout.tsv";
+  writeFile(filePath, bytes);
+  MeshPointsFile file;
+  EXPECT_EQ(openPointsFile(filePath.c_str(), &file), pointsFileOk);
+  std::string path;
+  readOutputPath(&file, &path);
+  countPoints(&file);
+  const MeshPointsLayout layout = pointsLayout(&file);
+  closePointsFile(&file);
+  return layout;
 }
 
 }  // namespace
@@ -338,4 +354,57 @@ TEST(PointsFilePasses, FileChangingBetweenThePassesIsReadNoFurtherThanTheCount) 
   writeFile(filePath, "p\n1 2 3\n");
   EXPECT_EQ(readPoints(&file, table.data(), counted), 1);
   closePointsFile(&file);
+}
+
+// ---------------------------------------------------------------------------
+
+// Lone CRs are dropped, as text mode drops every CR, so each one joins the
+// numbers around it: the reading stays, the joins are noticed.
+TEST(PointsFileLayoutNotes, DroppedCrsThatJoinNumbersAreFoundByLine) {
+  const std::string loneCr = "o.csv\n1 1 1\n0 0 1\r4 0 2\r0 3 3\r\n5 5 5\n";
+  expectPoints(readText(loneCr), {{1, 1, 1}, {0, 0, 14}, {0, 20, 3}, {3, 5, 5}});
+  MeshPointsLayout layout = layoutOf(loneCr);
+  EXPECT_EQ(layout.joinLine, 3);
+  EXPECT_EQ(layout.joins, 2);  // the CR before the LF joins nothing
+  // CR LF line ends, CRs beside blanks, and a CR at the end join nothing.
+  layout = layoutOf("o.csv\r\n1 2 3\r\n4\r 5 \r6\r\n7 8 9\r");
+  EXPECT_EQ(layout.joinLine, 0);
+  EXPECT_EQ(layout.joins, 0);
+  // A join past the end of the point list is no concern of the list.
+  layout = layoutOf("o.csv\n1 2 3\nx y z\n4\r5 6\n");
+  EXPECT_EQ(layout.joinLine, 0);
+}
+
+// The first read takes 1 MiB of a larger file: a CR as its last byte is
+// judged by the first byte of the next read.
+TEST(PointsFileLayoutNotes, JoinAcrossTwoReadsIsFound) {
+  std::string text = "o.csv\n";
+  while (text.size() < (size_t{1} << 20) - 6) text += "1 2 3\n";
+  text.resize((size_t{1} << 20) - 2, ' ');
+  text += "7\r8 9\n";  // the CR is byte 2^20 - 1
+  text += manyPointLines(1000);
+  const MeshPointsLayout layout = layoutOf(text);
+  EXPECT_EQ(layout.joins, 1);
+  EXPECT_EQ(layout.joinLine, 1 + static_cast<int64_t>(std::count(text.begin(), text.begin() + ((1 << 20) - 1), '\n')));
+}
+
+// Numbers are taken three at a time whatever the lines; a line with more
+// or fewer (blank lines aside) is noticed, up to where the list ends.
+TEST(PointsFileLayoutNotes, LinesWithOtherThanThreeNumbersAreCounted) {
+  MeshPointsLayout layout = layoutOf("o.csv\n1 2\n\n3 4 5 6\n7 8 9\n1 2 3");
+  EXPECT_EQ(layout.oddLine, 2);
+  EXPECT_EQ(layout.oddNumbers, 2);
+  EXPECT_EQ(layout.oddLines, 2);
+  // Four columns: every line shifts the grouping; the last, where the list
+  // ends inside a group, is the end's concern, not this one's.
+  layout = layoutOf("o.csv\n1 2 3 9\n4 5 6 9\n7 8 9 9\n10 11 12 9\n");
+  EXPECT_EQ(layout.oddLine, 2);
+  EXPECT_EQ(layout.oddNumbers, 4);
+  EXPECT_EQ(layout.oddLines, 3);
+  // Three a line, CR LF or not, with blank lines and no final line end.
+  layout = layoutOf("o.csv\r\n\r\n1 2 3\r\n  \t\n4 5 6\n7 8 9");
+  EXPECT_EQ(layout.oddLine, 0);
+  EXPECT_EQ(layout.oddLines, 0);
+  // A header ends the list at once: nothing to judge.
+  EXPECT_EQ(layoutOf("o.csv\nx y z\n1 2 3 4\n").oddLine, 0);
 }

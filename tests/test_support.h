@@ -52,6 +52,12 @@ ExecLine execLineFor(const std::string& program, const std::vector<std::string>&
 std::string pointsEndWarning(int64_t line, const std::string& tsvPath);
 std::string fewerPointsWarning(const std::string& tsvPath);
 
+// The warnings on standard error about the point list's lines: CRs that
+// joined numbers (the first at line), and lines of other than 3 numbers
+// (the first at line, holding numbers; lines of them in all).
+std::string crJoinWarning(int64_t line, int64_t joins, const std::string& tsvPath);
+std::string oddLineWarning(int64_t line, int32_t numbers, int64_t lines, const std::string& tsvPath);
+
 // The path of the tsvmesh binary under test.
 const char* tsvmeshBinary();
 

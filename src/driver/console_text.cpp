@@ -78,6 +78,38 @@ void showPointsEnd(const char* path, int64_t line) {
   say(stderr, "\"; the rest of the file is not read.\n");
 }
 
+void showPointsLayout(const char* path, const MeshPointsLayout& layout) {
+  if (layout.joinLine > 0) {
+    say(stderr, "A carriage return joins two numbers at line ");
+    sayNumber(stderr, layout.joinLine);
+    say(stderr, " of \"");
+    say(stderr, path);
+    say(stderr, "\"; they are read as one");
+    if (layout.joins > 1) {
+      say(stderr, " (");
+      sayNumber(stderr, layout.joins);
+      say(stderr, " joins in all)");
+    }
+    say(stderr, ".\n");
+  }
+  if (layout.oddLine > 0) {
+    say(stderr, "Line ");
+    sayNumber(stderr, layout.oddLine);
+    say(stderr, " of \"");
+    say(stderr, path);
+    say(stderr, "\" holds ");
+    sayNumber(stderr, layout.oddNumbers);
+    say(stderr, layout.oddNumbers == 1 ? " number" : " numbers");
+    say(stderr, ", not 3; points are taken three numbers at a time, across lines");
+    if (layout.oddLines > 1) {
+      say(stderr, " (");
+      sayNumber(stderr, layout.oddLines);
+      say(stderr, " such lines)");
+    }
+    say(stderr, ".\n");
+  }
+}
+
 void showTooFewPoints(const char* path) {
   say(stderr, "Fewer than 3 points in \"");
   say(stderr, path);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "input/points_file.h"
 #include "output/statistic.h"
 
 // The usage text, on stream.
@@ -36,6 +37,11 @@ void showLongFirstLine(const char* path, size_t longest);
 // Warnings about the points file, on standard error: where the point list
 // ended before the data did (line > 0), and too few points to go on.
 void showPointsEnd(const char* path, int64_t line);
+
+// Warnings about the lines of the point list (pointsLayout), on standard
+// error: a CR that, dropped, joined two numbers, and lines that hold other
+// than three numbers.
+void showPointsLayout(const char* path, const MeshPointsLayout& layout);
 void showTooFewPoints(const char* path);
 
 // The mesh's progress (MeshProgress) on standard output: "\nProcessing

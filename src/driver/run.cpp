@@ -125,6 +125,7 @@ RunEnd readPointsFile(Run* run) {
   // Reading stops at the first group that is not three finite numbers; data
   // after it would otherwise be lost without a word.
   const int64_t endLine = pointsEndLine(&tsv);
+  showPointsLayout(run->pointsPath, pointsLayout(&tsv));
   if (endLine > 0) showPointsEnd(run->pointsPath, endLine);
   if (counted < 3) showTooFewPoints(run->pointsPath);
   if (counted < 3) {
