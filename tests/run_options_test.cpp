@@ -109,3 +109,30 @@ TEST(PointsWarnings, JoinedNumbersAndOddLinesAreNamedWhileTheReadingStays) {
     EXPECT_EQ(readFile(dir + "/out.csv"), plainCsv);
   }
 }
+
+// A surveyor's field file, with its header line or without, reads as an
+// output path and no points; one more line names the tool that reads it.
+TEST(PointsWarnings, FieldFileGetsAHintTowardsTheExportTool) {
+  const std::string dir = makeScratchDir();
+  const std::string tsv = dir + "/field.csv";
+  const std::string hint =
+      "\"" + tsv + "\" looks like a comma-separated field file: tsvmesh-export reads those (tsvmesh-export --help).\n";
+  const std::string rows = "1001,5403000.000,512000.000,250.000,\"CORNER, SW\"\n"
+                           "1002,5403000.000,512120.000,252.400,\"CORNER, SE\"\n"
+                           "1003,5403080.000,512120.000,253.200,\"CORNER, NE\"\n";
+  for (const std::string& text : {"Point,Northing,Easting,Elevation,Description\r\n" + rows, rows}) {
+    SCOPED_TRACE(text);
+    writeFile(tsv, text);
+    const ProcessResult run = runTsvmeshBinary({tsv}, dir);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, pointsEndWarning(2, tsv) + fewerPointsWarning(tsv) + hint);
+    EXPECT_EQ(readFile(tsv), text);
+  }
+  // A comma in the output path alone, or comma-separated numbers after a
+  // path without one, are no field file.
+  writeFile(tsv, "a,b.csv\n1 2 3\n4 5,5 6\n");
+  EXPECT_EQ(runTsvmeshBinary({tsv}, dir).err, pointsEndWarning(3, tsv) + fewerPointsWarning(tsv));
+  writeFile(tsv, "out.csv\n1,2,3\n4,5,6\n");
+  EXPECT_EQ(runTsvmeshBinary({tsv}, dir).err, pointsEndWarning(2, tsv) + fewerPointsWarning(tsv));
+}

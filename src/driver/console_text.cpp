@@ -18,6 +18,25 @@ void sayNumber(FILE* stream, int64_t value) {
   printText(stream, digits, static_cast<size_t>(end.ptr - digits));
 }
 
+// "TEXT L of \"PATH\"" on standard error: where in the points file.
+void sayWhere(const char* text, int64_t line, const char* path) {
+  say(stderr, text);
+  sayNumber(stderr, line);
+  say(stderr, " of \"");
+  say(stderr, path);
+  say(stderr, "\"");
+}
+
+// " (N WHAT" where there are several, then the end of the line.
+void sayHowMany(int64_t count, const char* what) {
+  if (count > 1) {
+    say(stderr, " (");
+    sayNumber(stderr, count);
+    say(stderr, what);
+  }
+  say(stderr, ".\n");
+}
+
 }  // namespace
 
 void showUsage(FILE* stream) {
@@ -71,42 +90,23 @@ void showLongFirstLine(const char* path, size_t longest) {
 }
 
 void showPointsEnd(const char* path, int64_t line) {
-  say(stderr, "Points end at line ");
-  sayNumber(stderr, line);
-  say(stderr, " of \"");
-  say(stderr, path);
-  say(stderr, "\"; the rest of the file is not read.\n");
+  sayWhere("Points end at line ", line, path);
+  say(stderr, "; the rest of the file is not read.\n");
 }
 
 void showPointsLayout(const char* path, const MeshPointsLayout& layout) {
   if (layout.joinLine > 0) {
-    say(stderr, "A carriage return joins two numbers at line ");
-    sayNumber(stderr, layout.joinLine);
-    say(stderr, " of \"");
-    say(stderr, path);
-    say(stderr, "\"; they are read as one");
-    if (layout.joins > 1) {
-      say(stderr, " (");
-      sayNumber(stderr, layout.joins);
-      say(stderr, " joins in all)");
-    }
-    say(stderr, ".\n");
+    sayWhere("A carriage return joins two numbers at line ", layout.joinLine, path);
+    say(stderr, "; they are read as one");
+    sayHowMany(layout.joins, " joins in all)");
   }
   if (layout.oddLine > 0) {
-    say(stderr, "Line ");
-    sayNumber(stderr, layout.oddLine);
-    say(stderr, " of \"");
-    say(stderr, path);
-    say(stderr, "\" holds ");
+    sayWhere("Line ", layout.oddLine, path);
+    say(stderr, " holds ");
     sayNumber(stderr, layout.oddNumbers);
     say(stderr, layout.oddNumbers == 1 ? " number" : " numbers");
     say(stderr, ", not 3; points are taken three numbers at a time, across lines");
-    if (layout.oddLines > 1) {
-      say(stderr, " (");
-      sayNumber(stderr, layout.oddLines);
-      say(stderr, " such lines)");
-    }
-    say(stderr, ".\n");
+    sayHowMany(layout.oddLines, " such lines)");
   }
 }
 
@@ -114,6 +114,12 @@ void showTooFewPoints(const char* path) {
   say(stderr, "Fewer than 3 points in \"");
   say(stderr, path);
   say(stderr, "\": no triangle file is written.\n");
+}
+
+void showFieldFileHint(const char* path) {
+  say(stderr, "\"");
+  say(stderr, path);
+  say(stderr, "\" looks like a comma-separated field file: tsvmesh-export reads those (tsvmesh-export --help).\n");
 }
 
 void showMeshProgress(void*, int32_t step) {

@@ -44,6 +44,10 @@ void showPointsEnd(const char* path, int64_t line);
 void showPointsLayout(const char* path, const MeshPointsLayout& layout);
 void showTooFewPoints(const char* path);
 
+// The file looks like a comma-separated field file: one line on standard
+// error naming the tool that reads such files.
+void showFieldFileHint(const char* path);
+
 // The mesh's progress (MeshProgress) on standard output: "\nProcessing
 // Points." at the start, then "." for each mark.
 void showMeshProgress(void* context, int32_t step);

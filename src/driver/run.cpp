@@ -128,6 +128,7 @@ RunEnd readPointsFile(Run* run) {
   showPointsLayout(run->pointsPath, pointsLayout(&tsv));
   if (endLine > 0) showPointsEnd(run->pointsPath, endLine);
   if (counted < 3) showTooFewPoints(run->pointsPath);
+  if (looksCommaSeparated(&tsv, run->outputPath)) showFieldFileHint(run->pointsPath);
   if (counted < 3) {
     closePointsFile(&tsv);
     return 0;

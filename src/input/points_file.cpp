@@ -229,8 +229,12 @@ int64_t lineOfText(MeshPointsFile* file, uint64_t target) {
       ++line;
       ++at;
     }
+    if (last) {
+      file->begin = static_cast<size_t>(target - file->dropped);
+      return line;
+    }
     file->begin = file->end;
-    if (last || !fetchMorePointsText(file)) return line;
+    if (!fetchMorePointsText(file)) return line;
   }
 }
 
@@ -239,6 +243,13 @@ int64_t lineOfText(MeshPointsFile* file, uint64_t target) {
 int64_t pointsEndLine(MeshPointsFile* file) {
   if (file->listEnd < 0 || file->data == nullptr) return 0;
   return lineOfText(file, static_cast<uint64_t>(file->listEnd));
+}
+
+bool looksCommaSeparated(MeshPointsFile* file, const std::string& outputPath) {
+  if (file->listEnd < 0 || file->data == nullptr || outputPath.find(',') == std::string::npos) return false;
+  if (lineOfText(file, static_cast<uint64_t>(file->listEnd)) != 2) return false;
+  if (file->begin == file->end && !fetchMorePointsText(file)) return false;
+  return file->data[file->begin] == ',';
 }
 
 MeshPointsLayout pointsLayout(MeshPointsFile* file) {

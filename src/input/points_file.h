@@ -105,6 +105,12 @@ struct MeshPointsLayout {
 
 MeshPointsLayout pointsLayout(MeshPointsFile* file);
 
+// Whether the file looks comma-separated, as a surveyor's field file is
+// (with its header line or without): the first line, taken for the output
+// path, holds a comma, and the point list ended on line 2 at a comma. Rescans
+// the file, so call it before readPoints.
+bool looksCommaSeparated(MeshPointsFile* file, const std::string& outputPath);
+
 // Rewinds, skips the first line and stores up to `capacity` points in file
 // order by the same rule as countPoints. Returns the number stored.
 int32_t readPoints(MeshPointsFile* file, MeshPoint* points, int32_t capacity);
