@@ -120,6 +120,6 @@ int32_t identifyPath(const char* path, MeshFileIdentity* identity) {
   return result;
 }
 
-// 32767 UTF-16 units through the "\\\\?\\" prefix, each at most three bytes of
+// 32767 UTF-16 units through the \\?\ prefix, each at most three bytes of
 // UTF-8.
 size_t longestPathBytes() { return size_t{32767} * 3; }
