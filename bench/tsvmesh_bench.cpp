@@ -264,8 +264,9 @@ void BM_ReadBackStatistic(benchmark::State& state) {
       }
       const auto start = std::chrono::steady_clock::now();
       MeshSideSum sides{0, false};
+      MeshAverage average{0, false};
       const bool ok = sumLongestSides(&file, mesh.triangleCount, &sides) == triangleFileOk &&
-                      writeTriangleSummary(&file, mesh.triangleCount, sides) == triangleFileOk;
+                      writeTriangleSummary(&file, mesh.triangleCount, sides, &average) == triangleFileOk;
       state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
       closeTriangleFile(&file);
       if (!ok) {

@@ -160,7 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  "sum " + std::to_string(sides.sum) + ", expected " + std::to_string(expected.sum));
     }
   }
-  FUZZ_CHECK(writeTriangleSummary(&file, count, sides) == triangleFileOk, "summary");
+  MeshAverage written{0, false};
+  FUZZ_CHECK(writeTriangleSummary(&file, count, sides, &written) == triangleFileOk, "summary");
 
   const std::string after = memoryFileBytes(target);
   const std::string countLine = std::to_string(count) + "\r\n";
@@ -170,6 +171,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                            countLine.size() + averageLine.size() <= kSummaryRoom;
   const std::string head = averageFits ? countLine + averageLine : countLine;
   FUZZ_CHECK(head.size() <= kSummaryRoom, "summary longer than the placeholder");
+  FUZZ_CHECK(written.outOfRange == !averageFits && (!averageFits || written.value == average),
+             "average given back");
   FUZZ_CHECK(after == overlay(before, head), "file after the summary: count " + std::to_string(count) +
                                                  ", sum " + std::to_string(sides.sum));
   return 0;

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "mesh/circumcircle.h"
+#include "mesh_support.h"
+#include "reference_mesh.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 
 #include "driver/run.h"
 #include "mesh/mesh_records.h"
+#include "platform/files.h"
 #include "test_support.h"
 
 namespace {
@@ -103,6 +105,33 @@ TEST(DriverEarlyEnd, FewerThanThreePointsEndWithoutACsv) {
     EXPECT_EQ(run.err, warning + fewerPointsWarning(tsv));
     EXPECT_EQ(folderEntries(dir), std::set<std::string>{"few.tsv"});
   }
+}
+
+// A first line longer than any path names no CSV file: the run ends there,
+// reading no further, whether the line ends or the file is all one line (a
+// file of NUL bytes).
+TEST(DriverEarlyEnd, FirstLineLongerThanAnyPathEndsTheRun) {
+  const size_t longest = longestPathBytes();
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/nul.tsv", std::string(size_t{4} << 20, '\0'));
+  writeFile(dir + "/long.tsv", std::string(longest + 1, 'a') + "\n0 0 1\n4 0 2\n0 3 3\n");
+  const std::set<std::string> before = folderEntries(dir);
+  for (const char* name : {"nul.tsv", "long.tsv"}) {
+    SCOPED_TRACE(name);
+    const ProcessResult run = runTsvmeshBinary({name}, dir);
+    EXPECT_EQ(run.status, 255);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "The first line of \"" + std::string(name) +
+                           "\" is longer than the longest path the system accepts (" + std::to_string(longest) +
+                           " bytes): it names no CSV file.\nPress any key to exit.");
+    EXPECT_EQ(folderEntries(dir), before);
+  }
+  // One byte shorter, the line is a path like any other: too long for a file
+  // name, it fails when the CSV file is created.
+  writeFile(dir + "/long.tsv", std::string(longest, 'a') + "\n0 0 1\n4 0 2\n0 3 3\n");
+  const ProcessResult run = runTsvmeshBinary({"long.tsv"}, dir);
+  EXPECT_EQ(run.status, 255);
+  EXPECT_EQ(run.err, "Failed to open CSV file \"" + std::string(longest, 'a') + "\"\nPress any key to exit.");
 }
 
 // The heap refusal is reached in-process: a forked child swaps the heap,
@@ -191,7 +220,7 @@ struct RefusalCase {
   const char* message;
 };
 
-TEST(DriverEarlyEnd, RefusedTablesAskForAKeyAndEndWithZero) {
+TEST(DriverEarlyEnd, RefusedTablesAskForAKeyAndEndAsFailures) {
   // The point table has n + 3 slots, the triangle table room for 4n triangles.
   const RefusalCase cases[] = {
       {"point table", (kPoints + 3) * sizeof(MeshPoint),
@@ -208,7 +237,7 @@ TEST(DriverEarlyEnd, RefusedTablesAskForAKeyAndEndWithZero) {
       if (csvExists) writeFile(csv, "an earlier mesh\r\n");
 
       const InProcessRun run = runWithRefusedSize(dir + "/points.tsv", refusal.bytes);
-      EXPECT_EQ(run.status, 0);
+      EXPECT_EQ(run.status, 255);
       EXPECT_EQ(run.out, refusal.message);
       EXPECT_EQ(run.err, "");
       if (csvExists) {
@@ -240,8 +269,8 @@ TEST(DriverEarlyEnd, RefusedMeshWorkingMemoryEndsAsARefusedTable) {
     writeFile(dir + "/out.csv", "an earlier mesh");
     heap.allocate = refuseOneCall;
     const InProcessRun run = runWithHeap(dir + "/points.tsv", heap);
-    EXPECT_EQ(run.status, 0);
     completed = run.out.find("Formed") != std::string::npos;
+    EXPECT_EQ(run.status, completed ? 0 : 255);
     if (!completed) {
       EXPECT_TRUE(run.out == refused || run.out == "\nProcessing Points.." + refused) << run.out;
       EXPECT_EQ(readFile(dir + "/out.csv"), "an earlier mesh");
@@ -253,8 +282,65 @@ TEST(DriverEarlyEnd, RefusedMeshWorkingMemoryEndsAsARefusedTable) {
   heap.resize = refuseEveryResize;
   writeFile(dir + "/out.csv", "an earlier mesh");
   const InProcessRun grown = runWithHeap(dir + "/points.tsv", heap);
+  EXPECT_EQ(grown.status, 255);
   EXPECT_EQ(grown.out, "\nProcessing Points.." + refused);
   EXPECT_EQ(readFile(dir + "/out.csv"), "an earlier mesh");
 }
 
+// Runs the binary itself under an address-space limit, as "ulimit -v" sets
+// it, with no terminal.
+ProcessResult runUnderAddressLimit(rlim_t bytes, const std::vector<std::string>& args) {
+  const std::string dir = makeScratchDir();
+  const std::string outPath = dir + "/stdout";
+  const std::string errPath = dir + "/stderr";
+  std::vector<std::string> argv = {tsvmeshBinary()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> pointers;
+  for (std::string& argument : argv) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    setsid();
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const rlimit limit{bytes, bytes};
+    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(120);
+    execv(pointers[0], pointers.data());
+    _exit(127);
+  }
+  ProcessResult run;
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return run;
+  if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.status = 128 + WTERMSIG(status);
+  run.out = readFile(outPath);
+  run.err = readFile(errPath);
+  return run;
+}
+
 }  // namespace
+
+// The tables refused by the system itself: 2,000,000 points need 48 MB for
+// the point table and 96 MB for the triangle table, against a limit of
+// 100 MB in all. Which of the two is refused depends on what the process
+// maps besides; either ends as a failure, with nothing written.
+TEST(DriverEarlyEnd, TablesBeyondTheAddressSpaceLimitEndAsFailures) {
+  if (!std::string(TSVMESH_EMULATOR).empty()) GTEST_SKIP() << "the emulator needs more address space itself";
+  constexpr rlim_t limit = rlim_t{100} << 20;
+  if (runUnderAddressLimit(limit, {"--version"}).status != 0) {
+    GTEST_SKIP() << "the binary cannot start under a 100 MB address-space limit (a sanitizer build?)";
+  }
+  const std::string dir = makeScratchDir();
+  const std::string csv = dir + "/out.csv";
+  std::string text = csv + "\n";
+  for (int32_t i = 0; i < 2000000; ++i) text += "1 2 3\n";
+  writeFile(dir + "/points.tsv", text);
+  const ProcessResult run = runUnderAddressLimit(limit, {dir + "/points.tsv"});
+  EXPECT_EQ(run.status, 255);
+  EXPECT_TRUE(run.out == "\nFailed P Memory Allocation. Press any key to exit." ||
+              run.out == "\nFailed v Memory Allocation. Press any key to exit.")
+      << run.out;
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(fileExists(csv));
+}

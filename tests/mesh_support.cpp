@@ -8,7 +8,8 @@
 #include <set>
 #include <utility>
 
-#include "driver/run.h"
+#include "driver/console_text.h"
+#include "mesh/circumcircle.h"
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
 #include "reference_mesh.h"
@@ -22,7 +23,7 @@ MeshResult triangulate(std::vector<MeshPoint>& points) {
   result.triangles.resize(static_cast<size_t>(4) * static_cast<size_t>(std::max(n, 1)));
   int32_t count = 0;
   testing::internal::CaptureStdout();
-  result.status = buildDelaunayMesh(n, points.data(), result.triangles.data(), &count, MeshProgress{printMeshProgress, nullptr});
+  result.status = buildDelaunayMesh(n, points.data(), result.triangles.data(), &count, MeshProgress{showMeshProgress, nullptr});
   std::fflush(stdout);
   result.progress = testing::internal::GetCapturedStdout();
   result.triangles.resize(static_cast<size_t>(count));
@@ -161,3 +162,19 @@ std::string meshViolation(const std::vector<MeshPoint>& points, int32_t n,
   }
   return "";
 }
+
+int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
+                           double x2, double y2) {
+  const double corners[1][6] = {{x0, y0, x1, y1, x2, y2}};
+  int32_t inside = 0;
+  surelyInsideCircles(testX, testY, corners, 1, &inside);
+  return inside;
+}
+
+namespace {
+// The heap as the program starts with it; constant-initialised, so it is
+// there before any test changes it.
+const MeshHeap defaultMeshHeap = meshHeap;
+}  // namespace
+
+void resetMeshHeap() { meshHeap = defaultMeshHeap; }

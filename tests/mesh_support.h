@@ -36,3 +36,11 @@ std::vector<MeshPoint> clusteredPoints(int32_t n, uint32_t seed);
 // exactly (up to a relative margin of 1e-9 on the in-circle determinant).
 std::string meshViolation(const std::vector<MeshPoint>& points, int32_t n,
                           const std::vector<MeshTriangle>& triangles, bool checkEmpty);
+
+// surelyInsideCircles for one triangle.
+int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
+                           double x2, double y2);
+
+// Gives the mesh heap back its malloc, realloc and free, after a test that
+// made it refuse.
+void resetMeshHeap();

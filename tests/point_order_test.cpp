@@ -12,6 +12,7 @@
 
 #include "mesh/mesh_tables.h"
 #include "mesh/point_order.h"
+#include "mesh_support.h"
 
 namespace {
 

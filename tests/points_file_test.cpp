@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -56,6 +57,21 @@ MeshPoint manyPointLinesPoint(int i) {
   return MeshPoint{static_cast<double>(i), (i % 97) + 0.25, -static_cast<double>(i % 13)};
 }
 
+// What the counting pass notices in the lines of a file of these bytes.
+MeshPointsLayout layoutOf(const std::string& bytes) {
+  static const std::string dir = makeScratchDir();
+  const std::string filePath = dir + "/layout.tsv";
+  writeFile(filePath, bytes);
+  MeshPointsFile file;
+  EXPECT_EQ(openPointsFile(filePath.c_str(), &file), pointsFileOk);
+  std::string path;
+  readOutputPath(&file, &path);
+  countPoints(&file);
+  const MeshPointsLayout layout = pointsLayout(&file);
+  closePointsFile(&file);
+  return layout;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -90,19 +106,30 @@ TEST(PointsFileLayout, TextAfterTheLastCompletePointIsIgnored) {
 }
 
 // The path line is digits and blanks, so a line cut short or run long would
-// leak numbers into the points.
-TEST(PointsFileLayout, PathLineComesThroughWholeAtAnyLength) {
+// leak numbers into the points. A line longer than any path names no file:
+// reading stops there.
+TEST(PointsFileLayout, PathLineComesThroughWholeUpToTheLongestPath) {
   const std::string points = "10 20 30\n40 50 60 70 80 90\n";
-  for (size_t length : {size_t{0}, size_t{1}, size_t{125}, size_t{126}, size_t{130}, size_t{5000},
-                        (size_t{1} << 20) - 1, size_t{1} << 20, (size_t{3} << 19) + 17}) {
+  const size_t longest = longestPathBytes();
+  ASSERT_GE(longest, 255u);
+  for (size_t length : {size_t{0}, size_t{1}, size_t{125}, size_t{126}, size_t{130}, longest - 1, longest,
+                        longest + 1, size_t{1} << 20, (size_t{3} << 19) + 17}) {
     std::string path;
     while (path.size() < length) path += "12 ";
     path.resize(length);
     const ReadResult got = readText(path + "\n" + points);
     SCOPED_TRACE("path length " + std::to_string(length));
+    if (length > longest) {
+      EXPECT_EQ(got.status, pointsFileLongPath);
+      EXPECT_EQ(got.path, "");
+      continue;
+    }
     EXPECT_TRUE(got.path == path) << "got a path of " << got.path.size() << " bytes";
     expectPoints(got, {{10, 20, 30}, {40, 50, 60}, {70, 80, 90}});
   }
+  // A line without end, longer than any path: the same.
+  EXPECT_EQ(readText(std::string(longest + 1, '\0')).status, pointsFileLongPath);
+  EXPECT_EQ(readText(std::string(longest, '\0')).status, pointsFileOk);
 }
 
 TEST(PointsFileLayout, FirstLineWithoutLineEndIsTheWholeFile) {
@@ -327,4 +354,57 @@ TEST(PointsFilePasses, FileChangingBetweenThePassesIsReadNoFurtherThanTheCount) 
   writeFile(filePath, "p\n1 2 3\n");
   EXPECT_EQ(readPoints(&file, table.data(), counted), 1);
   closePointsFile(&file);
+}
+
+// ---------------------------------------------------------------------------
+
+// Lone CRs are dropped, as text mode drops every CR, so each one joins the
+// numbers around it: the reading stays, the joins are noticed.
+TEST(PointsFileLayoutNotes, DroppedCrsThatJoinNumbersAreFoundByLine) {
+  const std::string loneCr = "o.csv\n1 1 1\n0 0 1\r4 0 2\r0 3 3\r\n5 5 5\n";
+  expectPoints(readText(loneCr), {{1, 1, 1}, {0, 0, 14}, {0, 20, 3}, {3, 5, 5}});
+  MeshPointsLayout layout = layoutOf(loneCr);
+  EXPECT_EQ(layout.joinLine, 3);
+  EXPECT_EQ(layout.joins, 2);  // the CR before the LF joins nothing
+  // CR LF line ends, CRs beside blanks, and a CR at the end join nothing.
+  layout = layoutOf("o.csv\r\n1 2 3\r\n4\r 5 \r6\r\n7 8 9\r");
+  EXPECT_EQ(layout.joinLine, 0);
+  EXPECT_EQ(layout.joins, 0);
+  // A join past the end of the point list is no concern of the list.
+  layout = layoutOf("o.csv\n1 2 3\nx y z\n4\r5 6\n");
+  EXPECT_EQ(layout.joinLine, 0);
+}
+
+// The first read takes 1 MiB of a larger file: a CR as its last byte is
+// judged by the first byte of the next read.
+TEST(PointsFileLayoutNotes, JoinAcrossTwoReadsIsFound) {
+  std::string text = "o.csv\n";
+  while (text.size() < (size_t{1} << 20) - 6) text += "1 2 3\n";
+  text.resize((size_t{1} << 20) - 2, ' ');
+  text += "7\r8 9\n";  // the CR is byte 2^20 - 1
+  text += manyPointLines(1000);
+  const MeshPointsLayout layout = layoutOf(text);
+  EXPECT_EQ(layout.joins, 1);
+  EXPECT_EQ(layout.joinLine, 1 + static_cast<int64_t>(std::count(text.begin(), text.begin() + ((1 << 20) - 1), '\n')));
+}
+
+// Numbers are taken three at a time whatever the lines; a line with more
+// or fewer (blank lines aside) is noticed, up to where the list ends.
+TEST(PointsFileLayoutNotes, LinesWithOtherThanThreeNumbersAreCounted) {
+  MeshPointsLayout layout = layoutOf("o.csv\n1 2\n\n3 4 5 6\n7 8 9\n1 2 3");
+  EXPECT_EQ(layout.oddLine, 2);
+  EXPECT_EQ(layout.oddNumbers, 2);
+  EXPECT_EQ(layout.oddLines, 2);
+  // Four columns: every line shifts the grouping; the last, where the list
+  // ends inside a group, is the end's concern, not this one's.
+  layout = layoutOf("o.csv\n1 2 3 9\n4 5 6 9\n7 8 9 9\n10 11 12 9\n");
+  EXPECT_EQ(layout.oddLine, 2);
+  EXPECT_EQ(layout.oddNumbers, 4);
+  EXPECT_EQ(layout.oddLines, 3);
+  // Three a line, CR LF or not, with blank lines and no final line end.
+  layout = layoutOf("o.csv\r\n\r\n1 2 3\r\n  \t\n4 5 6\n7 8 9");
+  EXPECT_EQ(layout.oddLine, 0);
+  EXPECT_EQ(layout.oddLines, 0);
+  // A header ends the list at once: nothing to judge.
+  EXPECT_EQ(layoutOf("o.csv\nx y z\n1 2 3 4\n").oddLine, 0);
 }

@@ -8,6 +8,19 @@
 #include "mesh/circumcircle.h"
 #include "mesh/wide.h"
 
+int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
+                             double x2, double y2, double* centreX, double* centreY,
+                             double* radiusSquared) {
+  double cx;
+  double cy;
+  double r2;
+  if (circumcircleOf(x0, y0, x1, y1, x2, y2, &cx, &cy, &r2) == 0) return 0;
+  *centreX = cx;
+  *centreY = cy;
+  *radiusSquared = r2;
+  return circleContains(testX, testY, cx, cy, r2);
+}
+
 // The straightforward scan, kept as the oracle for the indexed triangulation:
 // every live triangle is tested for every point, in slot order.
 namespace {

@@ -12,3 +12,11 @@
 int32_t buildDelaunayMeshByScan(int32_t pointCount, MeshPoint* points, MeshTriangle* triangles,
                                 int32_t* triangleCount, bool retire = true,
                                 int32_t* largestHole = nullptr);
+
+// The circumcircle test of the plain scan: circumcircleOf, then
+// circleContains (mesh/circumcircle.h). 1 when (testX, testY) is inside the
+// circle through the three corners or on it; the circle's centre and squared
+// radius are written only for a proper triangle, which alone can give 1.
+int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
+                             double x2, double y2, double* centreX, double* centreY,
+                             double* radiusSquared);

@@ -43,23 +43,29 @@ TEST(RunOptions, HelpVersionMissingArgumentAndOptionsOnlyBeforeTheFile) {
 TEST(PointsWarnings, TheLineWhereThePointsEndAndTooFewPoints) {
   const std::string dir = makeScratchDir();
   const std::string tsv = dir + "/points.tsv";
-  const std::vector<std::pair<std::string, int64_t>> cases = {  // after the path line; 0: no warning
-      {"x\ty\tz\r\n1\t2\t3\r\n", 2},        // a header line
-      {"1,2,3\n4,5,6\n", 2},                // comma-separated
-      {"1 2 3\n\n4 5,5 6\n", 4},            // a decimal comma
-      {"1 2 3\n4 5 6\n  \t7 8 inf\n", 4},   // not finite
-      {"1 2 3\n4\n5\n", 3},                 // the file ends inside a group
-      {"1 2 3\r4 5 6\rbad\n", 2},           // a lone CR ends no line
-      {"1 2 3\r\n4 5 6\r\n \t\r\n\r\n", 0},  // blank space at the end
-      {"1 2 3\r\n4 5 6\r\n\x1a" "7 8 9 and a remark", 0},
+  struct Case {
+    std::string body;  // after the path line
+    int64_t line;      // where the points end; 0: no warning
+    int64_t joins;     // CRs that join numbers, all on that line
   };
-  for (const auto& [body, line] : cases) {
-    SCOPED_TRACE(body);
-    writeFile(tsv, dir + "/out.csv\n" + body);
+  const std::vector<Case> cases = {
+      {"x\ty\tz\r\n1\t2\t3\r\n", 2, 0},        // a header line
+      {"1,2,3\n4,5,6\n", 2, 0},                // comma-separated
+      {"1 2 3\n\n4 5,5 6\n", 4, 0},            // a decimal comma
+      {"1 2 3\n4 5 6\n  \t7 8 inf\n", 4, 0},   // not finite
+      {"1 2 3\n4\n5\n", 3, 0},                 // the file ends inside a group
+      {"1 2 3\r4 5 6\rbad\n", 2, 2},           // a lone CR ends no line: "1 2 34 5 6bad"
+      {"1 2 3\r\n4 5 6\r\n \t\r\n\r\n", 0, 0},  // blank space at the end
+      {"1 2 3\r\n4 5 6\r\n\x1a" "7 8 9 and a remark", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    writeFile(tsv, dir + "/out.csv\n" + c.body);
     const ProcessResult run = runTsvmeshBinary({tsv});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, (line > 0 ? pointsEndWarning(line, tsv) : "") + fewerPointsWarning(tsv));
+    EXPECT_EQ(run.err, (c.joins > 0 ? crJoinWarning(c.line, c.joins, tsv) : "") +
+                           (c.line > 0 ? pointsEndWarning(c.line, tsv) : "") + fewerPointsWarning(tsv));
     EXPECT_FALSE(fileExists(dir + "/out.csv"));
   }
   writeFile(tsv, "");
@@ -71,4 +77,62 @@ TEST(PointsWarnings, TheLineWhereThePointsEndAndTooFewPoints) {
   EXPECT_EQ(middle.status, 0);
   EXPECT_EQ(middle.err, pointsEndWarning(6, "points.tsv"));
   EXPECT_EQ(readFile(dir + "/out.csv").substr(0, 3), "2\r\n");
+}
+
+// CRs dropped inside a line and lines of other than three numbers are
+// warned about by line; the points, the triangle file and standard output
+// stay those of the same numbers laid out plainly.
+TEST(PointsWarnings, JoinedNumbersAndOddLinesAreNamedWhileTheReadingStays) {
+  struct Case {
+    std::string body;   // after the path line
+    std::string plain;  // the same numbers as the reading takes them
+    std::string warnings;
+  };
+  const std::string dir = makeScratchDir();
+  const std::string tsv = dir + "/points.tsv";
+  const std::vector<Case> cases = {
+      {"3 4 13.75\r0 0 10.5\r4 0 9.8\r3 3 11\n", "3 4 13.750\n0 10.54 0\n9.83 3 11\n",
+       crJoinWarning(2, 3, tsv) + oddLineWarning(2, 9, 1, tsv)},
+      {"0 0 1 9\n4 0 2 9\n0 3 3 9\n", "0 0 1\n9 4 0\n2 9 0\n3 3 9\n", oddLineWarning(2, 4, 3, tsv)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    writeFile(tsv, dir + "/out.csv\n" + c.plain);
+    const ProcessResult plain = runTsvmeshBinary({tsv});
+    const std::string plainCsv = readFile(dir + "/out.csv");
+    EXPECT_EQ(plain.err, "");
+    writeFile(tsv, dir + "/out.csv\n" + c.body);
+    const ProcessResult run = runTsvmeshBinary({tsv});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, plain.out);
+    EXPECT_EQ(run.err, c.warnings);
+    EXPECT_EQ(readFile(dir + "/out.csv"), plainCsv);
+  }
+}
+
+// A surveyor's field file, with its header line or without, reads as an
+// output path and no points; one more line names the tool that reads it.
+TEST(PointsWarnings, FieldFileGetsAHintTowardsTheExportTool) {
+  const std::string dir = makeScratchDir();
+  const std::string tsv = dir + "/field.csv";
+  const std::string hint =
+      "\"" + tsv + "\" looks like a comma-separated field file: tsvmesh-export reads those (tsvmesh-export --help).\n";
+  const std::string rows = "1001,5403000.000,512000.000,250.000,\"CORNER, SW\"\n"
+                           "1002,5403000.000,512120.000,252.400,\"CORNER, SE\"\n"
+                           "1003,5403080.000,512120.000,253.200,\"CORNER, NE\"\n";
+  for (const std::string& text : {"Point,Northing,Easting,Elevation,Description\r\n" + rows, rows}) {
+    SCOPED_TRACE(text);
+    writeFile(tsv, text);
+    const ProcessResult run = runTsvmeshBinary({tsv}, dir);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, pointsEndWarning(2, tsv) + fewerPointsWarning(tsv) + hint);
+    EXPECT_EQ(readFile(tsv), text);
+  }
+  // A comma in the output path alone, or comma-separated numbers after a
+  // path without one, are no field file.
+  writeFile(tsv, "a,b.csv\n1 2 3\n4 5,5 6\n");
+  EXPECT_EQ(runTsvmeshBinary({tsv}, dir).err, pointsEndWarning(3, tsv) + fewerPointsWarning(tsv));
+  writeFile(tsv, "out.csv\n1,2,3\n4,5,6\n");
+  EXPECT_EQ(runTsvmeshBinary({tsv}, dir).err, pointsEndWarning(2, tsv) + fewerPointsWarning(tsv));
 }

@@ -19,9 +19,8 @@ namespace {
 struct StatisticRun {
   std::string before;  // the file once the blocks are written
   std::string after;   // the finished file
-  std::string out;
-  std::string err;
   MeshSideSum sides{-1, false};
+  MeshAverage average{-1, false};
   int32_t sumStatus = -1;
   int32_t summaryStatus = -1;
 };
@@ -31,10 +30,11 @@ void startCapture() {
   testing::internal::CaptureStderr();
 }
 
-void endCapture(StatisticRun* run) {
+// The statistic gives back values; what the console shows is the driver's.
+void endCapture() {
   std::fflush(stdout);
-  run->out = testing::internal::GetCapturedStdout();
-  run->err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
 // Writes and measures the blocks and writes the summary, as a run does.
@@ -51,8 +51,8 @@ StatisticRun runStatistic(const std::vector<MeshPoint>& points, const std::vecto
   run.sumStatus = writeAndMeasureBlocks(&file, following ? path.c_str() : dir.c_str(), points.data(), nullptr,
                                         triangles.data(), count, &run.sides);
   run.before = readFile(path);
-  run.summaryStatus = writeTriangleSummary(&file, count, run.sides);
-  endCapture(&run);
+  run.summaryStatus = writeTriangleSummary(&file, count, run.sides, &run.average);
+  endCapture();
   run.after = readFile(path);
   return run;
 }
@@ -66,8 +66,8 @@ StatisticRun runOnText(const std::string& bytes, int32_t count) {
   EXPECT_EQ(writeToFile(file.handle, bytes.data(), bytes.size()), true);
   startCapture();
   run.sumStatus = sumLongestSides(&file, count, &run.sides);
-  run.summaryStatus = writeTriangleSummary(&file, count, run.sides);
-  endCapture(&run);
+  run.summaryStatus = writeTriangleSummary(&file, count, run.sides, &run.average);
+  endCapture();
   return run;
 }
 
@@ -82,24 +82,17 @@ StatisticRun runSummary(int32_t count, MeshSideSum sides) {
   startCapture();
   EXPECT_EQ(writeTriangleBlocks(&file, points.data(), nullptr, &triangle, 1), triangleFileOk);
   run.before = readFile(path);
-  run.summaryStatus = writeTriangleSummary(&file, count, sides);
-  endCapture(&run);
+  run.summaryStatus = writeTriangleSummary(&file, count, sides, &run.average);
+  endCapture();
   run.after = readFile(path);
   return run;
-}
-
-std::string averageMessage(const std::string& average) {
-  return "Checking avg tri side length.\n\nAverage long side length = " + average + ".";
 }
 
 // The longest side of one triangle, measured through the file.
 std::string averageOfOne(MeshPoint a, MeshPoint b, MeshPoint c) {
   const StatisticRun run = runStatistic({a, b, c}, {{0, 1, 2}});
-  EXPECT_EQ(run.err, "");
-  const std::string marker = "Average long side length = ";
-  const size_t at = run.out.find(marker);
-  if (at == std::string::npos || run.out.back() != '.') return "missing: " + run.out;
-  return run.out.substr(at + marker.size(), run.out.size() - at - marker.size() - 1);
+  if (run.average.outOfRange) return "out of range";
+  return std::to_string(run.average.value);
 }
 
 }  // namespace
@@ -157,8 +150,8 @@ TEST(LongestSideStatistic, WorkedExampleByteForByte) {
   EXPECT_EQ(run.after, "1\r\n5\r\n********\r\n" + blocks);
   EXPECT_EQ(run.sides.sum, 5);
   EXPECT_FALSE(run.sides.outOfRange);
-  EXPECT_EQ(run.out, "\n\nFormed 1 triangles.  " + averageMessage("5"));
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.average.value, 5);
+  EXPECT_FALSE(run.average.outOfRange);
 }
 
 TEST(LongestSideStatistic, MeasuresTheWrittenTextNotThePointTable) {
@@ -181,7 +174,7 @@ TEST(LongestSideStatistic, AveragesWithTruncation) {
   const StatisticRun run = runStatistic({{0, 0, 0}, {3, 0, 0}, {0, 4, 0}},
                                         {{0, 1, 1}, {1, 0, 0}, {0, 2, 2}});
   EXPECT_EQ(run.sides.sum, 10);
-  EXPECT_EQ(run.out, "\n\nFormed 3 triangles.  " + averageMessage("3"));
+  EXPECT_EQ(run.average.value, 3);
 }
 
 TEST(LongestSideStatistic, ReadsLongLinesWhole) {
@@ -191,7 +184,7 @@ TEST(LongestSideStatistic, ReadsLongLinesWhole) {
       {{0, 1, 0}, {2, 3, 4}});
   ASSERT_GT(run.before.find('\n', 17) - 16, 100u);
   EXPECT_EQ(run.sides.sum, 9);
-  EXPECT_EQ(run.out, "\n\nFormed 2 triangles.  " + averageMessage("4"));
+  EXPECT_EQ(run.average.value, 4);
 }
 
 TEST(LongestSideStatistic, SummaryLayoutsFollowTheTextLengths) {
@@ -218,15 +211,16 @@ TEST(LongestSideStatistic, SummaryLayoutsFollowTheTextLengths) {
     ASSERT_EQ(run.after.size(), run.before.size());
     EXPECT_EQ(run.after.substr(0, 16), c.head);
     EXPECT_EQ(run.after.substr(16), run.before.substr(16));
-    EXPECT_EQ(run.out, "\n\nFormed 1 triangles.  Average long side length = " + std::string(c.average) + ".");
-    EXPECT_EQ(run.err, "");
+    EXPECT_FALSE(run.average.outOfRange);
+    EXPECT_EQ(std::to_string(run.average.value), c.average);
   }
 }
 
 TEST(LongestSideStatistic, CountZeroWritesZeroAverage) {
   const StatisticRun run = runStatistic({}, {});
   EXPECT_EQ(run.sides.sum, 0);
-  EXPECT_EQ(run.out, "\n\nFormed 0 triangles.  " + averageMessage("0"));
+  EXPECT_EQ(run.average.value, 0);
+  EXPECT_FALSE(run.average.outOfRange);
   EXPECT_EQ(run.summaryStatus, triangleFileOk);
 }
 
@@ -235,15 +229,14 @@ TEST(LongestSideStatistic, OutOfRangeWritesOnlyTheCount) {
   EXPECT_EQ(run.sumStatus, triangleFileOk);
   EXPECT_TRUE(run.sides.outOfRange);
   EXPECT_EQ(run.summaryStatus, triangleFileOk);
-  EXPECT_EQ(run.out, "\n\nFormed 1 triangles.  Checking avg tri side length.\n\n");
-  EXPECT_EQ(run.err, "Average long side length is out of range.\n");
+  EXPECT_TRUE(run.average.outOfRange);
   EXPECT_EQ(run.after.substr(0, 16), "1\r\n***********\r\n");
   EXPECT_EQ(run.after.substr(16), run.before.substr(16));
 
   // The one quotient that leaves 32 bits takes the same way.
   const StatisticRun quotient = runSummary(-1, {std::numeric_limits<int32_t>::min(), false});
   EXPECT_EQ(quotient.after.substr(0, 16), "-1\r\n**********\r\n");
-  EXPECT_EQ(quotient.err, "Average long side length is out of range.\n");
+  EXPECT_TRUE(quotient.average.outOfRange);
 }
 
 TEST(LongestSideStatistic, SumMayReachButNotPassThe32BitLimit) {
@@ -257,11 +250,11 @@ TEST(LongestSideStatistic, SumMayReachButNotPassThe32BitLimit) {
     if (last == 2) {
       EXPECT_FALSE(run.sides.outOfRange);
       EXPECT_EQ(run.sides.sum, std::numeric_limits<int32_t>::max());
-      EXPECT_EQ(run.err, "");
+      EXPECT_FALSE(run.average.outOfRange);
       EXPECT_EQ(run.after.substr(0, 16), "46342\r\n46339\r\n\r\n");
     } else {
       EXPECT_TRUE(run.sides.outOfRange);
-      EXPECT_EQ(run.err, "Average long side length is out of range.\n");
+      EXPECT_TRUE(run.average.outOfRange);
     }
   }
 }
@@ -306,10 +299,8 @@ TEST(LongestSideStatistic, SummaryWriteFailurePrintsNothing) {
   ASSERT_EQ(createTriangleFile("/dev/full", &file), triangleFileOk);
   StatisticRun run;
   startCapture();
-  EXPECT_EQ(writeTriangleSummary(&file, 1, {5, false}), triangleFileWriteFailed);
-  endCapture(&run);
-  EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(writeTriangleSummary(&file, 1, {5, false}, &run.average), triangleFileWriteFailed);
+  endCapture();
   EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);
 }
 
@@ -330,7 +321,7 @@ TEST(LongestSideStatistic, FollowingAndReadingBackTheFinishedFileAgree) {
   EXPECT_GT(followed.sides.sum, 0);
   EXPECT_EQ(followed.sides.sum, finished.sides.sum);
   EXPECT_EQ(followed.sides.outOfRange, finished.sides.outOfRange);
-  EXPECT_EQ(followed.out, finished.out);
+  EXPECT_EQ(followed.average.value, finished.average.value);
   EXPECT_TRUE(followed.after == finished.after);
 
   // Only an ordinary file is followed; anything else is read back when finished.
@@ -350,7 +341,6 @@ TEST(LongestSideStatistic, WriteFailureMeasuresNothing) {
   startCapture();
   EXPECT_EQ(writeAndMeasureBlocks(&file, "/dev/full", points.data(), nullptr, triangles.data(), 5000, &run.sides),
             triangleFileWriteFailed);
-  endCapture(&run);
-  EXPECT_EQ(run.out, "");
+  endCapture();
   EXPECT_EQ(closeTriangleFile(&file), triangleFileWriteFailed);
 }

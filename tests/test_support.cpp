@@ -16,6 +16,17 @@ std::string fewerPointsWarning(const std::string& tsvPath) {
   return "Fewer than 3 points in \"" + tsvPath + "\": no triangle file is written.\n";
 }
 
+std::string crJoinWarning(int64_t line, int64_t joins, const std::string& tsvPath) {
+  return "A carriage return joins two numbers at line " + std::to_string(line) + " of \"" + tsvPath +
+         "\"; they are read as one" + (joins > 1 ? " (" + std::to_string(joins) + " joins in all)" : "") + ".\n";
+}
+
+std::string oddLineWarning(int64_t line, int32_t numbers, int64_t lines, const std::string& tsvPath) {
+  return "Line " + std::to_string(line) + " of \"" + tsvPath + "\" holds " + std::to_string(numbers) +
+         (numbers == 1 ? " number" : " numbers") + ", not 3; points are taken three numbers at a time, across lines" +
+         (lines > 1 ? " (" + std::to_string(lines) + " such lines)" : "") + ".\n";
+}
+
 ExecLine execLineFor(const std::string& program, const std::vector<std::string>& argv) {
   std::istringstream emulator(TSVMESH_EMULATOR);
   ExecLine line;
@@ -57,7 +68,11 @@ ReadResult readPointsFileAt(const std::string& filePath) {
   MeshPointsFile file;
   result.status = openPointsFile(filePath.c_str(), &file);
   if (result.status != pointsFileOk) return result;
-  readOutputPath(&file, &result.path);
+  result.status = readOutputPath(&file, &result.path);
+  if (result.status != pointsFileOk) {
+    closePointsFile(&file);
+    return result;
+  }
   result.counted = countPoints(&file);
   result.points.resize(static_cast<size_t>(result.counted) + 3);
   const int32_t stored = readPoints(&file, result.points.data(), result.counted);

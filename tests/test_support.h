@@ -52,11 +52,18 @@ ExecLine execLineFor(const std::string& program, const std::vector<std::string>&
 std::string pointsEndWarning(int64_t line, const std::string& tsvPath);
 std::string fewerPointsWarning(const std::string& tsvPath);
 
+// The warnings on standard error about the point list's lines: CRs that
+// joined numbers (the first at line), and lines of other than 3 numbers
+// (the first at line, holding numbers; lines of them in all).
+std::string crJoinWarning(int64_t line, int64_t joins, const std::string& tsvPath);
+std::string oddLineWarning(int64_t line, int32_t numbers, int64_t lines, const std::string& tsvPath);
+
 // The path of the tsvmesh binary under test.
 const char* tsvmeshBinary();
 
 // A points file read as a run reads it: open, first line, count, read into a
-// table of counted + 3 slots, close.
+// table of counted + 3 slots, close. Stops at a status that is not
+// pointsFileOk (the file unreadable, the first line longer than any path).
 struct ReadResult {
   int32_t status = -1;
   std::string path;

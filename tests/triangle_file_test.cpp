@@ -34,7 +34,7 @@ TEST(TriangleFile, WritesTheWorkedExampleAndReportsTheCount) {
   int32_t status = -1;
   const std::string out = captureBlocks(path, points, triangles, 1, &status);
   EXPECT_EQ(status, triangleFileOk);
-  EXPECT_EQ(out, "\n\nFormed 1 triangles.  ");
+  EXPECT_EQ(out, "");  // the count is the driver's to show
   EXPECT_EQ(readFile(path),
             "**************\r\n0.00,0.00,1.25\r\n3.00,0.00,2.00\r\n0.00,4.00,0.50\r\n");
 }
@@ -59,7 +59,7 @@ TEST(TriangleFile, EmptiesAnExistingFileAndWritesOnlyThePlaceholderForNoTriangle
     int32_t status = -1;
     const std::string out = captureBlocks(path, {}, {}, count, &status);
     EXPECT_EQ(status, triangleFileOk);
-    EXPECT_EQ(out, "\n\nFormed " + std::to_string(count) + " triangles.  ");
+    EXPECT_EQ(out, "");
     EXPECT_EQ(readFile(path), "**************\r\n");
   }
 }

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/run.h"
+#include "driver/console_text.h"
 #include "mesh/triangulation.h"
 #include "mesh_support.h"
 #include "reference_mesh.h"
@@ -185,7 +185,7 @@ TEST(TriangulationTest, RefusedWorkingMemoryReportsAndLeavesCount) {
     std::vector<MeshTriangle> triangles(12);
     int32_t count = 77;
     testing::internal::CaptureStdout();
-    const int32_t status = buildDelaunayMesh(3, points.data(), triangles.data(), &count, MeshProgress{printMeshProgress, nullptr});
+    const int32_t status = buildDelaunayMesh(3, points.data(), triangles.data(), &count, MeshProgress{showMeshProgress, nullptr});
     const std::string printed = testing::internal::GetCapturedStdout();
     resetMeshHeap();
     EXPECT_EQ(status, budget == 0 ? meshFlagsAllocFailed : meshEdgesAllocFailed);

@@ -1,13 +1,12 @@
 #include "driver/run.h"
 
-#include <charconv>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <optional>
 #include <string>
 
+#include "driver/console_text.h"
 #include "input/points_file.h"
 #include "mesh/mesh_tables.h"
 #include "mesh/point_order.h"
@@ -15,7 +14,6 @@
 #include "mesh/wide.h"
 #include "output/statistic.h"
 #include "output/triangle_file.h"
-#include "platform/console.h"
 #include "platform/files.h"
 
 namespace {
@@ -31,65 +29,14 @@ struct RunTables {
   }
 };
 
-// Messages on the way out go straight to the stream, piece by piece: no
-// failure path may need memory, however long a path it shows.
-void say(FILE* stream, const char* text) { printText(stream, text, std::strlen(text)); }
-
-// A failure that asks for a key: message, key wait unless the command line
-// said not to wait, then the given status.
-int failWithKey(FILE* stream, const char* message, int status, bool wait) {
-  say(stream, message);
-  if (wait) waitForKey();
-  return status;
-}
-
 int failOnFile(const char* what, const char* path, size_t length, bool wait) {
-  // The path is shown as a C string shows it: up to a NUL, if it holds one.
-  if (const void* nul = std::memchr(path, '\0', length)) {
-    length = static_cast<size_t>(static_cast<const char*>(nul) - path);
-  }
-  say(stderr, "Failed to ");
-  say(stderr, what);
-  say(stderr, " file \"");
-  printText(stderr, path, length);
-  return failWithKey(stderr, "\"\nPress any key to exit.", -1, wait);
+  showFileFailure(what, path, length);
+  return endAfterKey(wait, -1);
 }
 
-void printUsage(FILE* stream) {
-  say(stream,
-      "Usage: tsvmesh [--no-wait] POINTS_FILE\n"
-      "       tsvmesh --help | --version\n"
-      "Writes the Delaunay mesh (x-y plane) of the points as a CSV triangle file.\n"
-      "\n"
-      "POINTS_FILE:\n"
-      "  line 1      the path of the CSV file to write\n"
-      "  the rest    x y z of each point: numbers apart by blanks, tabs or line ends\n"
-      "  the end     at the first group that is not three finite numbers\n"
-      "\n"
-      "Options, only before POINTS_FILE:\n"
-      "  --no-wait   never wait for a key after a failure\n"
-      "  -h, --help  show this help and exit\n"
-      "  --version   show the version and exit\n"
-      "\n" TSVMESH_HELP_DOCS "\n");
-}
-
-// Reading stops at the first group that is not three finite numbers; data
-// after it would otherwise be lost without a word.
-void warnAboutPoints(const char* path, int64_t endLine, int32_t counted) {
-  if (endLine > 0) {
-    char digits[24];
-    const std::to_chars_result line = std::to_chars(digits, digits + sizeof digits, endLine);
-    say(stderr, "Points end at line ");
-    printText(stderr, digits, static_cast<size_t>(line.ptr - digits));
-    say(stderr, " of \"");
-    say(stderr, path);
-    say(stderr, "\"; the rest of the file is not read.\n");
-  }
-  if (counted < 3) {
-    say(stderr, "Fewer than 3 points in \"");
-    say(stderr, path);
-    say(stderr, "\": no triangle file is written.\n");
-  }
+int failOnMemory(char table, bool wait) {
+  showMemoryFailure(table);
+  return endAfterKey(wait, -1);
 }
 
 bool isRefusedWorkingMemory(int32_t meshStatus) {
@@ -142,18 +89,18 @@ RunEnd readCommandLine(int argc, char** argv, Run* run) {
   for (; pointsArgument < argc; ++pointsArgument) {
     const char* argument = argv[pointsArgument];
     if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
-      printUsage(stdout);
+      showUsage(stdout);
       return 0;
     }
     if (std::strcmp(argument, "--version") == 0) {
-      say(stdout, "tsvmesh " TSVMESH_VERSION "\n");
+      showVersion();
       return 0;
     }
     if (std::strcmp(argument, "--no-wait") != 0) break;
     run->wait = false;
   }
   if (pointsArgument >= argc) {
-    printUsage(stderr);
+    showUsage(stderr);
     return -1;
   }
   run->pointsPath = argv[pointsArgument];
@@ -168,10 +115,20 @@ RunEnd readPointsFile(Run* run) {
     return failOnFile("open TSV", run->pointsPath, std::strlen(run->pointsPath), run->wait);
   }
   run->pointsIdentified = identifyOpenFile(tsv.handle, &run->pointsIdentity) == 0;
-  readOutputPath(&tsv, &run->outputPath);
+  if (readOutputPath(&tsv, &run->outputPath) != pointsFileOk) {
+    closePointsFile(&tsv);
+    showLongFirstLine(run->pointsPath, longestPathBytes());
+    return endAfterKey(run->wait, -1);
+  }
 
   const int32_t counted = countPoints(&tsv);
-  warnAboutPoints(run->pointsPath, pointsEndLine(&tsv), counted);
+  // Reading stops at the first group that is not three finite numbers; data
+  // after it would otherwise be lost without a word.
+  const int64_t endLine = pointsEndLine(&tsv);
+  showPointsLayout(run->pointsPath, pointsLayout(&tsv));
+  if (endLine > 0) showPointsEnd(run->pointsPath, endLine);
+  if (counted < 3) showTooFewPoints(run->pointsPath);
+  if (looksCommaSeparated(&tsv, run->outputPath)) showFieldFileHint(run->pointsPath);
   if (counted < 3) {
     closePointsFile(&tsv);
     return 0;
@@ -180,14 +137,14 @@ RunEnd readPointsFile(Run* run) {
   tables.points = allocatePointTable(counted);
   if (tables.points == nullptr) {
     closePointsFile(&tsv);
-    return failWithKey(stdout, "\nFailed P Memory Allocation. Press any key to exit.", 0, run->wait);
+    return failOnMemory('P', run->wait);
   }
   run->n = readPoints(&tsv, tables.points, counted);
   closePointsFile(&tsv);
 
   tables.triangles = allocateTriangleTable(run->n);
   if (tables.triangles == nullptr) {
-    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, run->wait);
+    return failOnMemory('v', run->wait);
   }
   // The triangle table is still empty: the sort borrows it as scratch.
   sortPointsByX(tables.points, run->n, tables.triangles,
@@ -203,13 +160,13 @@ RunEnd makeMesh(Run* run) {
   startFormattingPointLines(tables.points, n, &run->formatter);
   int32_t triangleCount = 0;
   const int32_t meshStatus = buildDelaunayMesh(n, tables.points, tables.triangles, &triangleCount,
-                                               MeshProgress{printMeshProgress, nullptr});
+                                               MeshProgress{showMeshProgress, nullptr});
   run->triangleCount = triangleCount;
   run->lines = finishFormattingPointLines(&run->formatter);
   // Without its working memory the mesh is unfinished: no file over it. A
   // full triangle table is another matter; its mesh is written.
   if (isRefusedWorkingMemory(meshStatus)) {
-    return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, run->wait);
+    return failOnMemory('v', run->wait);
   }
   return std::nullopt;
 }
@@ -225,19 +182,22 @@ RunEnd writeTriangleFile(Run* run) {
     return failOnFile("open CSV", outputPath.data(), outputPath.size(), run->wait);
   }
   MeshSideSum sides{0, false};
-  if (writeAndMeasureBlocks(&csv, outputPath.c_str(), run->tables.points, run->lines, run->tables.triangles,
-                            run->triangleCount, &sides) != triangleFileOk ||
-      writeTriangleSummary(&csv, run->triangleCount, sides) != triangleFileOk) {
+  const int32_t measured = writeAndMeasureBlocks(&csv, outputPath.c_str(), run->tables.points, run->lines,
+                                                 run->tables.triangles, run->triangleCount, &sides);
+  // The count and the checking line follow the blocks once they are written.
+  if (measured != triangleFileWriteFailed) {
+    showTriangleCount(run->triangleCount);
+    showCheckingSides();
+  }
+  MeshAverage average{0, false};
+  if (measured != triangleFileOk || writeTriangleSummary(&csv, run->triangleCount, sides, &average) != triangleFileOk) {
     closeTriangleFile(&csv);
     return failOnFile("write CSV", outputPath.data(), outputPath.size(), run->wait);
   }
+  showAverage(average);
   return std::nullopt;
 }
 }  // namespace
-
-void printMeshProgress(void*, int32_t step) {
-  std::fputs(step == meshProgressStart ? "\nProcessing Points." : ".", stdout);
-}
 
 int runTsvmesh(int argc, char** argv) {
   prepareWideArithmetic();

@@ -256,7 +256,9 @@ bool scanFiniteNumber(MeshPointsFile* file, NumberScratch* scratch, double* valu
 bool skipSpace(MeshPointsFile* file) {
   for (;;) {
     while (file->begin < file->end) {
-      if (!isSpace(static_cast<unsigned char>(file->data[file->begin]))) return true;
+      const char c = file->data[file->begin];
+      if (!isSpace(static_cast<unsigned char>(c))) return true;
+      if (c == '\n' && file->tally != nullptr) endTallyLine(file->tally);
       ++file->begin;
     }
     if (!fetchMorePointsText(file)) return false;
@@ -268,19 +270,27 @@ bool skipSpace(MeshPointsFile* file) {
 bool scanPointNumbers(MeshPointsFile* file, NumberScratch* scratch, MeshPoint* point, int64_t* stop) {
   double values[3];
   int64_t groupStart = -1;
+  // The line where a group is cut short is the list's end, not a line of it:
+  // the tally goes back to where the group began.
+  MeshLineTally atGroupStart;
   for (double& value : values) {
     if (!skipSpace(file)) {
       *stop = groupStart;
+      if (file->tally != nullptr && groupStart >= 0) *file->tally = atGroupStart;
       return false;
     }
     const int64_t at = static_cast<int64_t>(file->dropped + file->begin);
-    if (groupStart < 0) groupStart = at;
+    if (groupStart < 0) {
+      groupStart = at;
+      if (file->tally != nullptr) atGroupStart = *file->tally;
+    }
     if (!scanFiniteNumber(file, scratch, point != nullptr ? &value : nullptr)) {
       *stop = at;
+      if (file->tally != nullptr) *file->tally = atGroupStart;
       return false;
     }
+    if (file->tally != nullptr) ++file->tally->numbersOnLine;
   }
   if (point != nullptr) *point = MeshPoint{values[0], values[1], values[2]};
   return true;
 }
-

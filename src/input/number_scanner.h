@@ -20,5 +20,6 @@ struct NumberScratch {
 // either way ends the point list, and *stop then gives where, in text bytes:
 // the number that failed, or the group's first number when the data ends
 // inside the group; -1 when only blank space was left. `point` may be null
-// when the pass only counts.
+// when the pass only counts. While file->tally is set, the numbers and the
+// line ends it passes are tallied there.
 bool scanPointNumbers(MeshPointsFile* file, NumberScratch* scratch, MeshPoint* point, int64_t* stop);

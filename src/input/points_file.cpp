@@ -22,15 +22,32 @@ constexpr char endOfText = 0x1A;
 // ---------------------------------------------------------------------------
 // Raw reading
 
-// Removes every CR from bytes[0 .. count) in place; gives the new count.
-size_t dropCarriageReturns(char* bytes, size_t count) {
-  char* cr = static_cast<char*>(std::memchr(bytes, '\r', count));
-  if (cr == nullptr) return count;
-  char* out = cr;
-  for (const char* in = cr + 1; in != bytes + count; ++in) {
-    if (*in != '\r') *out++ = *in;
+bool isBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Removes every CR from the bytes just read at data[end .. end + count) in
+// place; gives the new count. Notes each CR that stood between two non-blank
+// bytes (across reads too): dropped, it joins two words into one.
+size_t dropCarriageReturns(MeshPointsFile* file, size_t count) {
+  char* const bytes = file->data + file->end;
+  const int64_t base = static_cast<int64_t>(file->dropped + file->end);
+  const char* const stop = bytes + count;
+  char* out = bytes;
+  for (const char* in = bytes;;) {
+    const char* cr = static_cast<const char*>(std::memchr(in, '\r', static_cast<size_t>(stop - in)));
+    const char* keepEnd = cr != nullptr ? cr : stop;
+    if (keepEnd > in) {
+      if (file->joinPending && !isBlank(*in)) {
+        if (file->joins++ == 0) file->firstJoin = base + (out - bytes);
+      }
+      file->joinPending = false;
+      if (out != in) std::memmove(out, in, static_cast<size_t>(keepEnd - in));
+      out += keepEnd - in;
+      file->lastKept = keepEnd[-1];
+    }
+    if (cr == nullptr) return static_cast<size_t>(out - bytes);
+    file->joinPending = file->joinPending || !isBlank(file->lastKept);
+    in = cr + 1;
   }
-  return static_cast<size_t>(out - bytes);
 }
 
 // One read(2) into the free room after `end`, translated as text: the bytes
@@ -49,7 +66,7 @@ int64_t readChunk(MeshPointsFile* file) {
     count = static_cast<size_t>(static_cast<const char*>(stop) - to);
     file->endOfData = true;
   }
-  file->end += dropCarriageReturns(to, count);
+  file->end += dropCarriageReturns(file, count);
   return got;
 }
 
@@ -84,25 +101,35 @@ void rewindPointsFile(MeshPointsFile* file) {
   }
   file->end = 0;
   file->endOfData = false;
+  // It is read again from its start.
+  file->firstJoin = -1;
+  file->joins = 0;
+  file->joinPending = false;
+  file->lastKept = '\n';
   // A file that refuses to rewind yields nothing rather than the wrong bytes.
   if (seekFile(file->handle, 0, meshSeekStart) != 0) file->endOfData = true;
 }
 
 // Consumes the first line and its "\n"; appends it to `line` when given.
-void takeFirstLine(MeshPointsFile* file, std::string* line) {
-  if (file->data == nullptr) return;
+// False, when the line runs past `limit` bytes, with the bytes up to there
+// consumed (and appended).
+bool takeFirstLine(MeshPointsFile* file, std::string* line, size_t limit) {
+  if (file->data == nullptr) return true;
+  size_t taken = 0;
   for (;;) {
     const char* start = file->data + file->begin;
-    const size_t available = file->end - file->begin;
+    const size_t available = std::min(file->end - file->begin, limit + 1 - taken);
     const char* lineEnd = static_cast<const char*>(std::memchr(start, '\n', available));
     if (lineEnd != nullptr) {
       if (line != nullptr) line->append(start, static_cast<size_t>(lineEnd - start));
       file->begin += static_cast<size_t>(lineEnd - start) + 1;
-      return;
+      return true;
     }
     if (line != nullptr) line->append(start, available);
-    file->begin = file->end;
-    if (!fetchMorePointsText(file)) return;
+    file->begin += available;
+    taken += available;
+    if (taken > limit) return false;
+    if (!fetchMorePointsText(file)) return true;
   }
 }
 
@@ -153,29 +180,44 @@ int32_t openPointsFile(const char* path, MeshPointsFile* file) {
   return pointsFileOk;
 }
 
-void readOutputPath(MeshPointsFile* file, std::string* outputPath) {
+int32_t readOutputPath(MeshPointsFile* file, std::string* outputPath) {
   outputPath->clear();
+  const size_t limit = longestPathBytes();
+  bool whole = true;
   try {
-    takeFirstLine(file, outputPath);
+    whole = takeFirstLine(file, outputPath, limit);
   } catch (const std::bad_alloc&) {
     // A line beyond the heap names no file anyway; the points still start
     // after it.
     outputPath->clear();
-    takeFirstLine(file, nullptr);
+    whole = takeFirstLine(file, nullptr, limit);
   }
+  if (whole) return pointsFileOk;
+  outputPath->clear();
+  return pointsFileLongPath;
 }
 
 int32_t countPoints(MeshPointsFile* file) {
   NumberScratch scratch;
   int32_t count = 0;
   file->listEnd = -1;
+  MeshLineTally tally;
+  file->tally = &tally;
   while (count < INT32_MAX && scanPointNumbers(file, &scratch, nullptr, &file->listEnd)) ++count;
+  file->tally = nullptr;
+  // The last line, when the list runs to the end of the data.
+  if (file->listEnd < 0 && count < INT32_MAX) endTallyLine(&tally);
+  file->counted = tally;
+  file->countedFirstJoin = file->firstJoin;
+  file->countedJoins = file->joins;
   return count;
 }
 
-int64_t pointsEndLine(MeshPointsFile* file) {
-  if (file->listEnd < 0 || file->data == nullptr) return 0;
-  const uint64_t target = static_cast<uint64_t>(file->listEnd);
+namespace {
+
+// The line of the text byte at `target` (the output path being line 1).
+// Rescans the file from its start.
+int64_t lineOfText(MeshPointsFile* file, uint64_t target) {
   // Line ends are counted only now, so that reading never pays for them.
   rewindPointsFile(file);
   int64_t line = 1;
@@ -187,14 +229,44 @@ int64_t pointsEndLine(MeshPointsFile* file) {
       ++line;
       ++at;
     }
+    if (last) {
+      file->begin = static_cast<size_t>(target - file->dropped);
+      return line;
+    }
     file->begin = file->end;
-    if (last || !fetchMorePointsText(file)) return line;
+    if (!fetchMorePointsText(file)) return line;
   }
+}
+
+}  // namespace
+
+int64_t pointsEndLine(MeshPointsFile* file) {
+  if (file->listEnd < 0 || file->data == nullptr) return 0;
+  return lineOfText(file, static_cast<uint64_t>(file->listEnd));
+}
+
+bool looksCommaSeparated(MeshPointsFile* file, const std::string& outputPath) {
+  if (file->listEnd < 0 || file->data == nullptr || outputPath.find(',') == std::string::npos) return false;
+  if (lineOfText(file, static_cast<uint64_t>(file->listEnd)) != 2) return false;
+  if (file->begin == file->end && !fetchMorePointsText(file)) return false;
+  return file->data[file->begin] == ',';
+}
+
+MeshPointsLayout pointsLayout(MeshPointsFile* file) {
+  const MeshLineTally& tally = file->counted;
+  MeshPointsLayout layout{tally.oddLine, tally.oddNumbers, tally.oddLines, 0, 0};
+  // Joins after the list's end do not count.
+  const int64_t first = file->countedFirstJoin;
+  if (first >= 0 && file->data != nullptr && (file->listEnd < 0 || first < file->listEnd)) {
+    layout.joinLine = lineOfText(file, static_cast<uint64_t>(first));
+    layout.joins = file->countedJoins;
+  }
+  return layout;
 }
 
 int32_t readPoints(MeshPointsFile* file, MeshPoint* points, int32_t capacity) {
   rewindPointsFile(file);
-  takeFirstLine(file, nullptr);
+  takeFirstLine(file, nullptr, longestPathBytes());
   if (points == nullptr) return 0;
   NumberScratch scratch;
   int32_t stored = 0;

@@ -40,7 +40,7 @@ void fileSlots(CircleIndex& s, const int32_t* slots, int32_t count, bool direct)
 // next hole, the tree's own scan finds those that do. (Once per point on
 // scattered points, where a call is a measurable share: inline.)
 [[gnu::always_inline]] inline void fileFan(CircleIndex& s) {
-  const FanFilter& f = s.filter;
+  const WaitingFan& f = s.fan;
   s.slots.resize(static_cast<size_t>(f.count));
   for (int32_t k = 0; k < f.count; ++k) s.slots[static_cast<size_t>(k)] = f.first + k;
   fileSlots(s, s.slots.data(), f.count, true);
@@ -50,14 +50,14 @@ void fileSlots(CircleIndex& s, const int32_t* slots, int32_t count, bool direct)
 // pays (the undecided then filed as fresh circles), else filed into the
 // tree. Tells whether it was tested.
 bool settleFan(CircleIndex& s, double px, double py) {
-  if (s.filter.count == 0) return false;
-  if (!s.filter.pays) {
-    if (s.unwritten.rim != nullptr) writeFan(s.unwritten, s.filter.first, s.filter.count);
+  if (s.fan.count == 0) return false;
+  if (!s.fan.pays) {
+    if (s.fan.unwritten) writeWaitingFan(&s.fan);
     fileFan(s);
     return false;
   }
-  testFan(&s.filter, &s.table, &s.batch, px, py, s.unwritten);
-  fileSlots(s, s.filter.undecided.data(), static_cast<int32_t>(s.filter.undecided.size()), false);
+  testFan(&s.fan, &s.table, &s.batch, px, py);
+  fileSlots(s, s.fan.undecided.data(), static_cast<int32_t>(s.fan.undecided.size()), false);
   return true;
 }
 
@@ -74,8 +74,8 @@ void settleFresh(CircleIndex& s, double px, double py, bool tested) {
       continue;
     }
     const int32_t slot = slotOf(s.table, entry);
-    if (tested && inFan(s.filter, slot)) {
-      s.filter.taken[static_cast<size_t>(slot - s.filter.first)] = 1;
+    if (tested && inFan(s.fan, slot)) {
+      s.fan.taken[static_cast<size_t>(slot - s.fan.first)] = 1;
     } else {
       s.hole.push_back(slot);
     }
@@ -85,14 +85,14 @@ void settleFresh(CircleIndex& s, double px, double py, bool tested) {
 
 }  // namespace
 
-void openCircleIndex(CircleIndex* index, const MeshPoint* points, const MeshTriangle* triangles,
+void openCircleIndex(CircleIndex* index, const MeshPoint* points, MeshTriangle* triangles,
                      int32_t* circleOfSlot, int32_t n, double yMin, double yMax, double slabLow,
                      double slabHigh) {
   index->table.points = points;
   index->table.triangles = triangles;
   index->table.circleOfSlot = circleOfSlot;
   openCircleTree(&index->tree, n, yMin, yMax, slabLow, slabHigh);
-  openFanFilter(&index->filter, points, n + 3);
+  openWaitingFan(&index->fan, points, n + 3, triangles);
 }
 
 void fileCircle(CircleIndex* index, int32_t slot) {
@@ -104,7 +104,7 @@ void fileCircle(CircleIndex* index, int32_t slot) {
 }
 
 void fileCircles(CircleIndex* index, int32_t first, int32_t count) {
-  FanFilter& f = index->filter;
+  WaitingFan& f = index->fan;
   if (f.count > 0) fileFan(*index);
   f.first = first;
   f.count = count;
@@ -125,7 +125,7 @@ const std::vector<int32_t>& findHole(CircleIndex* index, double px, double py) {
   findHeldInTree(&s.tree, &s.table, px, py, &s.hole);
   std::sort(s.hole.begin(), s.hole.end());
   settleFresh(s, px, py, tested);
-  if (tested) addTaken(s.filter, &s.hole);
-  weighFan(&s.filter, s.hole);
+  if (tested) addTaken(s.fan, &s.hole);
+  weighFan(&s.fan, s.hole);
   return s.hole;
 }

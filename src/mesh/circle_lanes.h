@@ -195,7 +195,7 @@ template <int N>
   }
 }
 
-// The margin of surelyInsideCircle.
+// The margin of surelyInsideCircles.
 //
 // u = 2^-53, uL = 2^-64, s = `slack` = 2^-45 = 256 u. The filter only
 // decides triangles whose two pairs (0, 1) and (1, 2) are surely not level:
@@ -236,6 +236,38 @@ template <int N>
 // real ones, 1/|O| within 2^-14 of 1/|Oc| given the 2^-30 condition) and
 // each side's own rounding covered by 2^-40. It also asks R^2 <= 2^900, so
 // that the exact circle does not overflow.
+// The in-circle determinant of (px, py) against N triangles in plain
+// double, and its permanent (the same sum of absolute terms), which bounds
+// its rounding error.
+template <int N>
+struct InCircleLanes {
+  Lanes<N> in;
+  Lanes<N> permanent;
+};
+
+template <int N>
+[[gnu::always_inline]] inline InCircleLanes<N> inCircleLanes(const TriangleLanes<N>& t, Lanes<N> px, Lanes<N> py) {
+  using Vec = Lanes<N>;
+  const Vec adx = t.x0 - px;
+  const Vec ady = t.y0 - py;
+  const Vec bdx = t.x1 - px;
+  const Vec bdy = t.y1 - py;
+  const Vec cdx = t.x2 - px;
+  const Vec cdy = t.y2 - py;
+  const Vec bc = bdx * cdy;
+  const Vec cb = cdx * bdy;
+  const Vec ca = cdx * ady;
+  const Vec ac = adx * cdy;
+  const Vec ab = adx * bdy;
+  const Vec ba = bdx * ady;
+  const Vec aLift = adx * adx + ady * ady;
+  const Vec bLift = bdx * bdx + bdy * bdy;
+  const Vec cLift = cdx * cdx + cdy * cdy;
+  return {aLift * (bc - cb) + bLift * (ca - ac) + cLift * (ab - ba),
+          (absOf<N>(bc) + absOf<N>(cb)) * aLift + (absOf<N>(ca) + absOf<N>(ac)) * bLift +
+              (absOf<N>(ab) + absOf<N>(ba)) * cLift};
+}
+
 // N test triangles at once, in the lanes of a vector; a lane that fails a
 // condition is refused, as an early return would refuse it.
 template <int N>
@@ -260,24 +292,9 @@ template <int N>
   const Vec q = absOf<N>(dy01 * dy12);
   fine &= (o != 0.0) & (absOf<N>(o) >= 0x1p-30 * a);
 
-  const Vec adx = x0 - px;
-  const Vec ady = y0 - py;
-  const Vec bdx = x1 - px;
-  const Vec bdy = y1 - py;
-  const Vec cdx = x2 - px;
-  const Vec cdy = y2 - py;
-  const Vec bc = bdx * cdy;
-  const Vec cb = cdx * bdy;
-  const Vec ca = cdx * ady;
-  const Vec ac = adx * cdy;
-  const Vec ab = adx * bdy;
-  const Vec ba = bdx * ady;
-  const Vec aLift = adx * adx + ady * ady;
-  const Vec bLift = bdx * bdx + bdy * bdy;
-  const Vec cLift = cdx * cdx + cdy * cdy;
-  const Vec in = aLift * (bc - cb) + bLift * (ca - ac) + cLift * (ab - ba);
-  const Vec permanent = (absOf<N>(bc) + absOf<N>(cb)) * aLift + (absOf<N>(ca) + absOf<N>(ac)) * bLift +
-                         (absOf<N>(ab) + absOf<N>(ba)) * cLift;
+  const InCircleLanes<N> incircle = inCircleLanes<N>(t, px, py);
+  const Vec in = incircle.in;
+  const Vec permanent = incircle.permanent;
   fine &= ((in > 0.0) == (o > 0.0)) & (in != 0.0);
   const Vec inLow = absOf<N>(in) - slack * permanent;
   fine &= inLow > 0.0;

@@ -79,19 +79,6 @@ int32_t circleContains(double testX, double testY, double centreX, double centre
   return squaredDistance(testX, testY, centreX, centreY) <= radiusSquared ? 1 : 0;
 }
 
-int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
-                             double x2, double y2, double* centreX, double* centreY,
-                             double* radiusSquared) {
-  double cx;
-  double cy;
-  double r2;
-  if (circumcircleOf(x0, y0, x1, y1, x2, y2, &cx, &cy, &r2) == 0) return 0;
-  *centreX = cx;
-  *centreY = cy;
-  *radiusSquared = r2;
-  return circleContains(testX, testY, cx, cy, r2);
-}
-
 // The bound of boundedCircleOf.
 //
 // Write u = 2^-53 and gamma(k) = k u / (1 - k u). Every operation of either
@@ -230,12 +217,4 @@ void surelyInsideCircles(double testX, double testY, const double (*corners)[6],
     k += 2;
   }
   if (k < count) circle_lanes::surelyInsideLanes<1>(testX, testY, corners + k, inside + k);
-}
-
-int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
-                           double x2, double y2) {
-  const double corners[1][6] = {{x0, y0, x1, y1, x2, y2}};
-  int32_t inside;
-  surelyInsideCircles(testX, testY, corners, 1, &inside);
-  return inside;
 }

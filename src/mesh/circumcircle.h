@@ -6,8 +6,9 @@
 // Two y values closer than this count as level. Absolute, in coordinate units.
 inline constexpr double levelTolerance = 1e-6;
 
-// Finds the circle through (x0, y0), (x1, y1), (x2, y2) and tells whether
-// (testX, testY) lies inside it or on it (1) or outside (0).
+// The circumcircle test: whether (testX, testY) lies inside the circle
+// through (x0, y0), (x1, y1), (x2, y2) or on it, is asked in two parts, the
+// circle and the containment.
 //
 // The corners are not interchangeable: the centre formula depends on which
 // pairs are level (|dy| below levelTolerance), and the squared radius is
@@ -15,23 +16,16 @@ inline constexpr double levelTolerance = 1e-6;
 // significand (Wide, mesh/wide.h) and each named value is rounded to double
 // when it is stored, so the result is the same on every run and platform.
 //
-// centreX, centreY and radiusSquared are written only for a proper triangle.
-// A level triangle, three corners on one straight line, or a circle whose
-// centre or squared radius is not finite gives 0 and leaves all three alone.
-// The circle part of the test alone: 1 and the three values for a proper
-// triangle; 0, writing nothing, where circumcircleContains would give 0
-// whatever the test point.
+// The circle: 1, with centreX, centreY and radiusSquared written, for a
+// proper triangle; 0, writing nothing, for a level triangle, three corners on
+// one straight line, or a circle whose centre or squared radius is not finite
+// (no test point is inside such a triangle's circle).
 int32_t circumcircleOf(double x0, double y0, double x1, double y1, double x2, double y2,
                        double* centreX, double* centreY, double* radiusSquared);
 
-// The containment part alone: 1 when (testX, testY) is inside the circle or
-// on it, by exactly the arithmetic of circumcircleContains.
+// The containment: 1 when (testX, testY) is inside the circle or on it.
 int32_t circleContains(double testX, double testY, double centreX, double centreY,
                        double radiusSquared);
-
-int32_t circumcircleContains(double testX, double testY, double x0, double y0, double x1, double y1,
-                             double x2, double y2, double* centreX, double* centreY,
-                             double* radiusSquared);
 
 // A stand-in for circumcircleOf in plain double, with a proven bound on how
 // far the exact circle can lie from it (the derivation is in circumcircle.cpp).
@@ -60,20 +54,17 @@ int32_t boundedCircleOf(double x0, double y0, double x1, double y1, double x2, d
 // several at a time in the lanes of the processor's vectors.
 void boundedCirclesOf(const double (*corners)[6], int32_t count, CircleBound* bounds, int32_t* given);
 
-// Whether a coordinate suits surelyInsideCircle: 0 or within [2^-100, 2^100].
+// Whether a coordinate suits surelyInsideCircles: 0 or within [2^-100, 2^100].
 inline bool suitsInsideFilter(double c) {
   const double a = c < 0 ? -c : c;
   return a <= 0x1p100 && (a == 0 || a >= 0x1p-100);
 }
 
-// 1 when circumcircleContains(testX, testY, x0, ...) surely gives 1, decided
+// For `count` triangles, corners[k] = {x0, y0, x1, y1, x2, y2}, several at a
+// time: inside[k] 1 when the circumcircle test of (testX, testY) against
+// triangle k (circumcircleOf, then circleContains) surely gives 1, decided
 // from the orientation and in-circle determinants in plain double without
 // finding the circle; 0 when it cannot tell (including every case where the
-// answer is 0). Every argument must suit the filter (suitsInsideFilter).
+// answer is 0). Every coordinate must suit the filter (suitsInsideFilter).
 // The derivation of the margin is in circumcircle.cpp.
-int32_t surelyInsideCircle(double testX, double testY, double x0, double y0, double x1, double y1,
-                           double x2, double y2);
-
-// surelyInsideCircle for `count` triangles, corners[k] = {x0, y0, x1, y1, x2,
-// y2}, several at a time; each answer is that triangle's alone.
 void surelyInsideCircles(double testX, double testY, const double (*corners)[6], int32_t count, int32_t* inside);

@@ -15,5 +15,3 @@ void* meshResize(void* block, size_t bytes) { return meshHeap.resize(block, byte
 void meshRelease(void* block) {
   if (block != nullptr) meshHeap.release(block);
 }
-
-void resetMeshHeap() { meshHeap = {heapAllocate, heapResize, heapRelease}; }

@@ -42,6 +42,3 @@ extern MeshHeap meshHeap;
 void* meshAllocate(size_t bytes);
 void* meshResize(void* block, size_t bytes);
 void meshRelease(void* block);
-
-// Restores malloc, realloc and free.
-void resetMeshHeap();

@@ -99,28 +99,37 @@ inline int32_t leadingZeros(SoftWord v) {
 SoftExtended addFar(uint64_t mLarge, int32_t eLarge, uint32_t negative, uint64_t mSmall, int32_t d,
                     bool subtract);
 
+// Two doubles' 53-bit significands within 9 places: the sum is exact in a
+// signed 64-bit integer, whatever the signs and which is larger. The usual
+// case in the geometry, worth its own path. False, leaving *sum, for other
+// operands. (Finite, non-zero operands; nb is b's sign.)
+[[gnu::always_inline]] inline bool addNear(SoftExtended a, SoftExtended b, uint32_t nb, SoftExtended* sum) {
+  const int32_t gap = a.exponent - b.exponent;
+  if (((a.significand | b.significand) & 0x7FF) != 0 || gap < -9 || gap > 9) return false;
+  const uint64_t signA = -static_cast<uint64_t>(a.negative);
+  const uint64_t signB = -static_cast<uint64_t>(nb);
+  const int32_t shiftA = gap > 0 ? gap : 0;
+  const int32_t shiftB = gap > 0 ? 0 : -gap;
+  const uint64_t termA = (((a.significand >> 11) << shiftA) ^ signA) - signA;
+  const uint64_t termB = (((b.significand >> 11) << shiftB) ^ signB) - signB;
+  const uint64_t total = termA + termB;
+  if (total == 0) {
+    *sum = {};  // x - x is +0 when rounding to nearest
+    return true;
+  }
+  const uint64_t negative = total >> 63;
+  const uint64_t magnitude = (total ^ -negative) + negative;
+  const int32_t shift = __builtin_clzll(magnitude);
+  const int32_t low = a.exponent - shiftA;
+  // Through round for the range alone: nothing is cut off.
+  *sum = round(static_cast<uint32_t>(negative), low + 11 - shift, magnitude << shift, 0);
+  return true;
+}
+
 // Finite, non-zero operands; nb is b's sign after any subtraction.
 inline SoftExtended addOrdinary(SoftExtended a, SoftExtended b, uint32_t nb) {
-  const int32_t gap = a.exponent - b.exponent;
-  if (((a.significand | b.significand) & 0x7FF) == 0 && gap >= -9 && gap <= 9) {
-    // Two doubles' 53-bit significands within 9 places: the sum is exact in
-    // a signed 64-bit integer, whatever the signs and which is larger. The
-    // usual case in the geometry, worth its own path.
-    const uint64_t signA = -static_cast<uint64_t>(a.negative);
-    const uint64_t signB = -static_cast<uint64_t>(nb);
-    const int32_t shiftA = gap > 0 ? gap : 0;
-    const int32_t shiftB = gap > 0 ? 0 : -gap;
-    const uint64_t termA = (((a.significand >> 11) << shiftA) ^ signA) - signA;
-    const uint64_t termB = (((b.significand >> 11) << shiftB) ^ signB) - signB;
-    const uint64_t sum = termA + termB;
-    if (sum == 0) return {};  // x - x is +0 when rounding to nearest
-    const uint64_t negative = sum >> 63;
-    const uint64_t magnitude = (sum ^ -negative) + negative;
-    const int32_t shift = __builtin_clzll(magnitude);
-    const int32_t low = a.exponent - shiftA;
-    // Through round for the range alone: nothing is cut off.
-    return round(static_cast<uint32_t>(negative), low + 11 - shift, magnitude << shift, 0);
-  }
+  SoftExtended near;
+  if (addNear(a, b, nb, &near)) return near;
   // Which operand is larger is data, taken with masks: the compiler would
   // branch on conditionals, and the processor could only guess.
   const uint64_t swap = -static_cast<uint64_t>((a.exponent < b.exponent) |

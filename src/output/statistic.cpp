@@ -4,7 +4,6 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -158,7 +157,7 @@ int32_t readLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSide
     sum += longest;
     if (sum > std::numeric_limits<int32_t>::max()) outOfRange = true;
   }
-  if (file->failed) return triangleFileWriteFailed;
+  if (file->failed) return triangleFileReadFailed;
   result->outOfRange = outOfRange;
   result->sum = outOfRange ? 0 : static_cast<int32_t>(sum);
   return triangleFileOk;
@@ -171,7 +170,7 @@ struct SideFollower {
   MeshWriteProgress progress;
   MeshTriangleFile file;
   MeshSideSum sides{0, false};
-  int32_t status = triangleFileWriteFailed;
+  int32_t status = triangleFileReadFailed;
   std::thread reader;
   ~SideFollower();
 };
@@ -201,10 +200,9 @@ bool startFollowing(const char* path, int32_t triangleCount, SideFollower* follo
 }  // namespace
 
 int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result) {
-  std::fputs("Checking avg tri side length.\n\n", stdout);
   result->sum = 0;
   result->outOfRange = false;
-  if (rewindTriangleFile(file) != triangleFileOk) return triangleFileWriteFailed;
+  if (rewindTriangleFile(file) != triangleFileOk) return triangleFileReadFailed;
   return readLongestSides(file, triangleCount, result);
 }
 
@@ -220,31 +218,30 @@ int32_t writeAndMeasureBlocks(MeshTriangleFile* file, const char* path, const Me
   stopFollowing(&follower);
   if (written != triangleFileOk) return written;
   if (!following) return sumLongestSides(file, triangleCount, sides);
-  std::fputs("Checking avg tri side length.\n\n", stdout);
   *sides = follower.sides;
   return follower.status;
 }
 
-int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, const MeshSideSum& sides) {
+int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, const MeshSideSum& sides,
+                             MeshAverage* average) {
   char summary[64];
   const size_t countDigits = appendDecimal(summary, triangleCount);
   size_t length = countDigits;
   summary[length++] = '\r';
   summary[length++] = '\n';
 
-  bool outOfRange = sides.outOfRange;
-  char averageText[24] = "";
-  if (!outOfRange) {
+  *average = MeshAverage{0, sides.outOfRange};
+  if (!average->outOfRange) {
     // 64-bit so that the one quotient beyond 32 bits (INT32_MIN / -1) is
     // caught instead of trapping.
-    const int64_t average = triangleCount == 0 ? 0 : int64_t{sides.sum} / triangleCount;
-    const size_t averageLength = appendDecimal(averageText, average);
-    averageText[averageLength] = '\0';
-    if (average > std::numeric_limits<int32_t>::max() ||
+    const int64_t quotient = triangleCount == 0 ? 0 : int64_t{sides.sum} / triangleCount;
+    char* averageText = summary + length;
+    const size_t averageLength = appendDecimal(averageText, quotient);
+    if (quotient > std::numeric_limits<int32_t>::max() ||
         !headHoldsAverage(static_cast<int32_t>(countDigits), static_cast<int32_t>(averageLength))) {
-      outOfRange = true;
+      average->outOfRange = true;
     } else {
-      std::memcpy(summary + length, averageText, averageLength);
+      average->value = static_cast<int32_t>(quotient);
       length += averageLength;
       summary[length++] = '\r';
       summary[length++] = '\n';
@@ -254,11 +251,5 @@ int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, cons
   assert(length <= static_cast<size_t>(triangleHeadBytes));
   const bool rewritten = rewriteTriangleHead(file, summary, length) == triangleFileOk;
   if (closeTriangleFile(file) != triangleFileOk || !rewritten) return triangleFileWriteFailed;
-
-  if (outOfRange) {
-    std::fputs("Average long side length is out of range.\n", stderr);
-  } else {
-    std::printf("Average long side length = %s.", averageText);
-  }
   return triangleFileOk;
 }

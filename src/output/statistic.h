@@ -19,25 +19,31 @@ struct MeshSideSum {
   bool outOfRange;    // a squared length or the sum did not fit 32 bits
 };
 
-// Prints "Checking avg tri side length.\n\n", rewinds the file, reads the
-// placeholder and triangleCount blocks back and sums their longest sides.
-// Returns triangleFileWriteFailed when the file cannot be read back.
+// Rewinds the file, reads the placeholder and triangleCount blocks back and
+// sums their longest sides. Returns triangleFileReadFailed when the file
+// cannot be read back.
 int32_t sumLongestSides(MeshTriangleFile* file, int32_t triangleCount, MeshSideSum* result);
 
 // Writes the blocks as writeTriangleBlocks does and sums their longest
-// sides as sumLongestSides would over the finished file, printing the same.
-// The sides are read on a second handle (path, the file's own) by a second
-// thread while the blocks are written; where that cannot be had (path names
-// no ordinary file, or no thread starts) the finished file is read back
-// through file. Nothing about the read-back is printed when the write failed.
+// sides as sumLongestSides would over the finished file. The sides are read
+// on a second handle (path, the file's own) by a second thread while the
+// blocks are written; where that cannot be had (path names no ordinary file,
+// or no thread starts) the finished file is read back through file.
+// triangleFileWriteFailed when the blocks could not be written (nothing is
+// read back then), triangleFileReadFailed when they could not be read back.
 int32_t writeAndMeasureBlocks(MeshTriangleFile* file, const char* path, const MeshPoint* points,
                               const MeshPointLines* lines, const MeshTriangle* triangles,
                               int32_t triangleCount, MeshSideSum* sides);
 
+// The average longest side as the head of the file holds it.
+struct MeshAverage {
+  int32_t value;    // the sum over the count, truncated; 0 for a count of 0
+  bool outOfRange;  // the sum, the quotient or its text did not fit: not written
+};
+
 // Rewinds and writes the count line and the average line over the
-// placeholder, closes the file, and prints "Average long side length = %s.".
-// A count of 0 gives an average of 0. When the sum is out of range only the
-// count line is written and a message goes to standard error instead.
-// Returns triangleFileWriteFailed when a write or the close failed (nothing
-// is printed on standard output then).
-int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, const MeshSideSum& sides);
+// placeholder, closes the file and gives the average written. When the
+// average is out of range only the count line is written. Returns
+// triangleFileWriteFailed when a write or the close failed.
+int32_t writeTriangleSummary(MeshTriangleFile* file, int32_t triangleCount, const MeshSideSum& sides,
+                             MeshAverage* average);

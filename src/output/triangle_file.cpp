@@ -1,7 +1,6 @@
 #include "output/triangle_file.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -236,9 +235,7 @@ int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points, con
     file->end = static_cast<size_t>(out - file->buffer);
   }
   flushPending(file);
-  if (file->failed) return triangleFileWriteFailed;
-  std::printf("\n\nFormed %d triangles.  ", static_cast<int>(triangleCount));
-  return triangleFileOk;
+  return file->failed ? triangleFileWriteFailed : triangleFileOk;
 }
 
 int32_t rewriteTriangleHead(MeshTriangleFile* file, const char* bytes, size_t count) {

@@ -16,7 +16,8 @@
 enum TriangleFileStatus : int32_t {
   triangleFileOk = 0,
   triangleFileOpenFailed = 1,   // the file cannot be created
-  triangleFileWriteFailed = 2,  // a write, flush, rewind, read or close failed
+  triangleFileWriteFailed = 2,  // a write, flush, rewind or close failed
+  triangleFileReadFailed = 3,   // the file written could not be read back
 };
 
 // How far the writer of a file has come, for a reader on a second handle
@@ -80,10 +81,9 @@ const MeshPointLines* finishFormattingPointLines(MeshLineFormatter* formatter);
 // when it cannot be opened.
 int32_t createTriangleFile(const char* path, MeshTriangleFile* file);
 
-// Writes the placeholder and one block per triangle in table order, flushes,
-// and on success prints "\n\nFormed %d triangles.  ". The lines of the
-// points that lines holds are copied (lines may be null). Returns
-// triangleFileWriteFailed (without printing) when any write failed.
+// Writes the placeholder and one block per triangle in table order and
+// flushes. The lines of the points that lines holds are copied (lines may be
+// null). Returns triangleFileWriteFailed when any write failed.
 int32_t writeTriangleBlocks(MeshTriangleFile* file, const MeshPoint* points, const MeshPointLines* lines,
                             const MeshTriangle* triangles, int32_t triangleCount);
 

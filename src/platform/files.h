@@ -58,3 +58,7 @@ int32_t identifyOpenFile(MeshFileHandle file, MeshFileIdentity* identity);
 // The identity of the file that path names, following links. 0 on success,
 // 1 when path names nothing that exists (or the system cannot say).
 int32_t identifyPath(const char* path, MeshFileIdentity* identity);
+
+// The longest path, in bytes of UTF-8, that the system accepts: a longer one
+// names no file.
+size_t longestPathBytes();

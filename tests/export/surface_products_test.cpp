@@ -175,6 +175,18 @@ TEST(SurfaceInputTest, MalformedFieldLinesAreNamedByLineAndLeaveNoOutput) {
   EXPECT_FALSE(parseFieldColumns("PNEZX", &columns, &problem));
 }
 
+// A points file whose first line is longer than any path (here a file of
+// NUL bytes, all one line) is refused at line 1 without reading it whole.
+TEST(SurfaceInputTest, FirstLineLongerThanAnyPathIsRefusedAtLineOne) {
+  const std::string path = makeScratchDir() + "/nul.tsv";
+  writeFile(path, std::string(size_t{4} << 20, '\0'));
+  ExportMesh mesh;
+  ExportReadError error;
+  EXPECT_FALSE(readExportInput(path.c_str(), inputByContent, "", &mesh, &error, nullptr));
+  EXPECT_EQ(error.line, 1);
+  EXPECT_NE(error.message.find("longer than any path"), std::string::npos) << error.message;
+}
+
 TEST(ElevationGridTest, TiltedPlaneGivesThePlaneInEveryCellItCovers) {
   // Cell centres fall on the lattice's vertices and edges: each is decided.
   // 81 rows: two bands sampled at once where a second core is.

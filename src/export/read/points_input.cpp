@@ -215,7 +215,11 @@ bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, 
   MeshPointsFile file;
   if (openPointsFile(path, &file) != pointsFileOk) return fail(error, 0, "cannot open: not a readable file");
   std::string outputPath;
-  readOutputPath(&file, &outputPath);
+  if (readOutputPath(&file, &outputPath) != pointsFileOk) {
+    closePointsFile(&file);
+    return fail(error, 1, "expected the first line to be a path, found a line longer than any path (" +
+                              std::to_string(longestPathBytes()) + " bytes)");
+  }
   const int32_t counted = countPoints(&file);
   if (counted < 3) {
     closePointsFile(&file);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 int32_t openFileForReading(const char* path, MeshFileHandle* file, MeshFileInfo* info) {
   *file = noFile;
@@ -81,3 +82,6 @@ int32_t identifyPath(const char* path, MeshFileIdentity* identity) {
   *identity = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
   return 0;
 }
+
+// PATH_MAX counts the terminating NUL.
+size_t longestPathBytes() { return PATH_MAX - 1; }

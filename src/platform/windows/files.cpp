@@ -119,3 +119,7 @@ int32_t identifyPath(const char* path, MeshFileIdentity* identity) {
   CloseHandle(handle);
   return result;
 }
+
+// 32767 UTF-16 units through the \\?\ prefix, each at most three bytes of
+// UTF-8.
+size_t longestPathBytes() { return size_t{32767} * 3; }
