@@ -182,7 +182,7 @@ TEST(SurfaceInputTest, FirstLineLongerThanAnyPathIsRefusedAtLineOne) {
   writeFile(path, std::string(size_t{4} << 20, '\0'));
   ExportMesh mesh;
   ExportReadError error;
-  EXPECT_FALSE(readExportInput(path.c_str(), inputByContent, "", &mesh, &error, nullptr));
+  EXPECT_FALSE(readExportInput(path.c_str(), inputByContent, "", {}, &mesh, &error, nullptr));
   EXPECT_EQ(error.line, 1);
   EXPECT_NE(error.message.find("longer than any path"), std::string::npos) << error.message;
 }
