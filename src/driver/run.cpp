@@ -39,11 +39,6 @@ int failOnMemory(char table, bool wait) {
   return endAfterKey(wait, -1);
 }
 
-bool isRefusedWorkingMemory(int32_t meshStatus) {
-  return meshStatus == meshFlagsAllocFailed || meshStatus == meshEdgesAllocFailed ||
-         meshStatus == meshEdgesGrowFailed;
-}
-
 // Whether path names the points file itself, by the file's identity rather
 // than its name, so that no other path or link to it can replace the points.
 bool namesPointsFile(const std::string& path, bool pointsIdentified, const MeshFileIdentity& points) {
@@ -165,7 +160,7 @@ RunEnd makeMesh(Run* run) {
   run->lines = finishFormattingPointLines(&run->formatter);
   // Without its working memory the mesh is unfinished: no file over it. A
   // full triangle table is another matter; its mesh is written.
-  if (isRefusedWorkingMemory(meshStatus)) {
+  if (meshMemoryRefused(meshStatus)) {
     return failOnMemory('v', run->wait);
   }
   return std::nullopt;

@@ -13,6 +13,11 @@ enum MeshStatus : int32_t {
   meshTriangleLimit = 4,     // a new triangle would exceed 4n
 };
 
+// The statuses that mean working memory was refused.
+inline bool meshMemoryRefused(int32_t status) {
+  return status == meshFlagsAllocFailed || status == meshEdgesAllocFailed || status == meshEdgesGrowFailed;
+}
+
 // The points' bounding box.
 struct MeshBox {
   double xmin;

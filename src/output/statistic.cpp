@@ -110,6 +110,11 @@ size_t appendDecimal(char* out, int64_t value) {
 
 }  // namespace
 
+float statisticValue(const char* text, size_t length) {
+  std::string scratch;
+  return fieldValue(text, length, &scratch);
+}
+
 int32_t integerSideLength(float px, float py, float qx, float qy) {
   int64_t dx = 0;
   int64_t dy = 0;

@@ -1,6 +1,7 @@
 // The longest-side statistic, measured from the triangle file's own text.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "output/triangle_file.h"
@@ -12,6 +13,10 @@ inline constexpr int32_t sideOutOfRange = -1;
 // toward zero, squared, summed, and the integer square root taken.
 // sideOutOfRange when the squared length exceeds 2147483647.
 int32_t integerSideLength(float px, float py, float qx, float qy);
+
+// A coordinate's text as the statistic reads it: as strtod reads it, then
+// kept as a float.
+float statisticValue(const char* text, size_t length);
 
 // The result of reading the blocks back.
 struct MeshSideSum {

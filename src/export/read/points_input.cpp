@@ -18,6 +18,7 @@
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
 #include "output/statistic.h"
+#include "output/triangle_layout.h"
 #include "output/two_decimals.h"
 #include "platform/files.h"
 
@@ -32,14 +33,11 @@ bool fail(ExportReadError* error, int64_t line, std::string message) {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A coordinate as the statistic reads it back from the triangle file: its
-// two-decimal text, read as a double, kept as a float.
+// two-decimal text, read by the statistic's own reading.
 float statisticCoordinate(double value) {
   char text[longestTwoDecimalsText + 1];
   const size_t length = formatTwoDecimals(value, text);
-  text[length] = '\0';
-  const double read = std::strtod(text, nullptr);
-  if (std::fabs(read) > FLT_MAX) return read < 0 ? -FLT_MAX : FLT_MAX;
-  return static_cast<float>(read);
+  return statisticValue(text, length);
 }
 
 // tsvmesh's count and average longest side for these faces.
@@ -107,7 +105,7 @@ int32_t exportInputKindOf(const char* path) {
   int64_t length = 0;
   while (length < got - (bom ? 3 : 0) && head[length] != '\n' && head[length] != '\r') ++length;
   bool digits = length > 0 && length <= 10;
-  bool asterisks = length == 14;
+  bool asterisks = length == triangleHeadBytes - 2;  // the placeholder before the head is written
   bool comma = false;
   for (int64_t i = 0; i < length; ++i) {
     digits = digits && isDigit(head[i]);
@@ -188,7 +186,7 @@ bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportRead
   prepareWideArithmetic();
   int32_t count = 0;
   const int32_t status = buildDelaunayMesh(n, points, triangles, &count, MeshProgress{nullptr, nullptr});
-  if (status == meshFlagsAllocFailed || status == meshEdgesAllocFailed || status == meshEdgesGrowFailed) {
+  if (meshMemoryRefused(status)) {
     meshRelease(triangles);
     return fail(error, 0, "not enough memory for the mesh of " + std::to_string(n) + " points");
   }
