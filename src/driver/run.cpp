@@ -9,6 +9,7 @@
 #include <string>
 
 #include "input/points_file.h"
+#include "mesh/hull_cover.h"
 #include "mesh/mesh_tables.h"
 #include "mesh/point_order.h"
 #include "mesh/triangulation.h"
@@ -90,6 +91,24 @@ void warnAboutPoints(const char* path, int64_t endLine, int32_t counted) {
     say(stderr, path);
     say(stderr, "\": no triangle file is written.\n");
   }
+}
+
+void sayCount(FILE* stream, int64_t value) {
+  char digits[24];
+  const std::to_chars_result end = std::to_chars(digits, digits + sizeof digits, value);
+  printText(stream, digits, static_cast<size_t>(end.ptr - digits));
+}
+
+// The mesh grows inside a finite super-triangle and can leave slivers along
+// the hull uncovered; the file stays as it is, but the user hears of it.
+void warnAboutHullGaps(const MeshPoint* points, int32_t n, const MeshTriangle* triangles, int32_t count) {
+  MeshHullGaps gaps{};
+  if (!findHullGaps(points, n, triangles, count, &gaps) || gaps.missing == 0) return;
+  say(stderr, "The mesh lacks ");
+  sayCount(stderr, gaps.missing);
+  say(stderr, " of the ");
+  sayCount(stderr, gaps.segments);
+  say(stderr, " edges of the points' convex hull; tsvmesh-export covers the whole hull.\n");
 }
 
 bool isRefusedWorkingMemory(int32_t meshStatus) {
@@ -211,6 +230,7 @@ RunEnd makeMesh(Run* run) {
   if (isRefusedWorkingMemory(meshStatus)) {
     return failWithKey(stdout, "\nFailed v Memory Allocation. Press any key to exit.", 0, run->wait);
   }
+  if (meshStatus == meshOk) warnAboutHullGaps(tables.points, n, tables.triangles, triangleCount);
   return std::nullopt;
 }
 

@@ -1,11 +1,8 @@
 #include "mesh/orientation.h"
 
-#include <cmath>
-
-// A plain double evaluation settles almost every call; where its error bound
-// leaves the sign open, the determinant is formed exactly as a sum of
-// non-overlapping doubles (an expansion) from error-free differences and
-// products, and the largest part gives the sign.
+// Where the fast bound leaves the sign open, the determinant is formed
+// exactly as a sum of non-overlapping doubles (an expansion) from error-free
+// differences and products, and the largest part gives the sign.
 
 namespace {
 
@@ -53,7 +50,9 @@ void growExpansion(double* e, int32_t* length, double b) {
   *length = kept;
 }
 
-int32_t exactOrientation(double ax, double ay, double bx, double by, double cx, double cy) {
+}  // namespace
+
+int32_t exactOrientationOf(double ax, double ay, double bx, double by, double cx, double cy) {
   double d[4][2];  // bx - ax, cy - ay, by - ay, cx - ax, each as high and low
   exactDifference(bx, ax, &d[0][0], &d[0][1]);
   exactDifference(cy, ay, &d[1][0], &d[1][1]);
@@ -75,17 +74,4 @@ int32_t exactOrientation(double ax, double ay, double bx, double by, double cx, 
   }
   if (length == 0) return 0;
   return e[length - 1] > 0 ? 1 : -1;
-}
-
-}  // namespace
-
-int32_t orientationOf(double ax, double ay, double bx, double by, double cx, double cy) {
-  const double left = (bx - ax) * (cy - ay);
-  const double right = (by - ay) * (cx - ax);
-  const double det = left - right;
-  // Shewchuk's bound for this evaluation: (3 + 16 eps) eps (|left| + |right|).
-  const double bound = 3.3306690738754716e-16 * (std::fabs(left) + std::fabs(right));
-  if (det > bound) return 1;
-  if (-det > bound) return -1;
-  return exactOrientation(ax, ay, bx, by, cx, cy);
 }
