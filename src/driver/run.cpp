@@ -17,6 +17,7 @@
 #include "output/statistic.h"
 #include "output/triangle_file.h"
 #include "platform/console.h"
+#include "platform/export_files.h"
 #include "platform/files.h"
 
 namespace {
@@ -234,21 +235,45 @@ RunEnd makeMesh(Run* run) {
   return std::nullopt;
 }
 
+// Writes the blocks and the summary into the open file; false when a
+// write, the read-back or the close failed (the file is then closed).
+bool fillTriangleFile(Run* run, MeshTriangleFile* csv, const char* path) {
+  MeshSideSum sides{0, false};
+  if (writeAndMeasureBlocks(csv, path, run->tables.points, run->lines, run->tables.triangles, run->triangleCount,
+                            &sides) != triangleFileOk ||
+      writeTriangleSummary(csv, run->triangleCount, sides) != triangleFileOk) {
+    closeTriangleFile(csv);
+    return false;
+  }
+  return true;
+}
+
 // The triangle file with its count and average longest side in its head.
+// Where the path allows (isReplaceableFile) it is made whole in a hidden
+// file beside it and then put in its place, so that a run never reads back
+// or leaves bytes that another run wrote, and a failed write keeps the
+// file that was there.
 RunEnd writeTriangleFile(Run* run) {
   const std::string& outputPath = run->outputPath;
   // A path with a NUL in it names no file that can be opened as written.
-  MeshTriangleFile csv;
-  if (outputPath.find('\0') != std::string::npos ||
-      namesPointsFile(outputPath, run->pointsIdentified, run->pointsIdentity) ||
-      createTriangleFile(outputPath.c_str(), &csv) != triangleFileOk) {
+  const bool openable = outputPath.find('\0') == std::string::npos &&
+                        !namesPointsFile(outputPath, run->pointsIdentified, run->pointsIdentity);
+  PendingOutput pending;
+  const bool beside = openable && isReplaceableFile(outputPath.c_str());
+  if (beside && openPendingUpdate(outputPath.c_str(), &pending) == 0) {
+    closeFile(pending.file);  // opened again below, as the triangle file
+    pending.file = noFile;
+  } else if (beside) {
     return failOnFile("open CSV", outputPath.data(), outputPath.size(), run->wait);
   }
-  MeshSideSum sides{0, false};
-  if (writeAndMeasureBlocks(&csv, outputPath.c_str(), run->tables.points, run->lines, run->tables.triangles,
-                            run->triangleCount, &sides) != triangleFileOk ||
-      writeTriangleSummary(&csv, run->triangleCount, sides) != triangleFileOk) {
-    closeTriangleFile(&csv);
+  const char* path = beside ? pending.temporary.c_str() : outputPath.c_str();
+  MeshTriangleFile csv;
+  if (!openable || createTriangleFile(path, &csv) != triangleFileOk) {
+    if (beside) discardPendingOutput(&pending);
+    return failOnFile("open CSV", outputPath.data(), outputPath.size(), run->wait);
+  }
+  if (!fillTriangleFile(run, &csv, path) || (beside && publishPendingOutput(&pending) != 0)) {
+    if (beside) discardPendingOutput(&pending);
     return failOnFile("write CSV", outputPath.data(), outputPath.size(), run->wait);
   }
   return std::nullopt;
