@@ -35,7 +35,7 @@ int32_t createFileForUpdate(const char* path, MeshFileHandle* file);
 // (export_files.h, PendingOutput): path names nothing (yet), or an ordinary
 // file that this process may write, reached by its own name and having no
 // other. A folder, a device, a pipe, a link, or a file that may not be
-// written is written in place, as it always was.
+// written is written in place, as it always was; so is an empty path.
 bool isReplaceableFile(const char* path);
 
 // Reads up to `bytes` bytes, resuming after interruptions: the count read,

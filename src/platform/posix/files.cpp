@@ -36,6 +36,7 @@ int32_t createFileForUpdate(const char* path, MeshFileHandle* file) {
 
 bool isReplaceableFile(const char* path) {
   struct stat status {};
+  if (path[0] == '\0') return false;  // names nothing that can be made
   if (lstat(path, &status) != 0) return errno == ENOENT;
   return S_ISREG(status.st_mode) && status.st_nlink == 1 && access(path, W_OK) == 0;
 }

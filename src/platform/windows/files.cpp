@@ -71,7 +71,7 @@ int32_t createFileForUpdate(const char* path, MeshFileHandle* file) {
 
 bool isReplaceableFile(const char* path) {
   std::wstring name;
-  if (!toSystemPath(path, &name)) return false;
+  if (path[0] == '\0' || !toSystemPath(path, &name)) return false;
   const DWORD attributes = GetFileAttributesW(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = GetLastError();
