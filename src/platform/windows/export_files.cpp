@@ -125,6 +125,20 @@ int32_t openHiddenBeside(const char* path, PendingOutput* pending, DWORD access,
   return ERROR_FILE_EXISTS;
 }
 
+// Moves temporary over target. A file that another process has open for a
+// moment (another run looking at the same path, a virus scanner) cannot be
+// replaced until it is closed again: such refusals are retried for about
+// two seconds.
+int32_t replaceWith(const std::wstring& temporary, const std::wstring& target) {
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
+    const int32_t code = lastSystemError();
+    const bool busy = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+    if (!busy || attempt >= 100) return code;
+    Sleep(20);
+  }
+}
+
 }  // namespace
 
 int32_t openPendingOutput(const char* path, PendingOutput* pending) {
@@ -141,10 +155,7 @@ int32_t publishPendingOutput(PendingOutput* pending) {
   if (pending->file != noFile && !CloseHandle(asHandle(pending->file))) code = lastSystemError();
   pending->file = noFile;
   const std::wstring temporary = systemPath(pending->temporary.c_str());
-  if (code == 0 && !MoveFileExW(temporary.c_str(), systemPath(pending->path.c_str()).c_str(),
-                                MOVEFILE_REPLACE_EXISTING)) {
-    code = lastSystemError();
-  }
+  if (code == 0) code = replaceWith(temporary, systemPath(pending->path.c_str()));
   if (code != 0) DeleteFileW(temporary.c_str());
   forgetTemporary();
   return code;
