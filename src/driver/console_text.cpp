@@ -126,6 +126,15 @@ void showMeshProgress(void*, int32_t step) {
   std::fputs(step == meshProgressStart ? "\nProcessing Points." : ".", stdout);
 }
 
+void showHullGaps(const MeshHullGaps& gaps) {
+  if (gaps.missing == 0) return;
+  say(stderr, "The mesh lacks ");
+  sayNumber(stderr, gaps.missing);
+  say(stderr, " of the ");
+  sayNumber(stderr, gaps.segments);
+  say(stderr, " edges of the points' convex hull; tsvmesh-export covers the whole hull.\n");
+}
+
 void showTriangleCount(int32_t triangleCount) {
   std::printf("\n\nFormed %d triangles.  ", static_cast<int>(triangleCount));
 }

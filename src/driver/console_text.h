@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "input/points_file.h"
+#include "mesh/hull_cover.h"
 #include "output/statistic.h"
 
 // The usage text, on stream.
@@ -51,6 +52,10 @@ void showFieldFileHint(const char* path);
 // The mesh's progress (MeshProgress) on standard output: "\nProcessing
 // Points." at the start, then "." for each mark.
 void showMeshProgress(void* context, int32_t step);
+
+// The mesh lacks some edges of the points' convex hull: one line on
+// standard error, naming the tool that covers the whole hull.
+void showHullGaps(const MeshHullGaps& gaps);
 
 // "\n\nFormed %d triangles.  " on standard output.
 void showTriangleCount(int32_t triangleCount);

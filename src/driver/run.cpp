@@ -8,12 +8,14 @@
 
 #include "driver/console_text.h"
 #include "input/points_file.h"
+#include "mesh/hull_cover.h"
 #include "mesh/mesh_tables.h"
 #include "mesh/point_order.h"
 #include "mesh/triangulation.h"
 #include "mesh/wide.h"
 #include "output/statistic.h"
 #include "output/triangle_file.h"
+#include "platform/export_files.h"
 #include "platform/files.h"
 
 namespace {
@@ -163,30 +165,60 @@ RunEnd makeMesh(Run* run) {
   if (meshMemoryRefused(meshStatus)) {
     return failOnMemory('v', run->wait);
   }
+  // The mesh grows inside a finite super-triangle and can leave slivers
+  // along the hull uncovered; the file stays as it is, but the user hears.
+  MeshHullGaps gaps{};
+  if (meshStatus == meshOk && findHullGaps(tables.points, n, tables.triangles, triangleCount, &gaps)) {
+    showHullGaps(gaps);
+  }
   return std::nullopt;
 }
 
-// The triangle file with its count and average longest side in its head.
-RunEnd writeTriangleFile(Run* run) {
-  const std::string& outputPath = run->outputPath;
-  // A path with a NUL in it names no file that can be opened as written.
-  MeshTriangleFile csv;
-  if (outputPath.find('\0') != std::string::npos ||
-      namesPointsFile(outputPath, run->pointsIdentified, run->pointsIdentity) ||
-      createTriangleFile(outputPath.c_str(), &csv) != triangleFileOk) {
-    return failOnFile("open CSV", outputPath.data(), outputPath.size(), run->wait);
-  }
+// Writes the blocks and the summary into the open file and closes it;
+// false when a write, the read-back or the close failed.
+bool fillTriangleFile(Run* run, MeshTriangleFile* csv, const char* path, MeshAverage* average) {
   MeshSideSum sides{0, false};
-  const int32_t measured = writeAndMeasureBlocks(&csv, outputPath.c_str(), run->tables.points, run->lines,
-                                                 run->tables.triangles, run->triangleCount, &sides);
+  const int32_t measured = writeAndMeasureBlocks(csv, path, run->tables.points, run->lines, run->tables.triangles,
+                                                 run->triangleCount, &sides);
   // The count and the checking line follow the blocks once they are written.
   if (measured != triangleFileWriteFailed) {
     showTriangleCount(run->triangleCount);
     showCheckingSides();
   }
+  if (measured != triangleFileOk || writeTriangleSummary(csv, run->triangleCount, sides, average) != triangleFileOk) {
+    closeTriangleFile(csv);
+    return false;
+  }
+  return true;
+}
+
+// The triangle file with its count and average longest side in its head.
+// Where the path allows (isReplaceableFile) it is made whole in a hidden
+// file beside it and then put in its place, so that a run never reads back
+// or leaves bytes that another run wrote, and a failed write keeps the
+// file that was there.
+RunEnd writeTriangleFile(Run* run) {
+  const std::string& outputPath = run->outputPath;
+  // A path with a NUL in it names no file that can be opened as written.
+  const bool openable = outputPath.find('\0') == std::string::npos &&
+                        !namesPointsFile(outputPath, run->pointsIdentified, run->pointsIdentity);
+  PendingOutput pending;
+  const bool beside = openable && isReplaceableFile(outputPath.c_str());
+  if (beside && openPendingUpdate(outputPath.c_str(), &pending) == 0) {
+    closeFile(pending.file);  // opened again below, as the triangle file
+    pending.file = noFile;
+  } else if (beside) {
+    return failOnFile("open CSV", outputPath.data(), outputPath.size(), run->wait);
+  }
+  const char* path = beside ? pending.temporary.c_str() : outputPath.c_str();
+  MeshTriangleFile csv;
+  if (!openable || createTriangleFile(path, &csv) != triangleFileOk) {
+    if (beside) discardPendingOutput(&pending);
+    return failOnFile("open CSV", outputPath.data(), outputPath.size(), run->wait);
+  }
   MeshAverage average{0, false};
-  if (measured != triangleFileOk || writeTriangleSummary(&csv, run->triangleCount, sides, &average) != triangleFileOk) {
-    closeTriangleFile(&csv);
+  if (!fillTriangleFile(run, &csv, path, &average) || (beside && publishPendingOutput(&pending) != 0)) {
+    if (beside) discardPendingOutput(&pending);
     return failOnFile("write CSV", outputPath.data(), outputPath.size(), run->wait);
   }
   showAverage(average);

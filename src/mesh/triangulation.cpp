@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mesh/circle_index.h"
+#include "mesh/collinear.h"
 #include "mesh/mesh_tables.h"
 #include "mesh/sweep.h"
 #include "mesh/wide.h"
@@ -213,6 +214,8 @@ int32_t buildDelaunayMesh(int32_t pointCount, MeshPoint* points, MeshTriangle* t
   s.edgeRoom = 200;
   s.edges = static_cast<MeshEdge*>(meshAllocate(static_cast<size_t>(s.edgeRoom) * sizeof(MeshEdge)));
   if (s.edges == nullptr) return meshEdgesAllocFailed;
+  // Points on one line would cost the sweep n^2 tests for an empty mesh.
+  if (meshCollinearPoints(n, points, triangles, triangleCount, progress)) return meshOk;
   // The one place where the standard containers' refusals (the index's own
   // memory, which counts with the per-triangle working memory) become a status.
   try {

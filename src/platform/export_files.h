@@ -1,5 +1,5 @@
-// The companion tool's files: an output written out of sight and put in
-// place whole, the input's identity and date, and standard error's terminal.
+// The companion tool's files (and the program's triangle file): an output
+// written out of sight and put in place whole, the input's identity and date, and standard error's terminal.
 // Failures are the system's own codes (errno, GetLastError()) or the
 // negative codes below; 0 is success.
 #pragma once
@@ -36,7 +36,12 @@ struct PendingOutput {
 
 int32_t openPendingOutput(const char* path, PendingOutput* pending);
 
-// Closes the file and puts it at path, replacing any file there in one step.
+// The hidden file beside path always, with a name, for reading and writing:
+// another handle can open it by that name while it is written.
+int32_t openPendingUpdate(const char* path, PendingOutput* pending);
+
+// Closes the file (unless the caller has closed it and set it to noFile)
+// and puts it at path, replacing any file there in one step.
 // On failure the temporary is removed and path left as it was.
 int32_t publishPendingOutput(PendingOutput* pending);
 

@@ -31,6 +31,13 @@ int32_t openFileForReading(const char* path, MeshFileHandle* file, MeshFileInfo*
 // it cannot be.
 int32_t createFileForUpdate(const char* path, MeshFileHandle* file);
 
+// Whether a file at path can be written whole elsewhere and put in its place
+// (export_files.h, PendingOutput): path names nothing (yet), or an ordinary
+// file that this process may write, reached by its own name and having no
+// other. A folder, a device, a pipe, a link, or a file that may not be
+// written is written in place, as it always was; so is an empty path.
+bool isReplaceableFile(const char* path);
+
 // Reads up to `bytes` bytes, resuming after interruptions: the count read,
 // 0 at the end of the file, -1 on an error.
 int64_t readFromFile(MeshFileHandle file, char* to, size_t bytes);

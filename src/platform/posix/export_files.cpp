@@ -151,6 +151,12 @@ int32_t openPendingOutput(const char* path, PendingOutput* pending) {
   return openNamedTemporary(pending);
 }
 
+int32_t openPendingUpdate(const char* path, PendingOutput* pending) {
+  pending->path = path;
+  pending->temporary.clear();
+  return openNamedTemporary(pending);
+}
+
 int32_t publishPendingOutput(PendingOutput* pending) {
   const int fd = static_cast<int>(pending->file);
   int32_t code = 0;
@@ -160,7 +166,7 @@ int32_t publishPendingOutput(PendingOutput* pending) {
     pending->file = noFile;
     return code;
   }
-  if (close(fd) != 0 && errno != EINTR) code = errno;
+  if (fd >= 0 && close(fd) != 0 && errno != EINTR) code = errno;
   pending->file = noFile;
   if (code == 0 && rename(pending->temporary.c_str(), pending->path.c_str()) != 0) code = errno;
   if (code != 0) unlink(pending->temporary.c_str());

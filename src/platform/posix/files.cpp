@@ -35,6 +35,13 @@ int32_t createFileForUpdate(const char* path, MeshFileHandle* file) {
   return fd < 0 ? 1 : 0;
 }
 
+bool isReplaceableFile(const char* path) {
+  struct stat status {};
+  if (path[0] == '\0') return false;  // names nothing that can be made
+  if (lstat(path, &status) != 0) return errno == ENOENT;
+  return S_ISREG(status.st_mode) && status.st_nlink == 1 && access(path, W_OK) == 0;
+}
+
 int64_t readFromFile(MeshFileHandle file, char* to, size_t bytes) {
   for (;;) {
     const ssize_t got = read(static_cast<int>(file), to, bytes);

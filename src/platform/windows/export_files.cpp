@@ -93,7 +93,9 @@ int32_t openExportInput(const char* path, MeshFileHandle* file, int64_t* size) {
   return 0;
 }
 
-int32_t openPendingOutput(const char* path, PendingOutput* pending) {
+namespace {
+
+int32_t openHiddenBeside(const char* path, PendingOutput* pending, DWORD access, DWORD sharing) {
   pending->path = path;
   const size_t slash = pending->path.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? "" : pending->path.substr(0, slash + 1);
@@ -106,8 +108,8 @@ int32_t openPendingOutput(const char* path, PendingOutput* pending) {
     suffix[6] = '\0';
     pending->temporary = folder + "." + name + "." + suffix;
     const std::wstring temporary = systemPath(pending->temporary.c_str());
-    const HANDLE handle = CreateFileW(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(temporary.c_str(), access, sharing, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       pending->file = reinterpret_cast<MeshFileHandle>(handle);
       watchInterrupts(temporary);
@@ -123,15 +125,37 @@ int32_t openPendingOutput(const char* path, PendingOutput* pending) {
   return ERROR_FILE_EXISTS;
 }
 
+// Moves temporary over target. A file that another process has open for a
+// moment (another run looking at the same path, a virus scanner) cannot be
+// replaced until it is closed again: such refusals are retried for about
+// two seconds.
+int32_t replaceWith(const std::wstring& temporary, const std::wstring& target) {
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
+    const int32_t code = lastSystemError();
+    const bool busy = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+    if (!busy || attempt >= 100) return code;
+    Sleep(20);
+  }
+}
+
+}  // namespace
+
+int32_t openPendingOutput(const char* path, PendingOutput* pending) {
+  return openHiddenBeside(path, pending, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE);
+}
+
+int32_t openPendingUpdate(const char* path, PendingOutput* pending) {
+  return openHiddenBeside(path, pending, GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+}
+
 int32_t publishPendingOutput(PendingOutput* pending) {
   int32_t code = 0;
-  if (!CloseHandle(asHandle(pending->file))) code = lastSystemError();
+  if (pending->file != noFile && !CloseHandle(asHandle(pending->file))) code = lastSystemError();
   pending->file = noFile;
   const std::wstring temporary = systemPath(pending->temporary.c_str());
-  if (code == 0 && !MoveFileExW(temporary.c_str(), systemPath(pending->path.c_str()).c_str(),
-                                MOVEFILE_REPLACE_EXISTING)) {
-    code = lastSystemError();
-  }
+  if (code == 0) code = replaceWith(temporary, systemPath(pending->path.c_str()));
   if (code != 0) DeleteFileW(temporary.c_str());
   forgetTemporary();
   return code;

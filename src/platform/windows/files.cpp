@@ -69,6 +69,27 @@ int32_t createFileForUpdate(const char* path, MeshFileHandle* file) {
   return handle == INVALID_HANDLE_VALUE ? 1 : 0;
 }
 
+bool isReplaceableFile(const char* path) {
+  std::wstring name;
+  if (path[0] == '\0' || !toSystemPath(path, &name)) return false;
+  const DWORD attributes = GetFileAttributesW(name.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+  }
+  constexpr DWORD notOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY |
+                                FILE_ATTRIBUTE_DEVICE;
+  if ((attributes & notOrdinary) != 0) return false;
+  const HANDLE handle = CreateFileW(name.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool single = GetFileInformationByHandle(handle, &info) && info.nNumberOfLinks == 1 &&
+                      GetFileType(handle) == FILE_TYPE_DISK;
+  CloseHandle(handle);
+  return single;
+}
+
 int64_t readFromFile(MeshFileHandle file, char* to, size_t bytes) {
   DWORD got = 0;
   const DWORD asked = static_cast<DWORD>(bytes < largestTransfer ? bytes : largestTransfer);
