@@ -42,6 +42,18 @@ bool decimalNumber(const char* text, bool anySign, double* value) {
   return true;
 }
 
+// "CODE,CODE,...", each code not empty, appended to codes.
+bool codeList(const char* text, std::vector<std::string>* codes) {
+  const std::string list = text;
+  for (size_t start = 0; start <= list.size();) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    if (comma == start) return false;
+    codes->push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return true;
+}
+
 // "INTERVAL" or "INTERVAL,INDEX".
 bool contourValue(const char* text, ExportOptions* options) {
   const std::string value = text;
@@ -77,6 +89,7 @@ const OptionRow optionTable[] = {
     {"--points", 0, nullptr},
     {"--columns", 0, "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D - (no header row)"},
     {"--leave-out", 0, "--leave-out CODE,...  a field file's points with these codes stay on the plan but off the surface"},
+    {"--lines", useLines, "--lines CODE,...  join a field file's points whose code begins with CODE into 3D lines, one a code"},
     {"--cell", useCell, "--cell SIZE     the grid's cell size"},
     {"--base", useReport, "--base Z        volumes above and below the level Z"},
     {"--compare", useReport, "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid"},
@@ -183,14 +196,12 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
     return argumentTaken;
   }
   if (const char* codes = optionValue(argument, "--leave-out", argc, argv, i)) {
-    const std::string list = codes;
-    for (size_t start = 0; start <= list.size();) {
-      const size_t comma = std::min(list.find(',', start), list.size());
-      if (comma == start) return wrong(problem, "--leave-out takes codes separated by commas, for example TREE,SIGN");
-      options->leaveOut.push_back(list.substr(start, comma - start));
-      start = comma + 1;
-    }
-    return argumentTaken;
+    if (codeList(codes, &options->leaveOut)) return argumentTaken;
+    return wrong(problem, "--leave-out takes codes separated by commas, for example TREE,SIGN");
+  }
+  if (const char* codes = optionValue(argument, "--lines", argc, argv, i)) {
+    if (codeList(codes, &options->lines)) return argumentTaken;
+    return wrong(problem, "--lines takes codes separated by commas, for example KERB,FENCE");
   }
   if (const char* cell = optionValue(argument, "--cell", argc, argv, i)) {
     if (decimalNumber(cell, false, &options->cell)) return argumentTaken;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+struct CodedLines;
 struct ExportContours;
 struct ExportMesh;
 struct ExportOptions;
@@ -24,6 +25,7 @@ struct ExportJob {
   const ExportMesh* surface = nullptr;
   const ExportMesh* other = nullptr;          // --compare's surface, or null
   const ExportContours* contours = nullptr;   // null when none were asked for
+  const CodedLines* lines = nullptr;          // --lines' lines; null when not asked for
   const ExportOptions* options = nullptr;
   const char* outputPath = nullptr;
   std::string inputName;                      // INPUT's file name, without folders

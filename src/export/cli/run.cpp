@@ -10,6 +10,7 @@
 #include "export/cli/formats.h"
 #include "export/output.h"
 #include "export/paper.h"
+#include "export/products/coded_lines.h"
 #include "export/products/contours.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
@@ -94,6 +95,7 @@ std::string paperProblem(const ExportMesh& surface, const ExportOptions& options
 std::string writeOneOutput(const ExportFormat& format, ExportJob job, const std::string& contourProblem,
                            ExportProgress* progress) {
   if ((format.uses & useContours) == 0) job.contours = nullptr;
+  if ((format.uses & useLines) == 0) job.lines = nullptr;
   if (job.contours != nullptr && !contourProblem.empty()) return contourProblem;
   if ((format.uses & usePaper) != 0) {
     const std::string problem = paperProblem(*job.surface, *job.options);
@@ -162,6 +164,20 @@ std::string traceWithin(const ExportMesh& surface, const ExportOptions& options,
   }
 }
 
+// --lines' lines from the field points; false with message set when the
+// input has no such points. Codes that draw nothing are noted.
+bool joinRequestedLines(const ExportMesh& surface, const ExportOptions& options, CodedLines* lines,
+                        std::string* message) {
+  if (surface.surveyPoints.empty()) {
+    *message = std::string(options.meshPath) + ": --lines names codes of a field file's points; this input has none";
+    return false;
+  }
+  joinCodedLines(surface.surveyPoints, options.lines, lines);
+  for (const std::string& code : lines->unmatched) complain("note: --lines " + code + ": no point's code begins with it");
+  for (const std::string& code : lines->single) complain("note: " + code + " has one point only; it draws no line");
+  return true;
+}
+
 }  // namespace
 
 int runExport(const ExportOptions& options) {
@@ -194,6 +210,13 @@ int runExport(const ExportOptions& options) {
     complain(readFailure(source.path, error));
     return exportExitFailed;
   }
+  CodedLines lines;
+  std::string linesProblem;
+  if (!options.lines.empty() && !joinRequestedLines(surface, options, &lines, &linesProblem)) {
+    endExportProgress(&progress);
+    complain(linesProblem);
+    return exportExitFailed;
+  }
   ExportContours contours;
   const std::string contourProblem =
       contoursAsked ? traceWithin(surface, options, &contours, &progress) : "";
@@ -201,6 +224,7 @@ int runExport(const ExportOptions& options) {
   job.surface = &surface;
   job.other = options.comparePath != nullptr ? &other : nullptr;
   job.contours = contoursAsked ? &contours : nullptr;
+  job.lines = options.lines.empty() ? nullptr : &lines;
   job.options = &options;
   job.inputName = exportBaseName(options.meshPath);
   job.dates = exportDatesOf(options.meshPath);

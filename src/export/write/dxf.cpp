@@ -147,8 +147,8 @@ void writeContourPolylines(const ExportContours& contours, ExportOutput* output,
 
 }  // namespace
 
-void writeDxf(const ExportMesh& mesh, const ExportContours* contours, int32_t units, ExportOutput* output,
-              ExportProgress* progress) {
+void writeDxf(const ExportMesh& mesh, const ExportContours* contours, const CodedLines* lines, int32_t units,
+              ExportOutput* output, ExportProgress* progress) {
   writeExportText(output, head(mesh, units));
   writeExportText(output, group("  0", "SECTION") + group("  2", "ENTITIES"));
   char line[4 * exportLongestLine + 256];
@@ -165,5 +165,6 @@ void writeDxf(const ExportMesh& mesh, const ExportContours* contours, int32_t un
   }
   if (contours != nullptr) writeContourPolylines(*contours, output, progress);
   writeDxfSurveyPoints(mesh.surveyPoints, output);
+  if (lines != nullptr) writeDxfCodedLines(*lines, output);
   writeExportText(output, group("  0", "ENDSEC") + group("  0", "EOF"));
 }
