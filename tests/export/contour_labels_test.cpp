@@ -19,7 +19,8 @@ ExportContours contoursWith(const std::vector<std::vector<double>>& lines, bool 
   contours.interval = 1.0;
   contours.levels.push_back({7.0, index, 0, static_cast<int32_t>(lines.size())});
   for (const std::vector<double>& xy : lines) {
-    contours.lines.push_back({0, closed, static_cast<int64_t>(contours.xy.size()), static_cast<int32_t>(xy.size() / 2)});
+    const int64_t first = static_cast<int64_t>(contours.xy.size());
+    contours.lines.push_back({0, closed, first, static_cast<int32_t>(xy.size() / 2)});
     contours.xy.insert(contours.xy.end(), xy.begin(), xy.end());
   }
   return contours;

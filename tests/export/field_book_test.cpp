@@ -51,11 +51,13 @@ TEST(CodedLinesTest, PointsJoinInFileOrderOneLineACodeInAnyCase) {
   ASSERT_EQ(lines.lines.size(), 2u);
   EXPECT_EQ(lines.lines[0].code, "KERB1");
   EXPECT_EQ(lines.lines[1].code, "kerb2");
-  std::vector<double> kerb1, kerb2;
-  for (int32_t v = 0; v < lines.lines[0].vertexCount; ++v) kerb1.push_back(lines.vertices[lines.lines[0].firstVertex + v].x);
-  for (int32_t v = 0; v < lines.lines[1].vertexCount; ++v) kerb2.push_back(lines.vertices[lines.lines[1].firstVertex + v].x);
-  EXPECT_EQ(kerb1, (std::vector<double>{1, 3, 8}));
-  EXPECT_EQ(kerb2, (std::vector<double>{2, 5}));
+  std::vector<double> xs[2];
+  for (size_t l = 0; l < 2; ++l) {
+    const CodedLine& line = lines.lines[l];
+    for (int32_t v = 0; v < line.vertexCount; ++v) xs[l].push_back(lines.vertices[line.firstVertex + v].x);
+  }
+  EXPECT_EQ(xs[0], (std::vector<double>{1, 3, 8}));
+  EXPECT_EQ(xs[1], (std::vector<double>{2, 5}));
   EXPECT_EQ(lines.vertices[lines.lines[0].firstVertex + 1].z, 0.3);
   // A code beginning with KERB that is alone draws nothing, nor does TREE.
   EXPECT_EQ(lines.single, (std::vector<std::string>{"TREE", "KERBSTONE"}));

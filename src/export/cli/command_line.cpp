@@ -89,10 +89,11 @@ const OptionRow optionTable[] = {
     {"--points", 0, nullptr},
     {"--columns", 0, "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D - (no header row)"},
     {"--leave-out", 0, "--leave-out CODE,...  a field file's points with these codes stay on the plan but off the surface"},
-    {"--lines", useLines, "--lines CODE,...  join a field file's points whose code begins with CODE into 3D lines, one a code"},
+    {"--lines", useLines, "--lines CODE,...  3D lines joining a field file's points whose code begins with CODE"},
     {"--cell", useCell, "--cell SIZE     the grid's cell size"},
     {"--base", useReport, "--base Z        volumes above and below the level Z"},
     {"--compare", useReport, "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid"},
+    {"--profile", useProfile, "--profile FILE  long sections along FILE's polylines (x y a line, blank lines between)"},
     {"--srs", useSrs, "--srs CODE      the coordinate reference system to state, for example EPSG:25832"},
 };
 
@@ -219,6 +220,11 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
     options->comparePath = other;
     return argumentTaken;
   }
+  if (const char* profile = optionValue(argument, "--profile", argc, argv, i)) {
+    if (*profile == '\0') return wrong(problem, "--profile takes a file of polylines");
+    options->profilePath = profile;
+    return argumentTaken;
+  }
   if (const char* srs = optionValue(argument, "--srs", argc, argv, i)) {
     if (*srs == '\0') return wrong(problem, "--srs takes a code, for example EPSG:25832");
     options->srs = srs;
@@ -251,6 +257,7 @@ bool formatsKnown(ExportOptions* options, std::string* problem) {
 const char* optionsAgree(const ExportOptions& options, uint32_t uses) {
   if ((options.paper >= 0) != (options.scale > 0)) return "--paper and --scale go together";
   if ((uses & needsCell) != 0 && options.cell == 0.0) return "a .asc or .tif grid needs --cell SIZE";
+  if ((uses & needsProfile) != 0 && options.profilePath == nullptr) return "a .csv long section needs --profile FILE";
   if (options.comparePath != nullptr && options.cell == 0.0) {
     return "--compare needs --cell SIZE, the grid the surfaces are compared on";
   }

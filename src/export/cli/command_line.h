@@ -30,6 +30,7 @@ struct ExportOptions {
   double base = 0.0;
   const char* comparePath = nullptr;  // --compare
   const char* srs = nullptr;          // --srs
+  const char* profilePath = nullptr;  // --profile
 };
 
 enum ExportCommand : int32_t {

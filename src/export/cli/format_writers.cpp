@@ -17,6 +17,7 @@
 #include "export/write/grid_ascii.h"
 #include "export/write/mesh_formats.h"
 #include "export/write/picture.h"
+#include "export/write/profile_csv.h"
 #include "export/write/report.h"
 #include "export/write/terrain_page.h"
 #include "platform/export_files.h"
@@ -195,6 +196,11 @@ bool writeGpkgProduct(const ExportJob& job, ExportOutput* output, ExportProgress
 
 bool writeShpProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress, std::string* message) {
   return writeGis(job, gisShapefile, output, progress, message);
+}
+
+bool writeCsvProduct(const ExportJob& job, ExportOutput* output, ExportProgress*, std::string*) {
+  writeProfileCsv(*job.profile, output);
+  return true;
 }
 
 bool writeTextReportProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress,

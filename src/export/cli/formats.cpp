@@ -27,6 +27,7 @@ const ExportFormat formatTable[] = {
     {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", useCell | needsCell | useSrs, libraryNone, true, writeTifProduct},
     {"gpkg", "GeoPackage: the faces as POLYGON Z, contours and lines as LINESTRING Z, points", useContours | useSrs | usePoints | useLines, libraryGdal, withGdal, writeGpkgProduct},
     {"shp", "ESRI Shapefile: the faces as PolygonZ; contours, points, lines in NAME_contours.shp, ...", useContours | useSrs | usePoints | useLines, libraryGdal, withGdal, writeShpProduct},
+    {"csv", "a long section along --profile's polylines: chainage, easting, northing, elevation", useProfile | needsProfile, libraryNone, true, writeCsvProduct},
     {"txt", "areas and volumes, for people", useReport | useUnits | useCell, libraryNone, true, writeTextReportProduct},
     {"json", "areas and volumes, for programs", useReport | useUnits | useCell, libraryNone, true, writeJsonReportProduct},
 };

@@ -32,6 +32,8 @@ enum ExportUse : uint32_t {
   usePoints = 1u << 7,    // a field file's points
   needsCell = 1u << 8,    // nothing to write without --cell
   useLines = 1u << 9,     // --lines
+  useProfile = 1u << 10,  // --profile
+  needsProfile = 1u << 11,  // nothing to write without --profile
 };
 
 struct ExportFormat {
