@@ -166,6 +166,41 @@ TEST(ProfileTest, PlaneGivesItsOwnHeightsAtEveryEdgeCrossing) {
   EXPECT_GT(s.size(), 20u);
 }
 
+// Polylines between lattice points run through vertices and along edges
+// again and again: whatever the rounding, the section over a surface
+// without holes is one stretch, its chainage rising, its heights those of
+// the plane z = x + 2y.
+TEST(ProfileTest, PolylinesThroughVerticesAndAlongEdgesGiveOneUnbrokenSection) {
+  std::string points;
+  for (int32_t i = 0; i <= 8; ++i) {
+    for (int32_t j = 0; j <= 8; ++j) {
+      points += std::to_string(i) + " " + std::to_string(j) + " " + std::to_string(i + 2 * j) + "\n";
+    }
+  }
+  const ExportMesh surface = surfaceOf(points);
+  uint32_t seed = 12345;
+  const auto next = [&seed](int32_t low, int32_t high) {
+    seed = seed * 1103515245u + 12345u;
+    return low + static_cast<int32_t>((seed >> 16) % static_cast<uint32_t>(high - low + 1));
+  };
+  for (int32_t trial = 0; trial < 200; ++trial) {
+    std::string text;
+    for (int32_t v = next(2, 6); v > 0; --v) {
+      text += std::to_string(next(1, 7)) + " " + std::to_string(next(1, 7)) + "\n";
+    }
+    ExportProfile profile;
+    traceProfiles(surface, polylinesOf(text), &profile);
+    ASSERT_EQ(profile.stretches.size(), 1u) << text;
+    const std::vector<ProfileStation> s = stationsOf(profile, 0);
+    for (size_t k = 0; k < s.size(); ++k) {
+      EXPECT_NEAR(s[k].z, s[k].x + 2 * s[k].y, 1e-12) << text;
+      if (k > 0) {
+        EXPECT_GT(s[k].chainage, s[k - 1].chainage) << text;
+      }
+    }
+  }
+}
+
 TEST(ProfileTest, GapsInTheSurfaceAreLeftOutAndTheChainageGoesOn) {
   // Two unit squares 2 apart, each of two faces pointing up.
   ExportMesh surface;
@@ -212,4 +247,8 @@ TEST(ProfileTest, CsvHoldsEverySectionAndItsGaps) {
   EXPECT_EQ(bad.status, 1);
   EXPECT_EQ(bad.err.find("tsvmesh-export: bad.txt:2: "), 0u) << bad.err;
   EXPECT_FALSE(fileExists(dir + "/s.csv"));
+  writeFile(dir + "/far.txt", "0 0\n1e300 1\n");
+  const ProcessResult far = runExport({"pyramid.tsv", "s.csv", "--profile", "far.txt"}, dir);
+  EXPECT_EQ(far.status, 1);
+  EXPECT_EQ(far.err, "tsvmesh-export: far.txt:2: expected coordinates within -1e90 .. 1e90\n");
 }

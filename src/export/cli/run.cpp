@@ -194,6 +194,12 @@ bool traceRequestedProfiles(const ExportMesh& surface, const ExportOptions& opti
     *message = readFailure(options.profilePath, error);
     return false;
   }
+  for (const PolylineVertex& v : polylines.vertices) {
+    if (coordinateInRange(v.x) && coordinateInRange(v.y)) continue;
+    *message = readFailure(options.profilePath, ExportReadError{v.line, "expected coordinates within " +
+                                                                            largestCoordinateText()});
+    return false;
+  }
   traceProfiles(surface, polylines, profile);
   for (const int32_t l : profile->missed) {
     const Polyline& line = polylines.polylines[static_cast<size_t>(l)];
