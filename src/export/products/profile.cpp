@@ -1,6 +1,7 @@
 #include "export/products/profile.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "export/products/exact_orientation.h"
@@ -40,29 +41,51 @@ void forFaceCells(const ExportMesh& mesh, const FaceGrid& grid, int32_t f, Visit
   }
 }
 
+// Lays the grid out with cells of the given size and counts each cell's
+// faces into start; false when the lists would pass limit entries (long
+// faces reaching across many cells).
+bool countFaceGrid(const ExportMesh& mesh, double cell, int64_t limit, FaceGrid* grid) {
+  const ExportBounds& b = mesh.bounds;
+  grid->lowX = b.lowX;
+  grid->lowY = b.lowY;
+  grid->cell = cell;
+  grid->columns = static_cast<int32_t>((b.highX - b.lowX) / cell) + 1;
+  grid->rows = static_cast<int32_t>((b.highY - b.lowY) / cell) + 1;
+  const size_t cells = static_cast<size_t>(grid->columns) * static_cast<size_t>(grid->rows);
+  grid->start.assign(cells + 1, 0);
+  int64_t total = 0;
+  for (int32_t f = 0; f < mesh.triangleCount && total <= limit; ++f) {
+    forFaceCells(mesh, *grid, f, [&](int32_t i) {
+      ++grid->start[static_cast<size_t>(i) + 1];
+      ++total;
+    });
+  }
+  return total <= limit;
+}
+
 void buildFaceGrid(const ExportMesh& mesh, FaceGrid* grid) {
   const ExportBounds& b = mesh.bounds;
   const double width = b.highX - b.lowX, height = b.highY - b.lowY;
   const double faces = mesh.triangleCount > 0 ? mesh.triangleCount : 1;
   double cell = std::sqrt(width * height / faces);
   if (!(cell > 0.0)) cell = std::max({width, height, 1.0}) / faces;
-  // At most about two cells a face, however long and thin the extent.
-  while (width / cell * (height / cell) > 2.0 * faces + 64.0 || width / cell > 1e8 || height / cell > 1e8) cell *= 2.0;
-  grid->lowX = b.lowX;
-  grid->lowY = b.lowY;
-  grid->cell = cell;
-  grid->columns = static_cast<int32_t>(width / cell) + 1;
-  grid->rows = static_cast<int32_t>(height / cell) + 1;
-  const size_t cells = static_cast<size_t>(grid->columns) * static_cast<size_t>(grid->rows);
-  grid->start.assign(cells + 1, 0);
-  for (int32_t f = 0; f < mesh.triangleCount; ++f) {
-    forFaceCells(mesh, *grid, f, [&](int32_t i) { ++grid->start[static_cast<size_t>(i) + 1]; });
+  // At most about two cells a face, however long and thin the extent, and
+  // lists of at most 16 entries a face; coarser cells otherwise.
+  const auto cellsFor = [&](double size) { return (std::floor(width / size) + 1) * (std::floor(height / size) + 1); };
+  while (cellsFor(cell) > 2.0 * faces + 64.0) cell *= 2.0;
+  const int64_t limit = std::min<int64_t>(16 * static_cast<int64_t>(faces) + 1024, INT32_MAX);
+  while (!countFaceGrid(mesh, cell, limit, grid) && cellsFor(cell) > 1.0) {
+    cell *= 2.0;
   }
+  const size_t cells = grid->start.size() - 1;
   for (size_t i = 0; i < cells; ++i) grid->start[i + 1] += grid->start[i];
   grid->faces.resize(static_cast<size_t>(grid->start[cells]));
   std::vector<int32_t> next(grid->start.begin(), grid->start.end() - 1);
   for (int32_t f = 0; f < mesh.triangleCount; ++f) {
-    forFaceCells(mesh, *grid, f, [&](int32_t i) { grid->faces[static_cast<size_t>(next[static_cast<size_t>(i)]++)] = f; });
+    forFaceCells(mesh, *grid, f, [&](int32_t i) {
+      const size_t cellAt = static_cast<size_t>(i);
+      grid->faces[static_cast<size_t>(next[cellAt]++)] = f;
+    });
   }
 }
 
