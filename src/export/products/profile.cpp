@@ -215,7 +215,7 @@ void addStation(ExportProfile* profile, int32_t polyline, const ProfileStation& 
 // The stations of one segment from its pieces over the faces, sorted.
 void addSegment(ExportProfile* profile, int32_t polyline, double chainage, double length,
                 std::vector<Piece>* pieces, std::vector<Crossing>* run) {
-  std::sort(pieces->begin(), pieces->end(), [](const Piece& a, const Piece& b) {
+  std::stable_sort(pieces->begin(), pieces->end(), [](const Piece& a, const Piece& b) {
     return a.from.t != b.from.t ? a.from.t < b.from.t : a.to.t < b.to.t;
   });
   size_t p = 0;
