@@ -51,7 +51,7 @@ void labelLine(const ExportContours& contours, const ExportContourLine& line, do
   for (int32_t s = 0; s < steps; ++s) length += stepLength(corner(s), corner(s + 1));
   if (!(length >= contourLabelShortest * height)) return;
   const double count = std::floor(length / (contourLabelSpacing * height));
-  const int32_t n = count < 1.0 ? 1 : static_cast<int32_t>(count);
+  const int32_t n = count < 1.0 ? 1 : count > 1e6 ? 1000000 : static_cast<int32_t>(count);
   double walked = 0.0;
   int32_t s = 0;
   for (int32_t k = 0; k < n; ++k) {
