@@ -42,6 +42,18 @@ bool decimalNumber(const char* text, bool anySign, double* value) {
   return true;
 }
 
+// "CODE,CODE,...", each code not empty, appended to codes.
+bool codeList(const char* text, std::vector<std::string>* codes) {
+  const std::string list = text;
+  for (size_t start = 0; start <= list.size();) {
+    const size_t comma = std::min(list.find(',', start), list.size());
+    if (comma == start) return false;
+    codes->push_back(list.substr(start, comma - start));
+    start = comma + 1;
+  }
+  return true;
+}
+
 // "INTERVAL" or "INTERVAL,INDEX".
 bool contourValue(const char* text, ExportOptions* options) {
   const std::string value = text;
@@ -77,9 +89,11 @@ const OptionRow optionTable[] = {
     {"--points", 0, nullptr},
     {"--columns", 0, "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D - (no header row)"},
     {"--leave-out", 0, "--leave-out CODE,...  a field file's points with these codes stay on the plan but off the surface"},
+    {"--lines", useLines, "--lines CODE,...  3D lines joining a field file's points whose code begins with CODE"},
     {"--cell", useCell, "--cell SIZE     the grid's cell size"},
     {"--base", useReport, "--base Z        volumes above and below the level Z"},
     {"--compare", useReport, "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid"},
+    {"--profile", useProfile, "--profile FILE  long sections along FILE's polylines (x y a line, blank lines between)"},
     {"--srs", useSrs, "--srs CODE      the coordinate reference system to state, for example EPSG:25832"},
 };
 
@@ -183,14 +197,12 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
     return argumentTaken;
   }
   if (const char* codes = optionValue(argument, "--leave-out", argc, argv, i)) {
-    const std::string list = codes;
-    for (size_t start = 0; start <= list.size();) {
-      const size_t comma = std::min(list.find(',', start), list.size());
-      if (comma == start) return wrong(problem, "--leave-out takes codes separated by commas, for example TREE,SIGN");
-      options->leaveOut.push_back(list.substr(start, comma - start));
-      start = comma + 1;
-    }
-    return argumentTaken;
+    if (codeList(codes, &options->leaveOut)) return argumentTaken;
+    return wrong(problem, "--leave-out takes codes separated by commas, for example TREE,SIGN");
+  }
+  if (const char* codes = optionValue(argument, "--lines", argc, argv, i)) {
+    if (codeList(codes, &options->lines)) return argumentTaken;
+    return wrong(problem, "--lines takes codes separated by commas, for example KERB,FENCE");
   }
   if (const char* cell = optionValue(argument, "--cell", argc, argv, i)) {
     if (decimalNumber(cell, false, &options->cell)) return argumentTaken;
@@ -206,6 +218,11 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
   if (const char* other = optionValue(argument, "--compare", argc, argv, i)) {
     if (*other == '\0') return wrong(problem, "--compare takes the second surface's file");
     options->comparePath = other;
+    return argumentTaken;
+  }
+  if (const char* profile = optionValue(argument, "--profile", argc, argv, i)) {
+    if (*profile == '\0') return wrong(problem, "--profile takes a file of polylines");
+    options->profilePath = profile;
     return argumentTaken;
   }
   if (const char* srs = optionValue(argument, "--srs", argc, argv, i)) {
@@ -240,6 +257,7 @@ bool formatsKnown(ExportOptions* options, std::string* problem) {
 const char* optionsAgree(const ExportOptions& options, uint32_t uses) {
   if ((options.paper >= 0) != (options.scale > 0)) return "--paper and --scale go together";
   if ((uses & needsCell) != 0 && options.cell == 0.0) return "a .asc or .tif grid needs --cell SIZE";
+  if ((uses & needsProfile) != 0 && options.profilePath == nullptr) return "a .csv long section needs --profile FILE";
   if (options.comparePath != nullptr && options.cell == 0.0) {
     return "--compare needs --cell SIZE, the grid the surfaces are compared on";
   }

@@ -24,11 +24,13 @@ struct ExportOptions {
   int32_t inputKind = 0;         // an ExportInputKind: by content, or --mesh, --points, --columns
   std::string columns;           // --columns, one upper-case letter a column
   std::vector<std::string> leaveOut;  // --leave-out: codes of field points kept off the surface
+  std::vector<std::string> lines;     // --lines: codes whose field points are joined into lines
   double cell = 0.0;             // --cell; 0 when not given
   bool hasBase = false;          // --base
   double base = 0.0;
   const char* comparePath = nullptr;  // --compare
   const char* srs = nullptr;          // --srs
+  const char* profilePath = nullptr;  // --profile
 };
 
 enum ExportCommand : int32_t {

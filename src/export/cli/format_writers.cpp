@@ -17,6 +17,7 @@
 #include "export/write/grid_ascii.h"
 #include "export/write/mesh_formats.h"
 #include "export/write/picture.h"
+#include "export/write/profile_csv.h"
 #include "export/write/report.h"
 #include "export/write/terrain_page.h"
 #include "platform/export_files.h"
@@ -94,8 +95,8 @@ bool measureReport(const ExportJob& job, ExportReport* report, ExportProgress* p
 
 bool writeGis(const ExportJob& job, int32_t kind, ExportOutput* output, ExportProgress* progress,
               std::string* message) {
-  const ExportContours* contours = kind == gisGeoPackage ? job.contours : nullptr;
-  if (writeGisFaces(*job.surface, everyFace, contours, kind, job.options->srs, job.dates.pdfDate, output, progress,
+  const GisContent content{job.contours, job.lines};
+  if (writeGisFaces(*job.surface, everyFace, content, kind, job.options->srs, job.dates.pdfDate, output, progress,
                     message)) {
     return true;
   }
@@ -153,7 +154,7 @@ bool writePageProduct(const ExportJob& job, ExportOutput* output, ExportProgress
 }
 
 bool writeDxfProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress, std::string*) {
-  writeDxf(*job.surface, job.contours, job.options->units, output, progress);
+  writeDxf(*job.surface, job.contours, job.lines, job.options->units, output, progress);
   return true;
 }
 
@@ -166,7 +167,7 @@ bool writeGeoJsonProduct(const ExportJob& job, ExportOutput* output, ExportProgr
     return false;
   }
   writeContourGeoJson(job.contours != nullptr ? *job.contours : ExportContours{}, job.surface->surveyPoints,
-                      job.options->srs, output, progress);
+                      job.lines, job.options->srs, output, progress);
   return true;
 }
 
@@ -195,6 +196,11 @@ bool writeGpkgProduct(const ExportJob& job, ExportOutput* output, ExportProgress
 
 bool writeShpProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress, std::string* message) {
   return writeGis(job, gisShapefile, output, progress, message);
+}
+
+bool writeCsvProduct(const ExportJob& job, ExportOutput* output, ExportProgress*, std::string*) {
+  writeProfileCsv(*job.profile, output);
+  return true;
 }
 
 bool writeTextReportProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress,

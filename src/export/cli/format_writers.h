@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string>
 
+struct CodedLines;
 struct ExportContours;
+struct ExportProfile;
 struct ExportMesh;
 struct ExportOptions;
 struct ExportOutput;
@@ -24,6 +26,8 @@ struct ExportJob {
   const ExportMesh* surface = nullptr;
   const ExportMesh* other = nullptr;          // --compare's surface, or null
   const ExportContours* contours = nullptr;   // null when none were asked for
+  const CodedLines* lines = nullptr;          // --lines' lines; null when not asked for
+  const ExportProfile* profile = nullptr;     // --profile's sections; null when not asked for
   const ExportOptions* options = nullptr;
   const char* outputPath = nullptr;
   std::string inputName;                      // INPUT's file name, without folders
@@ -51,6 +55,7 @@ bool writeAscProduct(const ExportJob& job, ExportOutput* output, ExportProgress*
 bool writeTifProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress, std::string* message);
 bool writeGpkgProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress, std::string* message);
 bool writeShpProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress, std::string* message);
+bool writeCsvProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress, std::string* message);
 bool writeTextReportProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress,
                             std::string* message);
 bool writeJsonReportProduct(const ExportJob& job, ExportOutput* output, ExportProgress* progress,

@@ -31,6 +31,9 @@ enum ExportUse : uint32_t {
   useSrs = 1u << 6,       // --srs
   usePoints = 1u << 7,    // a field file's points
   needsCell = 1u << 8,    // nothing to write without --cell
+  useLines = 1u << 9,     // --lines
+  useProfile = 1u << 10,  // --profile
+  needsProfile = 1u << 11,  // nothing to write without --profile
 };
 
 struct ExportFormat {

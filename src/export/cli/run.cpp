@@ -10,7 +10,10 @@
 #include "export/cli/formats.h"
 #include "export/output.h"
 #include "export/paper.h"
+#include "export/products/coded_lines.h"
 #include "export/products/contours.h"
+#include "export/products/profile.h"
+#include "export/read/polylines.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
 #include "export/surface/build.h"
@@ -30,12 +33,13 @@ std::string numberText(double value) {
 // No output may overwrite an input or another output of the same run.
 std::string clashingPaths(const ExportOptions& options) {
   const std::vector<const char*>& outputs = options.outputPaths;
+  const char* const inputs[] = {options.meshPath, options.comparePath, options.profilePath};
+  const char* const inputNames[] = {"the input file", "the --compare file", "the --profile file"};
   for (size_t i = 0; i < outputs.size(); ++i) {
-    if (pathsNameOneFile(options.meshPath, outputs[i])) {
-      return std::string(outputs[i]) + " is the input file; choose another output name";
-    }
-    if (options.comparePath != nullptr && pathsNameOneFile(options.comparePath, outputs[i])) {
-      return std::string(outputs[i]) + " is the --compare file; choose another output name";
+    for (size_t k = 0; k < sizeof inputs / sizeof inputs[0]; ++k) {
+      if (inputs[k] != nullptr && pathsNameOneFile(inputs[k], outputs[i])) {
+        return std::string(outputs[i]) + " is " + inputNames[k] + "; choose another output name";
+      }
     }
     for (size_t j = 0; j < i; ++j) {
       if (std::string(outputs[i]) == outputs[j] || pathsNameOneFile(outputs[i], outputs[j])) {
@@ -94,6 +98,8 @@ std::string paperProblem(const ExportMesh& surface, const ExportOptions& options
 std::string writeOneOutput(const ExportFormat& format, ExportJob job, const std::string& contourProblem,
                            ExportProgress* progress) {
   if ((format.uses & useContours) == 0) job.contours = nullptr;
+  if ((format.uses & useLines) == 0) job.lines = nullptr;
+  if ((format.uses & useProfile) == 0) job.profile = nullptr;
   if (job.contours != nullptr && !contourProblem.empty()) return contourProblem;
   if ((format.uses & usePaper) != 0) {
     const std::string problem = paperProblem(*job.surface, *job.options);
@@ -162,6 +168,56 @@ std::string traceWithin(const ExportMesh& surface, const ExportOptions& options,
   }
 }
 
+// --lines' lines from the field points; false with message set when the
+// input has no such points. Codes that draw nothing are noted.
+bool joinRequestedLines(const ExportMesh& surface, const ExportOptions& options, CodedLines* lines,
+                        std::string* message) {
+  if (surface.surveyPoints.empty()) {
+    *message = std::string(options.meshPath) + ": --lines names codes of a field file's points; this input has none";
+    return false;
+  }
+  joinCodedLines(surface.surveyPoints, options.lines, lines);
+  for (const std::string& code : lines->unmatched) {
+    complain("note: --lines " + code + ": no point's code begins with it");
+  }
+  for (const std::string& code : lines->single) complain("note: " + code + " has one point only; it draws no line");
+  return true;
+}
+
+// --profile's sections over the surface; false with message set when its
+// file cannot be read. Polylines that miss the surface are noted.
+bool traceRequestedProfiles(const ExportMesh& surface, const ExportOptions& options, ExportProfile* profile,
+                            std::string* message) {
+  PolylineSet polylines;
+  ExportReadError error;
+  if (!readPolylineFile(options.profilePath, &polylines, &error)) {
+    *message = readFailure(options.profilePath, error);
+    return false;
+  }
+  for (const PolylineVertex& v : polylines.vertices) {
+    if (coordinateInRange(v.x) && coordinateInRange(v.y)) continue;
+    *message = readFailure(options.profilePath, ExportReadError{v.line, "expected coordinates within " +
+                                                                            largestCoordinateText()});
+    return false;
+  }
+  traceProfiles(surface, polylines, profile);
+  for (const int32_t l : profile->missed) {
+    const Polyline& line = polylines.polylines[static_cast<size_t>(l)];
+    const PolylineVertex& first = polylines.vertices[static_cast<size_t>(line.firstVertex)];
+    complain("note: " + std::string(options.profilePath) + ":" + std::to_string(first.line) +
+             ": this polyline misses the surface; its section is empty");
+  }
+  return true;
+}
+
+// What products share besides contours: --lines' lines and --profile's
+// sections, each only when an output uses it.
+bool prepareProducts(const ExportMesh& surface, const ExportOptions& options, CodedLines* lines,
+                     ExportProfile* profile, std::string* message) {
+  if (!options.lines.empty() && !joinRequestedLines(surface, options, lines, message)) return false;
+  return options.profilePath == nullptr || traceRequestedProfiles(surface, options, profile, message);
+}
+
 }  // namespace
 
 int runExport(const ExportOptions& options) {
@@ -194,6 +250,14 @@ int runExport(const ExportOptions& options) {
     complain(readFailure(source.path, error));
     return exportExitFailed;
   }
+  CodedLines lines;
+  ExportProfile profile;
+  std::string problem;
+  if (!prepareProducts(surface, options, &lines, &profile, &problem)) {
+    endExportProgress(&progress);
+    complain(problem);
+    return exportExitFailed;
+  }
   ExportContours contours;
   const std::string contourProblem =
       contoursAsked ? traceWithin(surface, options, &contours, &progress) : "";
@@ -201,6 +265,8 @@ int runExport(const ExportOptions& options) {
   job.surface = &surface;
   job.other = options.comparePath != nullptr ? &other : nullptr;
   job.contours = contoursAsked ? &contours : nullptr;
+  job.lines = options.lines.empty() ? nullptr : &lines;
+  job.profile = options.profilePath == nullptr ? nullptr : &profile;
   job.options = &options;
   job.inputName = exportBaseName(options.meshPath);
   job.dates = exportDatesOf(options.meshPath);

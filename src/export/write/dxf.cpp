@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "export/output.h"
+#include "export/products/contour_labels.h"
 #include "export/products/contours.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
@@ -86,9 +87,11 @@ std::string head(const ExportMesh& mesh, int32_t units) {
       codeLayers.push_back(name);
     }
   }
-  text += group("  0", "TABLE") + group("  2", "LAYER") + group(" 70", std::to_string(5 + codeLayers.size()));
-  // Grey surface, brown contours, the index ones darker, blue survey points.
-  text += layer("0", 7) + layer("TIN", 8) + layer("CONTOUR", 32) + layer("CONTOUR_INDEX", 22) + layer("POINTS", 5);
+  text += group("  0", "TABLE") + group("  2", "LAYER") + group(" 70", std::to_string(6 + codeLayers.size()));
+  // Grey surface, brown contours, the index ones and their labels darker,
+  // blue survey points.
+  text += layer("0", 7) + layer("TIN", 8) + layer("CONTOUR", 32) + layer("CONTOUR_INDEX", 22) +
+          layer("CONTOUR_LABEL", 22) + layer("POINTS", 5);
   for (const std::string& name : codeLayers) text += layer(name.c_str(), 5);
   text += group("  0", "ENDTAB") + group("  0", "ENDSEC");
   return text;
@@ -145,10 +148,29 @@ void writeContourPolylines(const ExportContours& contours, ExportOutput* output,
   }
 }
 
+// The index contours' levels along them, centred on the line (middle
+// centre: groups 72 and 73, the point in 11) and turned along it; 1/500 of
+// the surface's extent high, as the points' labels.
+void writeContourLabels(const ExportMesh& mesh, const ExportContours& contours, ExportOutput* output) {
+  const ExportBounds& b = mesh.bounds;
+  const double extent = std::max(b.highX - b.lowX, b.highY - b.lowY);
+  const double height = extent > 0.0 ? extent / 500.0 : 1.0;
+  std::vector<ContourLabel> labels;
+  placeContourLabels(contours, height, &labels);
+  for (const ContourLabel& label : labels) {
+    const double z = contours.levels[static_cast<size_t>(label.level)].elevation;
+    const std::string at = numberGroup(" 10", label.x) + numberGroup(" 20", label.y) + numberGroup(" 30", z);
+    const std::string alignment = numberGroup(" 11", label.x) + numberGroup(" 21", label.y) + numberGroup(" 31", z);
+    writeExportText(output, group("  0", "TEXT") + group("  8", "CONTOUR_LABEL") + at + numberGroup(" 40", height) +
+                                group("  1", contourLabelText(contours, z)) + numberGroup(" 50", label.degrees) +
+                                group(" 72", "1") + alignment + group(" 73", "2"));
+  }
+}
+
 }  // namespace
 
-void writeDxf(const ExportMesh& mesh, const ExportContours* contours, int32_t units, ExportOutput* output,
-              ExportProgress* progress) {
+void writeDxf(const ExportMesh& mesh, const ExportContours* contours, const CodedLines* lines, int32_t units,
+              ExportOutput* output, ExportProgress* progress) {
   writeExportText(output, head(mesh, units));
   writeExportText(output, group("  0", "SECTION") + group("  2", "ENTITIES"));
   char line[4 * exportLongestLine + 256];
@@ -163,7 +185,11 @@ void writeDxf(const ExportMesh& mesh, const ExportContours* contours, int32_t un
     out = appendCorner(out, mesh, corner[2], '3');  // a triangle repeats its last corner
     writeExportBytes(output, line, static_cast<size_t>(out - line));
   }
-  if (contours != nullptr) writeContourPolylines(*contours, output, progress);
+  if (contours != nullptr) {
+    writeContourPolylines(*contours, output, progress);
+    writeContourLabels(mesh, *contours, output);
+  }
   writeDxfSurveyPoints(mesh.surveyPoints, output);
+  if (lines != nullptr) writeDxfCodedLines(*lines, output);
   writeExportText(output, group("  0", "ENDSEC") + group("  0", "EOF"));
 }

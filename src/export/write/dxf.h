@@ -5,12 +5,14 @@
 
 #include <cstdint>
 
+struct CodedLines;
 struct ExportMesh;
 struct ExportContours;
 struct ExportOutput;
 struct ExportProgress;
 
-// contours may be null. units is an ExportUnits, declared in the header
-// ($INSUNITS, $MEASUREMENT).
-void writeDxf(const ExportMesh& mesh, const ExportContours* contours, int32_t units, ExportOutput* output,
-              ExportProgress* progress);
+// contours and lines (--lines', as 3D polylines on their codes' layers)
+// may be null. units is an ExportUnits, declared in the header ($INSUNITS,
+// $MEASUREMENT).
+void writeDxf(const ExportMesh& mesh, const ExportContours* contours, const CodedLines* lines, int32_t units,
+              ExportOutput* output, ExportProgress* progress);

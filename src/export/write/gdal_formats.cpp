@@ -13,6 +13,7 @@
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
 #include "export/write/geotiff.h"
+#include "export/write/gis_features.h"
 
 namespace {
 
@@ -78,108 +79,85 @@ bool declareUndefinedCartesian(GDALDatasetH dataset) {
   return CPLGetLastErrorType() < CE_Failure;
 }
 
-// The kept faces as POLYGON Z features with their number and mean height.
-bool addFaces(OGRLayerH layer, const ExportMesh& mesh, const std::vector<uint8_t>& kept, ExportProgress* progress) {
-  OGRFieldDefnH face = OGR_Fld_Create("face", OFTInteger);
-  OGRFieldDefnH meanZ = OGR_Fld_Create("mean_z", OFTReal);
-  bool ok = OGR_L_CreateField(layer, face, TRUE) == OGRERR_NONE && OGR_L_CreateField(layer, meanZ, TRUE) == OGRERR_NONE;
-  OGR_Fld_Destroy(face);
-  OGR_Fld_Destroy(meanZ);
-  for (int32_t f = 0; ok && f < mesh.triangleCount; ++f) {
-    if ((f & 0xFFFF) == 0) updateExportProgress(progress, "writing", f, mesh.triangleCount);
-    if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
-    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
-    OGRGeometryH ring = OGR_G_CreateGeometry(wkbLinearRing);
-    double sum = 0.0;
-    for (int32_t c = 0; c <= 3; ++c) {
-      const ExportVertex& v = mesh.vertices[static_cast<size_t>(mesh.corners[static_cast<size_t>(f) * 3 + c % 3])];
-      OGR_G_AddPoint(ring, v.x, v.y, v.z);
-      if (c < 3) sum += v.z;
-    }
-    OGRGeometryH polygon = OGR_G_CreateGeometry(wkbPolygon25D);
-    OGR_G_AddGeometryDirectly(polygon, ring);
-    OGR_F_SetGeometryDirectly(feature, polygon);
-    OGR_F_SetFieldInteger(feature, 0, f + 1);
-    OGR_F_SetFieldDouble(feature, 1, sum / 3.0);
-    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
-    OGR_F_Destroy(feature);
-  }
-  return ok;
-}
-
-// Each contour line a LINESTRING Z at its level's elevation; a closed line
-// ends where it began.
-bool addContourLines(OGRLayerH layer, const ExportContours& contours) {
-  OGRFieldDefnH elevation = OGR_Fld_Create("elevation", OFTReal);
-  OGRFieldDefnH index = OGR_Fld_Create("index", OFTInteger);
-  OGR_Fld_SetSubType(index, OFSTBoolean);
-  bool ok = OGR_L_CreateField(layer, elevation, TRUE) == OGRERR_NONE &&
-            OGR_L_CreateField(layer, index, TRUE) == OGRERR_NONE;
-  OGR_Fld_Destroy(elevation);
-  OGR_Fld_Destroy(index);
-  for (size_t l = 0; ok && l < contours.lines.size(); ++l) {
-    const ExportContourLine& line = contours.lines[l];
-    const ExportContourLevel& level = contours.levels[static_cast<size_t>(line.level)];
-    OGRGeometryH geometry = OGR_G_CreateGeometry(wkbLineString25D);
-    const double* xy = &contours.xy[static_cast<size_t>(line.firstPoint)];
-    for (int32_t p = 0; p <= line.pointCount; ++p) {
-      if (p == line.pointCount && !line.closed) break;
-      const double* at = xy + static_cast<size_t>(p % line.pointCount) * 2;
-      OGR_G_AddPoint(geometry, at[0], at[1], level.elevation);
-    }
-    OGRFeatureH feature = OGR_F_Create(OGR_L_GetLayerDefn(layer));
-    OGR_F_SetGeometryDirectly(feature, geometry);
-    OGR_F_SetFieldDouble(feature, 0, level.elevation);
-    OGR_F_SetFieldInteger(feature, 1, level.index ? 1 : 0);
-    ok = OGR_L_CreateFeature(layer, feature) == OGRERR_NONE;
-    OGR_F_Destroy(feature);
-  }
-  return ok;
-}
+// The layers a GIS file may hold, in the order they are written; a
+// Shapefile holds one, so each goes to a set of files of its own.
+enum GisLayer : int32_t { gisFaces, gisContours, gisPoints, gisLines, gisLayerCount };
+constexpr const char* gisLayerNames[gisLayerCount] = {"faces", "contours", "points", "lines"};
+constexpr OGRwkbGeometryType gisLayerTypes[gisLayerCount] = {wkbPolygon25D, wkbLineString25D, wkbPoint25D,
+                                                             wkbLineString25D};
 
 // A Shapefile's files besides the .shp, as GDAL may make them.
 constexpr const char* shapefileParts[] = {"shx", "dbf", "prj", "cpg"};
+constexpr int32_t shapefilePartCount = sizeof shapefileParts / sizeof shapefileParts[0];
 
-// Puts the parts GDAL made at memoryStem beside output's .shp (in upper
-// case when its extension is): each is written out of sight first; only
-// when they and the .shp are complete does a part this set lacks go (a
-// stale .prj would claim a system the data do not have), and do the parts
-// take their places, a folder in the way found before any does. The
-// caller then puts the .shp in place.
-bool placeShapefileParts(const std::string& memoryStem, ExportOutput* output, std::string* problem) {
-  const std::string& path = output->pending.path;
+// One file of the Shapefile sets: where GDAL made it and where it goes.
+struct ShapefileFile {
+  std::string memory;
+  std::string path;
+  bool made = false;
+};
+
+// Every file of the sets for the layers in written besides the faces' .shp
+// (which is output's): each set's other parts beside output's path, and
+// the other layers' sets at "<stem>_<layer>.shp" (the extensions in upper
+// case when output's is).
+std::vector<ShapefileFile> shapefileFiles(const bool written[gisLayerCount], const std::string& path) {
   const bool upper = path.size() >= 3 && path[path.size() - 1] == 'P';
-  constexpr int32_t count = sizeof shapefileParts / sizeof shapefileParts[0];
-  ExportOutput parts[count];
-  std::string partPath[count];
-  bool made[count] = {};
+  const std::string stem = path.substr(0, path.size() - 4);
+  std::vector<ShapefileFile> files;
+  for (int32_t layer = 0; layer < gisLayerCount; ++layer) {
+    if (!written[layer]) continue;
+    const std::string memoryStem = std::string(memoryFolder) + gisLayerNames[layer];
+    const std::string pathStem = layer == gisFaces ? stem : stem + "_" + gisLayerNames[layer];
+    for (int32_t i = layer == gisFaces ? 1 : 0; i <= shapefilePartCount; ++i) {
+      std::string extension = i == 0 ? "shp" : shapefileParts[i - 1];
+      ShapefileFile file;
+      file.memory = memoryStem + "." + extension;
+      for (char& ch : extension) ch = upper ? static_cast<char>(ch - 'a' + 'A') : ch;
+      file.path = pathStem + "." + extension;
+      files.push_back(file);
+    }
+  }
+  return files;
+}
+
+// Puts the files of the Shapefile sets in place: each is written out of
+// sight first; only when they and the .shp are complete does a part a set
+// lacks go (a stale .prj would claim a system the data do not have), and
+// do the files take their places, a folder in the way found before any
+// does. The caller then puts the .shp in place.
+bool placeShapefileSets(std::vector<ShapefileFile>* files, ExportOutput* output, std::string* problem) {
+  std::vector<ExportOutput> parts(files->size());
   std::string failed;
-  for (int32_t i = 0; i < count; ++i) {
-    std::string name = shapefileParts[i];
-    for (char& ch : name) ch = upper ? static_cast<char>(ch - 'a' + 'A') : ch;
-    partPath[i] = path.substr(0, path.size() - 3) + name;
-    const std::string memoryPart = memoryStem + "." + shapefileParts[i];
+  for (size_t i = 0; i < files->size(); ++i) {
+    ShapefileFile& file = (*files)[i];
     VSIStatBufL info;
-    if (!failed.empty() || VSIStatL(memoryPart.c_str(), &info) != 0) continue;
-    made[i] = true;
-    if (!openExportOutput(partPath[i].c_str(), &parts[i]) || !moveMemoryFile(memoryPart, &parts[i]) ||
+    if (!failed.empty() || VSIStatL(file.memory.c_str(), &info) != 0) continue;
+    file.made = true;
+    if (!openExportOutput(file.path.c_str(), &parts[i]) || !moveMemoryFile(file.memory, &parts[i]) ||
         !flushExportOutput(&parts[i])) {
-      failed = partPath[i] + ": cannot write" + systemReason(parts[i].errorNumber);
+      failed = file.path + ": cannot write" + systemReason(parts[i].errorNumber);
     }
   }
   // The .shp's own failures: the caller puts its path before them.
+  const std::string& path = output->pending.path;
   if (failed.empty() && !flushExportOutput(output)) failed = "cannot write" + systemReason(output->errorNumber);
   if (failed.empty() && checkOutputTarget(path.c_str()) != 0) failed = "cannot write: not a file";
-  for (int32_t i = 0; i < count && failed.empty(); ++i) {
-    const int32_t code = made[i] ? checkOutputTarget(partPath[i].c_str()) : removeExportFile(partPath[i].c_str());
-    if (code != 0) failed = partPath[i] + (made[i] ? ": cannot write" : ": cannot remove it") + systemReason(code);
+  // Every target is checked before any stale part goes.
+  for (int32_t pass = 0; pass < 2; ++pass) {
+    for (size_t i = 0; i < files->size() && failed.empty(); ++i) {
+      const ShapefileFile& file = (*files)[i];
+      if (file.made != (pass == 0)) continue;
+      const int32_t code = file.made ? checkOutputTarget(file.path.c_str()) : removeExportFile(file.path.c_str());
+      if (code != 0) failed = file.path + (file.made ? ": cannot write" : ": cannot remove it") + systemReason(code);
+    }
   }
-  for (int32_t i = 0; i < count; ++i) {
-    if (!made[i]) continue;
+  for (size_t i = 0; i < files->size(); ++i) {
+    if (!(*files)[i].made) continue;
     if (!failed.empty()) {
       abandonExportOutput(&parts[i]);
     } else if (!finishExportOutput(&parts[i])) {
-      failed = partPath[i] + ": cannot write" + systemReason(parts[i].errorNumber);
+      failed = (*files)[i].path + ": cannot write" + systemReason(parts[i].errorNumber);
     }
   }
   *problem = failed;
@@ -241,46 +219,97 @@ bool writeGdalGeoTiff(const ExportGridFrame& frame, const std::vector<double>& v
   return moveMemoryFile(memoryPath, output);
 }
 
-bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportContours* contours,
+namespace {
+
+// What goes into a layer.
+struct GisSource {
+  const ExportMesh* mesh;
+  const std::vector<uint8_t>* kept;
+  const GisContent* content;
+  bool shapefile;
+};
+
+bool fillGisLayer(int32_t kind, OGRLayerH layer, const GisSource& source, ExportProgress* progress) {
+  switch (kind) {
+    case gisFaces: return addFaceFeatures(layer, *source.mesh, *source.kept, progress);
+    case gisContours: return addContourFeatures(layer, *source.content->contours);
+    case gisPoints:
+      return addSurveyPointFeatures(layer, source.mesh->surveyPoints, source.shapefile ? "desc" : "description");
+    default: return addCodedLineFeatures(layer, *source.content->lines);
+  }
+}
+
+// A dataset at memoryPath with the layers in written (a Shapefile's: one).
+bool writeGisDataset(const std::string& memoryPath, const bool written[gisLayerCount], const GisSource& source,
+                     OGRSpatialReferenceH reference, const char* timestamp, ExportProgress* progress) {
+  GDALDatasetH dataset = GDALCreate(GDALGetDriverByName(source.shapefile ? "ESRI Shapefile" : "GPKG"),
+                                    memoryPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
+  if (dataset == nullptr) return false;
+  OGRLayerH layers[gisLayerCount] = {};
+  bool ok = true;
+  for (int32_t kind = 0; kind < gisLayerCount && ok; ++kind) {
+    if (!written[kind]) continue;
+    // A Shapefile's table carries a date too: the same as the GeoPackage's;
+    // its text is UTF-8, as read.
+    char** options = nullptr;
+    if (source.shapefile) {
+      options = CSLSetNameValue(options, "DBF_DATE_LAST_UPDATE", std::string(timestamp, 10).c_str());
+      if (kind == gisPoints || kind == gisLines) options = CSLSetNameValue(options, "ENCODING", "UTF-8");
+    }
+    layers[kind] = GDALDatasetCreateLayer(dataset, gisLayerNames[kind], reference, gisLayerTypes[kind], options);
+    CSLDestroy(options);
+    ok = layers[kind] != nullptr;
+  }
+  const bool transaction = ok && GDALDatasetStartTransaction(dataset, FALSE) == OGRERR_NONE;
+  for (int32_t kind = 0; kind < gisLayerCount && ok; ++kind) {
+    if (written[kind]) ok = fillGisLayer(kind, layers[kind], source, progress);
+  }
+  if (transaction) ok = GDALDatasetCommitTransaction(dataset) == OGRERR_NONE && ok;
+  if (ok && !source.shapefile && reference == nullptr) ok = declareUndefinedCartesian(dataset);
+  return closeDataset(dataset) && ok;
+}
+
+// Each layer's dataset: the GeoPackage's one, or a Shapefile a layer.
+bool writeGisDatasets(const bool written[gisLayerCount], const GisSource& source, OGRSpatialReferenceH reference,
+                      const char* timestamp, ExportProgress* progress) {
+  if (!source.shapefile) {
+    return writeGisDataset(std::string(memoryFolder) + "faces.gpkg", written, source, reference, timestamp, progress);
+  }
+  for (int32_t kind = 0; kind < gisLayerCount; ++kind) {
+    if (!written[kind]) continue;
+    bool one[gisLayerCount] = {};
+    one[kind] = true;
+    const std::string memoryPath = std::string(memoryFolder) + gisLayerNames[kind] + ".shp";
+    if (!writeGisDataset(memoryPath, one, source, reference, timestamp, progress)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool writeGisFaces(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const GisContent& content,
                    int32_t kind, const char* srs, const char* timestamp, ExportOutput* output,
                    ExportProgress* progress, std::string* problem) {
   quietGdal();
   OGRSpatialReferenceH reference = nullptr;
   if (srs != nullptr && (reference = referenceSystem(srs, problem)) == nullptr) return false;
   const bool shapefile = kind == gisShapefile;
-  const std::string memoryStem = std::string(memoryFolder) + "faces";
-  const std::string memoryPath = memoryStem + (shapefile ? ".shp" : ".gpkg");
+  const bool written[gisLayerCount] = {true, content.contours != nullptr, !mesh.surveyPoints.empty(),
+                                       content.lines != nullptr};
+  const GisSource source{&mesh, &kept, &content, shapefile};
   CPLSetConfigOption("OGR_CURRENT_DATE", timestamp);
-  GDALDatasetH dataset = GDALCreate(GDALGetDriverByName(shapefile ? "ESRI Shapefile" : "GPKG"),
-                                    memoryPath.c_str(), 0, 0, 0, GDT_Unknown, nullptr);
-  // A Shapefile's table carries a date too: the same as the GeoPackage's.
-  char** layerOptions = nullptr;
-  if (shapefile) layerOptions = CSLSetNameValue(nullptr, "DBF_DATE_LAST_UPDATE", std::string(timestamp, 10).c_str());
-  OGRLayerH layer = dataset == nullptr
-                        ? nullptr
-                        : GDALDatasetCreateLayer(dataset, "faces", reference, wkbPolygon25D, layerOptions);
-  OGRLayerH contourLayer = nullptr;
-  if (layer != nullptr && contours != nullptr && !shapefile) {
-    contourLayer = GDALDatasetCreateLayer(dataset, "contours", reference, wkbLineString25D, nullptr);
-  }
-  CSLDestroy(layerOptions);
-  const bool undefined = reference == nullptr;
-  if (reference != nullptr) OSRDestroySpatialReference(reference);
-  bool ok = layer != nullptr && (contours == nullptr || shapefile || contourLayer != nullptr);
-  const bool transaction = ok && GDALDatasetStartTransaction(dataset, FALSE) == OGRERR_NONE;
-  if (ok) ok = addFaces(layer, mesh, kept, progress);
-  if (ok && contourLayer != nullptr) ok = addContourLines(contourLayer, *contours);
-  if (transaction) ok = GDALDatasetCommitTransaction(dataset) == OGRERR_NONE && ok;
-  if (ok && !shapefile && undefined) ok = declareUndefinedCartesian(dataset);
-  if (dataset != nullptr) ok = closeDataset(dataset) && ok;
+  bool ok = writeGisDatasets(written, source, reference, timestamp, progress);
   CPLSetConfigOption("OGR_CURRENT_DATE", nullptr);
-
+  if (reference != nullptr) OSRDestroySpatialReference(reference);
   if (!ok) {
     *problem = lastGdalError(shapefile ? "GDAL cannot write the Shapefile" : "GDAL cannot write the GeoPackage");
   }
+  const std::string memoryPath = std::string(memoryFolder) + (shapefile ? "faces.shp" : "faces.gpkg");
   if (ok) ok = moveMemoryFile(memoryPath, output);
-  if (ok && shapefile) ok = placeShapefileParts(memoryStem, output, problem);
-  for (const char* extension : shapefileParts) VSIUnlink((memoryStem + "." + extension).c_str());
+  std::vector<ShapefileFile> files;
+  if (shapefile) files = shapefileFiles(written, output->pending.path);
+  if (ok && shapefile) ok = placeShapefileSets(&files, output, problem);
+  for (const ShapefileFile& file : files) VSIUnlink(file.memory.c_str());
   VSIUnlink(memoryPath.c_str());
   return ok;
 }

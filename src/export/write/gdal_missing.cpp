@@ -12,7 +12,7 @@ bool writeGdalGeoTiff(const ExportGridFrame&, const std::vector<double>&, double
   return false;
 }
 
-bool writeGisFaces(const ExportMesh&, const std::vector<uint8_t>&, const ExportContours*, int32_t, const char*,
+bool writeGisFaces(const ExportMesh&, const std::vector<uint8_t>&, const GisContent&, int32_t, const char*,
                    const char*, ExportOutput*, ExportProgress*, std::string* problem) {
   *problem = "this build has no GDAL to write with";
   return false;

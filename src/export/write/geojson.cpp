@@ -34,7 +34,7 @@ void writeLine(ExportOutput* output, const ExportContours& contours, const Expor
 }  // namespace
 
 void writeContourGeoJson(const ExportContours& contours, const std::vector<ExportSurveyPoint>& points,
-                         const char* srs, ExportOutput* output, ExportProgress* progress) {
+                         const CodedLines* lines, const char* srs, ExportOutput* output, ExportProgress* progress) {
   writeExportText(output, "{\"type\":\"FeatureCollection\"," + geoJsonCrsMember(srs) + "\"features\":[");
   bool firstFeature = true;
   for (const ExportContourLevel& level : contours.levels) {
@@ -55,6 +55,7 @@ void writeContourGeoJson(const ExportContours& contours, const std::vector<Expor
     writeExportText(output, level.lineCount == 1 ? "}}" : "]}}");
     firstFeature = false;
   }
-  writeGeoJsonSurveyPoints(points, firstFeature, output);
+  if (writeGeoJsonSurveyPoints(points, firstFeature, output)) firstFeature = false;
+  if (lines != nullptr) writeGeoJsonCodedLines(*lines, firstFeature, output);
   writeExportText(output, "\n]}\n");
 }

@@ -6,12 +6,14 @@
 
 #include <vector>
 
+struct CodedLines;
 struct ExportContours;
 struct ExportSurveyPoint;
 struct ExportOutput;
 struct ExportProgress;
 
-// A field file's points follow as Point features (survey_points.h); srs
-// (may be null) is stated as the collection's "crs".
+// A field file's points follow as Point features and lines (may be null)
+// as LineString features (survey_points.h); srs (may be null) is stated as
+// the collection's "crs".
 void writeContourGeoJson(const ExportContours& contours, const std::vector<ExportSurveyPoint>& points,
-                         const char* srs, ExportOutput* output, ExportProgress* progress);
+                         const CodedLines* lines, const char* srs, ExportOutput* output, ExportProgress* progress);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "export/output.h"
+#include "export/products/coded_lines.h"
 #include "export/read/mesh_file.h"
 #include "export/write/number_text.h"
 
@@ -123,4 +124,35 @@ void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOu
     if (!p.description.empty()) entity += dxfLabel(layer, x, p.y - h * 2, z, height, p.description);
     writeExportText(output, entity);
   }
+}
+
+void writeDxfCodedLines(const CodedLines& lines, ExportOutput* output) {
+  std::string entity;
+  for (const CodedLine& line : lines.lines) {
+    const std::string layer = "  8\n" + dxfPointLayer(line.code) + "\n";
+    entity = "  0\nPOLYLINE\n" + layer + " 66\n1\n 10\n0\n 20\n0\n 30\n0\n 70\n8\n";
+    for (int32_t v = 0; v < line.vertexCount; ++v) {
+      const ExportVertex& at = lines.vertices[static_cast<size_t>(line.firstVertex + v)];
+      entity += "  0\nVERTEX\n" + layer + " 10\n" + shortest(at.x) + "\n 20\n" + shortest(at.y) + "\n 30\n" +
+                shortest(at.z) + "\n 70\n32\n";
+    }
+    entity += "  0\nSEQEND\n" + layer;
+    writeExportText(output, entity);
+  }
+}
+
+bool writeGeoJsonCodedLines(const CodedLines& lines, bool first, ExportOutput* output) {
+  std::string feature;
+  for (const CodedLine& line : lines.lines) {
+    feature = first ? "\n" : ",\n";
+    first = false;
+    feature += "{\"type\":\"Feature\",\"properties\":{\"code\":" + jsonString(line.code) +
+               "},\"geometry\":{\"type\":\"LineString\",\"coordinates\":[";
+    for (int32_t v = 0; v < line.vertexCount; ++v) {
+      const ExportVertex& at = lines.vertices[static_cast<size_t>(line.firstVertex + v)];
+      feature += (v == 0 ? "[" : ",[") + shortest(at.x) + "," + shortest(at.y) + "," + shortest(at.z) + "]";
+    }
+    writeExportText(output, feature + "]}}");
+  }
+  return !lines.lines.empty();
 }

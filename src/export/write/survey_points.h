@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+struct CodedLines;
 struct ExportOutput;
 struct ExportSurveyPoint;
 
@@ -33,3 +34,12 @@ std::string elevationLabel(const ExportSurveyPoint& point);
 // number (up and right), elevation (right) and description (down and
 // right), 1/500 of the points' extent high.
 void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOutput* output);
+
+// Each line a 3D POLYLINE (flag 8, its vertices flag 32) on its code's
+// layer (dxfPointLayer).
+void writeDxfCodedLines(const CodedLines& lines, ExportOutput* output);
+
+// Each line a LineString feature of [x, y, z] with its "code", each
+// preceded by ",\n" (by "\n" for the first feature when first is true).
+// Returns whether any was written.
+bool writeGeoJsonCodedLines(const CodedLines& lines, bool first, ExportOutput* output);
