@@ -1,0 +1,150 @@
+#include "export/products/convex_pieces.h"
+
+#include <cmath>
+
+#include "export/products/elevation_grid.h"
+
+namespace {
+
+int32_t sideOf(const PlanPoint& u, const PlanPoint& v, const PlanPoint& p) {
+  return exactTurn(u.x, u.y, v.x, v.y, p.x, p.y);
+}
+
+// The point at fraction t (kept within 0 .. 1) from p to q.
+PlanPoint pointBetween(const PlanPoint& p, const PlanPoint& q, double t) {
+  if (!(t >= 0.0)) t = 0.0;
+  if (t > 1.0) t = 1.0;
+  return {p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)};
+}
+
+// Where p -> q crosses the line u -> v (p and q on either side of it).
+PlanPoint crossing(const PlanPoint& p, const PlanPoint& q, const PlanPoint& u, const PlanPoint& v) {
+  const double dx = v.x - u.x, dy = v.y - u.y;
+  const double sp = dx * (p.y - u.y) - dy * (p.x - u.x);
+  const double sq = dx * (q.y - u.y) - dy * (q.x - u.x);
+  return pointBetween(p, q, sp / (sp - sq));
+}
+
+// Keeps the part of the convex polygon on or left of u -> v. Rounded
+// crossings can make a polygon a hair from convex, so out is never
+// filled beyond its room.
+int32_t clipByLine(const PlanPoint* in, int32_t n, const PlanPoint& u, const PlanPoint& v, PlanPoint* out) {
+  int32_t side[pieceLargestCorners];
+  for (int32_t i = 0; i < n; ++i) side[i] = sideOf(u, v, in[i]);
+  int32_t m = 0;
+  for (int32_t i = 0; i < n && m < pieceLargestCorners; ++i) {
+    const int32_t j = i + 1 == n ? 0 : i + 1;
+    if (side[i] >= 0) out[m++] = in[i];
+    if (side[i] * side[j] < 0 && m < pieceLargestCorners) out[m++] = crossing(in[i], in[j], u, v);
+  }
+  return m;
+}
+
+// Keeps the part of the polygon where sign * h >= 0, h given at its
+// corners and linear along its sides.
+int32_t clipBySign(const PlanPoint* in, const double* h, int32_t n, double sign, PlanPoint* out, double* hOut) {
+  int32_t m = 0;
+  for (int32_t i = 0; i < n && m < pieceLargestCorners; ++i) {
+    const int32_t j = i + 1 == n ? 0 : i + 1;
+    const double si = sign * h[i], sj = sign * h[j];
+    if (si >= 0.0) {
+      hOut[m] = h[i];
+      out[m++] = in[i];
+    }
+    if (((si > 0.0 && sj < 0.0) || (si < 0.0 && sj > 0.0)) && m < pieceLargestCorners) {
+      hOut[m] = 0.0;
+      out[m++] = pointBetween(in[i], in[j], h[i] / (h[i] - h[j]));
+    }
+  }
+  return m;
+}
+
+// Half the signed area and the integral of h over the polygon, by a fan
+// from its first corner.
+void fanIntegral(const PlanPoint* p, const double* h, int32_t n, double* area, double* volume) {
+  double twice = 0.0, sixfold = 0.0;
+  for (int32_t k = 1; k + 1 < n; ++k) {
+    const double ax = p[k].x - p[0].x, ay = p[k].y - p[0].y;
+    const double bx = p[k + 1].x - p[0].x, by = p[k + 1].y - p[0].y;
+    const double t = ax * by - bx * ay;
+    twice += t;
+    sixfold += t * (h[0] + h[k] + h[k + 1]);
+  }
+  *area = twice / 2.0;
+  *volume = sixfold / 6.0;
+}
+
+}  // namespace
+
+int32_t clipTriangleByTriangle(const PlanPoint a[3], const PlanPoint b[3], PlanPoint* piece) {
+  PlanPoint first[pieceLargestCorners], second[pieceLargestCorners];
+  int32_t n = clipByLine(a, 3, b[0], b[1], first);
+  if (n > 0) n = clipByLine(first, n, b[1], b[2], second);
+  if (n > 0) n = clipByLine(second, n, b[2], b[0], piece);
+  return n >= 3 ? n : 0;
+}
+
+bool trianglesOverlap(const PlanPoint a[3], const PlanPoint b[3]) {
+  for (int32_t pass = 0; pass < 2; ++pass) {
+    const PlanPoint* s = pass == 0 ? a : b;
+    const PlanPoint* t = pass == 0 ? b : a;
+    for (int32_t e = 0; e < 3; ++e) {
+      const PlanPoint& u = s[e];
+      const PlanPoint& v = s[e == 2 ? 0 : e + 1];
+      if (sideOf(u, v, t[0]) <= 0 && sideOf(u, v, t[1]) <= 0 && sideOf(u, v, t[2]) <= 0) return false;
+    }
+  }
+  return true;
+}
+
+double evaluateLinear(const PlanLinear& h, double x, double y) {
+  return h.h0 + h.gx * (x - h.ox) + h.gy * (y - h.oy);
+}
+
+PlanLinear planeThrough(const PlanPoint c[3], const double z[3]) {
+  const double e1x = c[1].x - c[0].x, e1y = c[1].y - c[0].y, e1z = z[1] - z[0];
+  const double e2x = c[2].x - c[0].x, e2y = c[2].y - c[0].y, e2z = z[2] - z[0];
+  const double area2 = e1x * e2y - e2x * e1y;
+  if (area2 == 0.0 || !std::isfinite(area2)) return {c[0].x, c[0].y, (z[0] + z[1] + z[2]) / 3.0, 0.0, 0.0};
+  return {c[0].x, c[0].y, z[0], (e1z * e2y - e2z * e1y) / area2, (e2z * e1x - e1z * e2x) / area2};
+}
+
+double twiceArea(const PlanPoint* polygon, int32_t count) {
+  double twice = 0.0;
+  for (int32_t k = 1; k + 1 < count; ++k) {
+    const double ax = polygon[k].x - polygon[0].x, ay = polygon[k].y - polygon[0].y;
+    const double bx = polygon[k + 1].x - polygon[0].x, by = polygon[k + 1].y - polygon[0].y;
+    twice += ax * by - bx * ay;
+  }
+  return twice;
+}
+
+void integratePiece(const PlanPoint* piece, int32_t count, const PlanLinear& h, double level, PieceSplit* split) {
+  *split = PieceSplit{};
+  double heights[pieceLargestCorners];
+  bool positive = false, negative = false;
+  for (int32_t i = 0; i < count; ++i) {
+    double value = evaluateLinear(h, piece[i].x, piece[i].y);
+    if (std::fabs(value) <= level) value = 0.0;
+    heights[i] = value;
+    positive = positive || value > 0.0;
+    negative = negative || value < 0.0;
+  }
+  double volume = 0.0;
+  fanIntegral(piece, heights, count, &split->area, &volume);
+  if (positive && !negative) {
+    split->positiveArea = split->area;
+    split->positiveVolume = volume;
+  } else if (negative && !positive) {
+    split->negativeArea = split->area;
+    split->negativeVolume = -volume;
+  } else if (positive && negative) {
+    PlanPoint part[pieceLargestCorners];
+    double partHeights[pieceLargestCorners];
+    int32_t n = clipBySign(piece, heights, count, 1.0, part, partHeights);
+    fanIntegral(part, partHeights, n, &split->positiveArea, &split->positiveVolume);
+    n = clipBySign(piece, heights, count, -1.0, part, partHeights);
+    fanIntegral(part, partHeights, n, &split->negativeArea, &volume);
+    split->negativeVolume = -volume;
+  }
+}
