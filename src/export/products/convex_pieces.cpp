@@ -6,7 +6,16 @@
 
 namespace {
 
+// exactTurn(u, v, p), with its first, floating-point stage here where
+// the compiler can fold it into the clipping loops.
 int32_t sideOf(const PlanPoint& u, const PlanPoint& v, const PlanPoint& p) {
+  const double left = (u.x - p.x) * (v.y - p.y);
+  const double right = (u.y - p.y) * (v.x - p.x);
+  const double estimate = left - right;
+  constexpr double epsilon = 0x1p-53;
+  const double bound = (3.0 + 16.0 * epsilon) * epsilon * (std::fabs(left) + std::fabs(right));
+  if (estimate > bound) return 1;
+  if (-estimate > bound) return -1;
   return exactTurn(u.x, u.y, v.x, v.y, p.x, p.y);
 }
 
