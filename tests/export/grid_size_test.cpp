@@ -1,11 +1,15 @@
 // A grid's cell count is decided in doubles, so that surfaces however far
-// apart meet the cap with a message instead of a wrapped 64-bit product.
+// apart meet the cap with a message instead of a wrapped 64-bit product;
+// and the difference grid of two surfaces.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "export/products/difference_grid.h"
 #include "export/products/elevation_grid.h"
+#include "export/read/mesh_file.h"
 #include "test_support.h"
 
 namespace {
@@ -65,4 +69,78 @@ TEST(GridSize, ComparingSurveysFarApartEndsWithAMessageAndNoReport) {
     EXPECT_FALSE(run.err.empty());
     EXPECT_FALSE(fileExists(dir + "/r.txt"));
   }
+}
+
+namespace {
+
+// A lattice surface of n by n cells over [x0, x0 + side] x [0, side] with
+// height z = slope * x + lift.
+ExportMesh squareMesh(double x0, double side, int32_t n, double slope, double lift) {
+  ExportMesh mesh;
+  for (int32_t j = 0; j <= n; ++j) {
+    for (int32_t i = 0; i <= n; ++i) {
+      const double x = x0 + side * i / n, y = side * j / n;
+      mesh.vertices.push_back({x, y, slope * x + lift});
+    }
+  }
+  for (int32_t j = 0; j < n; ++j) {
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t a = j * (n + 1) + i;
+      mesh.corners.insert(mesh.corners.end(), {a, a + 1, a + n + 2, a, a + n + 2, a + n + 1});
+    }
+  }
+  mesh.triangleCount = static_cast<int32_t>(mesh.corners.size() / 3);
+  mesh.vertexCount = static_cast<int32_t>(mesh.vertices.size());
+  return mesh;
+}
+
+}  // namespace
+
+TEST(DifferenceGrid, HoldsSecondMinusFirstOverTheCommonCentresOnly) {
+  const ExportMesh ground = squareMesh(0, 10, 4, 0.0, 0.0);
+  const ExportMesh slope = squareMesh(5, 10, 3, 1.0, -7.0);  // z = x - 7 over [5, 15] x [0, 10]
+  ExportGridFrame frame;
+  std::vector<double> values;
+  std::string problem;
+  ASSERT_TRUE(sampleDifference(ground, {}, slope, {}, 1.0, &frame, &values, &problem)) << problem;
+  // Centres x = 5 .. 10, y = 10 .. 0.
+  EXPECT_EQ(frame.firstColumn, 5);
+  EXPECT_EQ(frame.columns, 6);
+  EXPECT_EQ(frame.topRow, 10);
+  EXPECT_EQ(frame.rows, 11);
+  for (int32_t r = 0; r < frame.rows; ++r) {
+    for (int32_t c = 0; c < frame.columns; ++c) {
+      EXPECT_NEAR(values[static_cast<size_t>(r * frame.columns + c)], gridCentreX(frame, c) - 7.0, 1e-12);
+    }
+  }
+  // A hole in the ground: the cell [5, 7.5] x [2.5, 5] left out.
+  std::vector<uint8_t> kept(static_cast<size_t>(ground.triangleCount), 1);
+  kept[2 * (1 * 4 + 2)] = kept[2 * (1 * 4 + 2) + 1] = 0;
+  ASSERT_TRUE(sampleDifference(ground, kept, slope, {}, 1.0, &frame, &values, &problem)) << problem;
+  const auto at = [&](double x, double y) {
+    return values[static_cast<size_t>((frame.topRow - static_cast<int64_t>(y)) * frame.columns +
+                                      (static_cast<int64_t>(x) - frame.firstColumn))];
+  };
+  EXPECT_TRUE(std::isnan(at(6, 3)));
+  EXPECT_TRUE(std::isnan(at(6, 4)));
+  EXPECT_EQ(at(6, 6), -1.0);
+  EXPECT_EQ(at(9, 3), 2.0);
+}
+
+TEST(DifferenceGrid, SurfacesApartOrOnlyFarFromEachOtherAreRefusedOrFramedSmall) {
+  const ExportMesh near = squareMesh(0, 10, 2, 0.0, 0.0);
+  ExportGridFrame frame;
+  std::vector<double> values;
+  std::string problem;
+  EXPECT_FALSE(sampleDifference(near, {}, squareMesh(5368709118.0, 10, 1, 0.0, 0.0), {}, 1.0, &frame, &values,
+                                &problem));
+  EXPECT_NE(problem.find("do not overlap"), std::string::npos) << problem;
+  // A surface reaching 2.25e15 away still frames only the common part.
+  ExportMesh wide = squareMesh(0, 10, 1, 0.0, 1.0);
+  wide.vertices[1].x = wide.vertices[3].x = 2.25e15;
+  ASSERT_TRUE(sampleDifference(near, {}, wide, {}, 1.0, &frame, &values, &problem)) << problem;
+  EXPECT_EQ(frame.columns, 11);
+  EXPECT_EQ(frame.rows, 11);
+  EXPECT_FALSE(sampleDifference(near, {}, wide, {}, 1e-5, &frame, &values, &problem));
+  EXPECT_NE(problem.find("more than the 134217728"), std::string::npos) << problem;
 }

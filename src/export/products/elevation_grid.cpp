@@ -134,33 +134,39 @@ double gridCentreY(const ExportGridFrame& frame, int32_t row) {
   return static_cast<double>(frame.topRow - row) * frame.cell;
 }
 
-bool frameSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, double cell, ExportGridFrame* frame,
-                  std::string* problem) {
-  if (!(cell > 0.0) || !std::isfinite(cell)) {
-    *problem = "--cell takes a positive size";
-    return false;
-  }
-  double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
+bool surfaceBox(const ExportMesh& mesh, const std::vector<uint8_t>& kept, ExportPlanBox* box) {
   bool any = false;
   for (int32_t f = 0; f < mesh.triangleCount; ++f) {
     if (!faceKept(kept, f)) continue;
     for (int32_t c = 0; c < 3; ++c) {
       const ExportVertex& v = mesh.vertices[static_cast<size_t>(mesh.corners[static_cast<size_t>(f) * 3 + c])];
-      if (!any) {
-        xmin = xmax = v.x;
-        ymin = ymax = v.y;
-        any = true;
-      }
-      xmin = std::min(xmin, v.x);
-      xmax = std::max(xmax, v.x);
-      ymin = std::min(ymin, v.y);
-      ymax = std::max(ymax, v.y);
+      if (!any) *box = {v.x, v.y, v.x, v.y};
+      any = true;
+      box->xmin = std::min(box->xmin, v.x);
+      box->xmax = std::max(box->xmax, v.x);
+      box->ymin = std::min(box->ymin, v.y);
+      box->ymax = std::max(box->ymax, v.y);
     }
   }
-  if (!any) {
+  return any;
+}
+
+bool frameSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, double cell, ExportGridFrame* frame,
+                  std::string* problem) {
+  ExportPlanBox box{};
+  if (!surfaceBox(mesh, kept, &box)) {
     *problem = "the surface has no triangle to sample";
     return false;
   }
+  return frameBox(box, cell, frame, problem);
+}
+
+bool frameBox(const ExportPlanBox& box, double cell, ExportGridFrame* frame, std::string* problem) {
+  if (!(cell > 0.0) || !std::isfinite(cell)) {
+    *problem = "--cell takes a positive size";
+    return false;
+  }
+  const double xmin = box.xmin, ymin = box.ymin, xmax = box.xmax, ymax = box.ymax;
   // The centres within the box: the first and last multiples of cell in
   // it, found by the same products that place them.
   const double limit = 4.0e15;
