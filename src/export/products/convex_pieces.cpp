@@ -142,18 +142,18 @@ void integratePiece(const PlanPoint* piece, int32_t count, const PlanLinear& h, 
   double volume = 0.0;
   fanIntegral(piece, heights, count, &split->area, &volume);
   if (positive && !negative) {
-    split->positiveArea = split->area;
-    split->positiveVolume = volume;
+    split->positive.area = split->area;
+    split->positive.volume = volume;
   } else if (negative && !positive) {
-    split->negativeArea = split->area;
-    split->negativeVolume = -volume;
+    split->negative.area = split->area;
+    split->negative.volume = -volume;
   } else if (positive && negative) {
     PlanPoint part[pieceLargestCorners];
     double partHeights[pieceLargestCorners];
     int32_t n = clipBySign(piece, heights, count, 1.0, part, partHeights);
-    fanIntegral(part, partHeights, n, &split->positiveArea, &split->positiveVolume);
+    fanIntegral(part, partHeights, n, &split->positive.area, &split->positive.volume);
     n = clipBySign(piece, heights, count, -1.0, part, partHeights);
-    fanIntegral(part, partHeights, n, &split->negativeArea, &volume);
-    split->negativeVolume = -volume;
+    fanIntegral(part, partHeights, n, &split->negative.area, &volume);
+    split->negative.volume = -volume;
   }
 }

@@ -47,12 +47,14 @@ PlanLinear planeThrough(const PlanPoint c[3], const double z[3]);
 // (area and volume positive), and where h < 0 (area and volume as
 // positive numbers). Heights within level of zero count as zero; the
 // area where h is zero is in neither.
+struct PiecePart {
+  double area = 0.0;
+  double volume = 0.0;
+};
+
 struct PieceSplit {
   double area = 0.0;
-  double positiveArea = 0.0;
-  double positiveVolume = 0.0;
-  double negativeArea = 0.0;
-  double negativeVolume = 0.0;
+  PiecePart positive, negative;
 };
 
 void integratePiece(const PlanPoint* piece, int32_t count, const PlanLinear& h, double level, PieceSplit* split);

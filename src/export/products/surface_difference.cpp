@@ -37,10 +37,10 @@ void tallyPair(const PlanTriangle& a, const PlanLinear& ha, double twiceA, const
   PieceSplit split;
   integratePiece(piece, n, d, levelRelative * scale, &split);
   tally->common.add(split.area);
-  tally->fill.add(split.positiveVolume);
-  tally->fillArea.add(split.positiveArea);
-  tally->cut.add(split.negativeVolume);
-  tally->cutArea.add(split.negativeArea);
+  tally->fill.add(split.positive.volume);
+  tally->fillArea.add(split.positive.area);
+  tally->cut.add(split.negative.volume);
+  tally->cutArea.add(split.negative.area);
   ++tally->pieces;
 }
 
