@@ -7,15 +7,16 @@
 namespace {
 
 // exactTurn(u, v, p), with its first, floating-point stage here where
-// the compiler can fold it into the clipping loops.
-int32_t sideOf(const PlanPoint& u, const PlanPoint& v, const PlanPoint& p) {
+// the compiler can fold it into the clipping loops; *estimate receives
+// that stage's value of the turn (twice the signed area of u, v, p).
+int32_t sideOf(const PlanPoint& u, const PlanPoint& v, const PlanPoint& p, double* estimate) {
   const double left = (u.x - p.x) * (v.y - p.y);
   const double right = (u.y - p.y) * (v.x - p.x);
-  const double estimate = left - right;
+  *estimate = left - right;
   constexpr double epsilon = 0x1p-53;
   const double bound = (3.0 + 16.0 * epsilon) * epsilon * (std::fabs(left) + std::fabs(right));
-  if (estimate > bound) return 1;
-  if (-estimate > bound) return -1;
+  if (*estimate > bound) return 1;
+  if (-*estimate > bound) return -1;
   return exactTurn(u.x, u.y, v.x, v.y, p.x, p.y);
 }
 
@@ -26,25 +27,21 @@ PlanPoint pointBetween(const PlanPoint& p, const PlanPoint& q, double t) {
   return {p.x + t * (q.x - p.x), p.y + t * (q.y - p.y)};
 }
 
-// Where p -> q crosses the line u -> v (p and q on either side of it).
-PlanPoint crossing(const PlanPoint& p, const PlanPoint& q, const PlanPoint& u, const PlanPoint& v) {
-  const double dx = v.x - u.x, dy = v.y - u.y;
-  const double sp = dx * (p.y - u.y) - dy * (p.x - u.x);
-  const double sq = dx * (q.y - u.y) - dy * (q.x - u.x);
-  return pointBetween(p, q, sp / (sp - sq));
-}
-
-// Keeps the part of the convex polygon on or left of u -> v. Rounded
+// Keeps the part of the convex polygon on or left of u -> v; a side is
+// cut where the turns of its ends, linear along it, pass zero. Rounded
 // crossings can make a polygon a hair from convex, so out is never
 // filled beyond its room.
 int32_t clipByLine(const PlanPoint* in, int32_t n, const PlanPoint& u, const PlanPoint& v, PlanPoint* out) {
   int32_t side[pieceLargestCorners];
-  for (int32_t i = 0; i < n; ++i) side[i] = sideOf(u, v, in[i]);
+  double turn[pieceLargestCorners];
+  for (int32_t i = 0; i < n; ++i) side[i] = sideOf(u, v, in[i], &turn[i]);
   int32_t m = 0;
   for (int32_t i = 0; i < n && m < pieceLargestCorners; ++i) {
     const int32_t j = i + 1 == n ? 0 : i + 1;
     if (side[i] >= 0) out[m++] = in[i];
-    if (side[i] * side[j] < 0 && m < pieceLargestCorners) out[m++] = crossing(in[i], in[j], u, v);
+    if (side[i] * side[j] < 0 && m < pieceLargestCorners) {
+      out[m++] = pointBetween(in[i], in[j], turn[i] / (turn[i] - turn[j]));
+    }
   }
   return m;
 }
@@ -88,8 +85,8 @@ void fanIntegral(const PlanPoint* p, const double* h, int32_t n, double* area, d
 int32_t clipTriangleByTriangle(const PlanPoint a[3], const PlanPoint b[3], PlanPoint* piece) {
   PlanPoint first[pieceLargestCorners], second[pieceLargestCorners];
   int32_t n = clipByLine(a, 3, b[0], b[1], first);
-  if (n > 0) n = clipByLine(first, n, b[1], b[2], second);
-  if (n > 0) n = clipByLine(second, n, b[2], b[0], piece);
+  if (n >= 3) n = clipByLine(first, n, b[1], b[2], second);
+  if (n >= 3) n = clipByLine(second, n, b[2], b[0], piece);
   return n >= 3 ? n : 0;
 }
 
@@ -100,10 +97,42 @@ bool trianglesOverlap(const PlanPoint a[3], const PlanPoint b[3]) {
     for (int32_t e = 0; e < 3; ++e) {
       const PlanPoint& u = s[e];
       const PlanPoint& v = s[e == 2 ? 0 : e + 1];
-      if (sideOf(u, v, t[0]) <= 0 && sideOf(u, v, t[1]) <= 0 && sideOf(u, v, t[2]) <= 0) return false;
+      double turn = 0.0;
+      if (sideOf(u, v, t[0], &turn) <= 0 && sideOf(u, v, t[1], &turn) <= 0 && sideOf(u, v, t[2], &turn) <= 0) {
+        return false;
+      }
     }
   }
   return true;
+}
+
+TriangleLines linesOf(const PlanPoint t[3]) {
+  TriangleLines lines;
+  for (int32_t k = 0; k < 3; ++k) {
+    const PlanPoint& u = t[k];
+    const PlanPoint& v = t[k == 2 ? 0 : k + 1];
+    lines.ux[k] = u.x;
+    lines.uy[k] = u.y;
+    lines.dx[k] = v.x - u.x;
+    lines.dy[k] = v.y - u.y;
+  }
+  return lines;
+}
+
+bool clearlyApart(const TriangleLines& lines, const PlanPoint other[3]) {
+  // The turn of p about a side, d x (p - u), is off by a few units in the
+  // last place of its two products, d itself rounded included.
+  constexpr double margin = 16.0 * 0x1p-53;
+  for (int32_t k = 0; k < 3; ++k) {
+    bool beyond = true;
+    for (int32_t c = 0; c < 3 && beyond; ++c) {
+      const double left = lines.dx[k] * (other[c].y - lines.uy[k]);
+      const double right = lines.dy[k] * (other[c].x - lines.ux[k]);
+      beyond = left - right < -margin * (std::fabs(left) + std::fabs(right));
+    }
+    if (beyond) return true;
+  }
+  return false;
 }
 
 double evaluateLinear(const PlanLinear& h, double x, double y) {

@@ -27,6 +27,19 @@ int32_t clipTriangleByTriangle(const PlanPoint a[3], const PlanPoint b[3], PlanP
 // wholly on or beyond its line.
 bool trianglesOverlap(const PlanPoint a[3], const PlanPoint b[3]);
 
+// A triangle's sides as lines (from corner k towards corner k + 1), for
+// telling quickly that another triangle lies beyond one of them.
+struct TriangleLines {
+  double ux[3], uy[3], dx[3], dy[3];
+};
+
+TriangleLines linesOf(const PlanPoint t[3]);
+
+// true only when some side of the counter-clockwise triangle whose lines
+// these are has every corner of other beyond its line by more than
+// rounding: then the interiors do not overlap. false tells nothing.
+bool clearlyApart(const TriangleLines& lines, const PlanPoint other[3]);
+
 // The linear function h(p) = h0 + gx (p.x - ox) + gy (p.y - oy).
 struct PlanLinear {
   double ox;

@@ -23,7 +23,19 @@ struct Tally {
 };
 
 // The difference b - a over the two triangles' common piece.
-void tallyPair(const PlanTriangle& a, const PlanLinear& ha, double twiceA, const PlanTriangle& b, Tally* tally) {
+// The first surface's triangle with what every pair it makes needs.
+struct FirstTriangle {
+  PlanTriangle t;
+  PlanLinear h;
+  double twice;
+  TriangleLines lines;
+};
+
+void tallyPair(const FirstTriangle& first, const PlanTriangle& b, Tally* tally) {
+  if (clearlyApart(first.lines, b.p)) return;
+  const PlanTriangle& a = first.t;
+  const PlanLinear& ha = first.h;
+  const double twiceA = first.twice;
   PlanPoint piece[pieceLargestCorners];
   const int32_t n = clipTriangleByTriangle(a.p, b.p, piece);
   if (n == 0) return;
@@ -48,8 +60,7 @@ void tallyPair(const PlanTriangle& a, const PlanLinear& ha, double twiceA, const
 void tallyTriangle(const DifferenceSurface& second, const TriangleBuckets& b, const PlanTriangle& a, Tally* tally) {
   const PlanBox ba = boxOf(a);
   if (b.columns == 0 || !boxesMeet(ba, b.box)) return;
-  const double twiceA = twiceArea(a.p, 3);
-  const PlanLinear ha = planeThrough(a.p, a.z);
+  const FirstTriangle first{a, planeThrough(a.p, a.z), twiceArea(a.p, 3), linesOf(a.p)};
   const double u0 = cellUnits(ba.x0 - b.box.x0, b.scaleX), u1 = cellUnits(ba.x1 - b.box.x0, b.scaleX);
   const double v0 = cellUnits(ba.y0 - b.box.y0, b.scaleY), v1 = cellUnits(ba.y1 - b.box.y0, b.scaleY);
   const int32_t c0 = cellAlong(u0, b.columns), c1 = cellAlong(u1, b.columns);
@@ -69,7 +80,7 @@ void tallyTriangle(const DifferenceSurface& second, const TriangleBuckets& b, co
           continue;
         }
         loadReferenced(second, b.filed[k], &c);
-        tallyPair(a, ha, twiceA, c, tally);
+        tallyPair(first, c, tally);
       }
     }
   }
