@@ -57,7 +57,7 @@ void tallyPair(const FirstTriangle& first, const PlanTriangle& b, Tally* tally) 
 }
 
 // Overlays the first surface's triangle a on the second's.
-void tallyTriangle(const DifferenceSurface& second, const TriangleBuckets& b, const PlanTriangle& a, Tally* tally) {
+void tallyTriangle(const TriangleBuckets& b, const PlanTriangle& a, Tally* tally) {
   const PlanBox ba = boxOf(a);
   if (b.columns == 0 || !boxesMeet(ba, b.box)) return;
   const FirstTriangle first{a, planeThrough(a.p, a.z), twiceArea(a.p, 3), linesOf(a.p)};
@@ -79,7 +79,7 @@ void tallyTriangle(const DifferenceSurface& second, const TriangleBuckets& b, co
             cellAlong(std::max<double>(v0, cb.v0), b.rows) != row) {
           continue;
         }
-        loadReferenced(second, b.filed[k], &c);
+        loadFiled(b, k, &c);
         tallyPair(first, c, tally);
       }
     }
@@ -88,13 +88,13 @@ void tallyTriangle(const DifferenceSurface& second, const TriangleBuckets& b, co
 
 // Overlays the first surface's triangles order[begin .. end - 1] on the
 // second's.
-void tallyRange(const DifferenceSurface& first, const std::vector<int32_t>& order, const DifferenceSurface& second,
-                const TriangleBuckets& b, size_t begin, size_t end, Tally* tally) {
+void tallyRange(const DifferenceSurface& first, const std::vector<int32_t>& order, const TriangleBuckets& b,
+                size_t begin, size_t end, Tally* tally) {
   PlanTriangle a;
   for (size_t i = begin; i < end; ++i) {
     loadReferenced(first, order[i], &a);
     tally->firstArea.add(twiceArea(a.p, 3) / 2.0);
-    tallyTriangle(second, b, a, tally);
+    tallyTriangle(b, a, tally);
   }
 }
 
@@ -130,8 +130,8 @@ int32_t overlay(const DifferenceSurface& first, const DifferenceSurface& second,
   fileTriangles(second, &b);
   RunningSum secondArea;
   PlanTriangle c;
-  for (const int32_t reference : b.filed) {
-    loadReferenced(second, reference, &c);
+  for (size_t k = 0; k < b.boxes.size(); ++k) {
+    loadFiled(b, k, &c);
     secondArea.add(twiceArea(c.p, 3) / 2.0);
   }
   std::vector<int32_t> order;
@@ -143,16 +143,16 @@ int32_t overlay(const DifferenceSurface& first, const DifferenceSurface& second,
   std::thread other;
   if (std::thread::hardware_concurrency() > 1 && middle >= 4096) {
     try {
-      other = std::thread(tallyRange, std::cref(first), std::cref(order), std::cref(second), std::cref(b), middle,
-                          order.size(), &halves[1]);
+      other = std::thread(tallyRange, std::cref(first), std::cref(order), std::cref(b), middle, order.size(),
+                          &halves[1]);
     } catch (const std::system_error&) {
     }
   }
-  tallyRange(first, order, second, b, 0, middle, &halves[0]);
+  tallyRange(first, order, b, 0, middle, &halves[0]);
   if (other.joinable()) {
     other.join();
   } else {
-    tallyRange(first, order, second, b, middle, order.size(), &halves[1]);
+    tallyRange(first, order, b, middle, order.size(), &halves[1]);
   }
   finish(halves, secondArea.value(), result);
   return result->pieces > 0 ? differenceDone : differenceApart;

@@ -89,7 +89,35 @@ void sortByCell(const DifferenceSurface& s, const TriangleBuckets& b, std::vecto
   });
 }
 
+// Copies the filed triangles' corners (counter-clockwise) and vertices,
+// numbered anew in order of first use.
+void copyVertices(const DifferenceSurface& s, const std::vector<int32_t>& filed, TriangleBuckets* b) {
+  std::vector<int32_t> number(static_cast<size_t>(s.vertexCount), -1);
+  b->corners.resize(filed.size() * 3);
+  for (size_t k = 0; k < filed.size(); ++k) {
+    const int32_t reference = filed[k];
+    const int32_t* ids = s.corners + static_cast<int64_t>(reference < 0 ? ~reference : reference) * 3;
+    for (int32_t c = 0; c < 3; ++c) {
+      const int32_t id = ids[reference < 0 && c > 0 ? 3 - c : c];
+      if (number[static_cast<size_t>(id)] < 0) {
+        number[static_cast<size_t>(id)] = static_cast<int32_t>(b->vertices.size());
+        b->vertices.push_back(s.vertices[id]);
+      }
+      b->corners[k * 3 + static_cast<size_t>(c)] = number[static_cast<size_t>(id)];
+    }
+  }
+}
+
 }  // namespace
+
+void loadFiled(const TriangleBuckets& b, size_t k, PlanTriangle* c) {
+  for (size_t i = 0; i < 3; ++i) {
+    const ExportVertex& v = b.vertices[static_cast<size_t>(b.corners[k * 3 + i])];
+    c->p[i] = {v.x, v.y};
+    c->z[i] = v.z;
+  }
+  c->flipped = false;
+}
 
 bool loadPlanTriangle(const DifferenceSurface& s, int32_t t, PlanTriangle* c) {
   if (s.kept != nullptr && s.kept[t] == 0) return false;
@@ -166,14 +194,16 @@ void fileTriangles(const DifferenceSurface& s, TriangleBuckets* b) {
     sizeGrid(cells, b);
     filings = countFilings(s, *b);
   }
-  sortByCell(s, *b, &b->filed, &b->boxes);
+  std::vector<int32_t> filed;
+  sortByCell(s, *b, &filed, &b->boxes);
+  copyVertices(s, filed, b);
   b->start.assign(static_cast<size_t>(b->columns) * static_cast<size_t>(b->rows) + 1, 0);
   b->items.resize(static_cast<size_t>(filings));
   // Counted into start[cell + 1] and summed, start[cell] is where the
   // cell begins; filing moves it to where the cell ends, which is where
   // the next begins, so a shift by one restores it.
   for (int32_t pass = 0; pass < 2; ++pass) {
-    for (size_t k = 0; k < b->filed.size(); ++k) {
+    for (size_t k = 0; k < b->boxes.size(); ++k) {
       int32_t c0, c1, r0, r1;
       cellRangeOf(*b, b->boxes[k], &c0, &c1, &r0, &r1);
       for (int32_t c = c0; c <= c1; ++c) {

@@ -45,10 +45,18 @@ struct TriangleBuckets {
   double scaleX = 0.0, scaleY = 0.0;  // cells a unit
   int32_t columns = 0, rows = 0;      // 0 when nothing is filed
   std::vector<int64_t> start;         // columns * rows + 1 offsets into items, column by column
-  std::vector<int32_t> items;         // positions in filed
-  std::vector<int32_t> filed;         // triangles by reference, ordered by the cell of their south-west corner
-  std::vector<CellBox> boxes;         // parallel to filed
+  std::vector<int32_t> items;         // triangle positions (below)
+  // The triangles ordered by the cell of their boxes' south-west corner,
+  // each with its box, its corners counter-clockwise and its vertices
+  // copied in order of first use, so that triangles near one another in
+  // the plan are near one another in memory.
+  std::vector<CellBox> boxes;
+  std::vector<int32_t> corners;       // 3 a triangle
+  std::vector<ExportVertex> vertices;
 };
+
+// The triangle at position k of b.
+void loadFiled(const TriangleBuckets& b, size_t k, PlanTriangle* c);
 
 // Files the triangles of s that are kept and have area: about one cell
 // for two triangles, coarser where long triangles would be filed in too
