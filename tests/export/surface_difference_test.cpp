@@ -287,3 +287,15 @@ TEST(SurfaceDifference, AFanOfLongTrianglesOverALatticeFillsItsPolygon) {
   expectRelative(d.firstOutside, 10000.0 - polygon);
   EXPECT_EQ(d.secondOutside, 0.0);
 }
+
+TEST(SurfaceDifference, OnePlaneSampledTwiceIsLevelEverywhere) {
+  const Height plane = [](double x, double y) { return 250.0 + 0.02 * x + 0.01 * y; };
+  const Surface a = scattered(512000, 5403000, 512120, 5403080, 300, 41, plane);
+  for (const Surface& b : {a, lattice(512000, 5403000, 512120, 5403080, 13, 9, false, plane)}) {
+    const SurfaceDifference d = compare(a, b);
+    expectRelative(d.levelArea, 9600.0);
+    EXPECT_EQ(d.cut, 0.0);
+    EXPECT_EQ(d.fill, 0.0);
+    EXPECT_EQ(d.cutArea + d.fillArea, 0.0);
+  }
+}
