@@ -8,15 +8,11 @@
 
 namespace {
 
-float floatBelow(double value) {
-  const float f = static_cast<float>(value);
-  return static_cast<double>(f) > value ? std::nextafter(f, -2.0e9f) : f;
-}
+// A float at most (at least) value, |value| <= 1e9: moved outwards by more
+// than the float's rounding (half a unit in its 24th bit) before it.
+float floatBelow(double value) { return static_cast<float>(value - (std::fabs(value) * 0x1p-22 + 0x1p-20)); }
 
-float floatAbove(double value) {
-  const float f = static_cast<float>(value);
-  return static_cast<double>(f) < value ? std::nextafter(f, 2.0e9f) : f;
-}
+float floatAbove(double value) { return static_cast<float>(value + (std::fabs(value) * 0x1p-22 + 0x1p-20)); }
 
 CellBox cellBoxOf(const TriangleBuckets& b, const PlanBox& box) {
   return {floatBelow(cellUnits(box.x0 - b.box.x0, b.scaleX)), floatBelow(cellUnits(box.y0 - b.box.y0, b.scaleY)),
@@ -156,22 +152,6 @@ PlanBox boxOf(const PlanTriangle& c) {
 
 bool boxesMeet(const PlanBox& a, const PlanBox& b) {
   return a.x0 <= b.x1 && b.x0 <= a.x1 && a.y0 <= b.y1 && b.y0 <= a.y1;
-}
-
-double cellUnits(double offset, double scale) {
-  const double t = offset * scale;
-  if (!(t >= -1.0)) return -1.0;
-  return std::min(t, 1.0e9);
-}
-
-int32_t cellAlong(double u, int32_t count) {
-  if (!(u >= 0.0)) return 0;
-  if (u >= static_cast<double>(count)) return count - 1;
-  return static_cast<int32_t>(u);
-}
-
-int64_t cellIndex(const TriangleBuckets& b, int32_t column, int32_t row) {
-  return static_cast<int64_t>(column) * b.rows + row;
 }
 
 void orderByCell(const DifferenceSurface& s, const TriangleBuckets& b, std::vector<int32_t>* order) {

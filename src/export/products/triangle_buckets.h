@@ -69,9 +69,19 @@ void fileTriangles(const DifferenceSurface& s, TriangleBuckets* b);
 void orderByCell(const DifferenceSurface& s, const TriangleBuckets& b, std::vector<int32_t>* order);
 
 // An offset from the grid's edge in cells, held to a range a float takes.
-double cellUnits(double offset, double scale);
+inline double cellUnits(double offset, double scale) {
+  const double t = offset * scale;
+  if (!(t >= -1.0)) return -1.0;
+  return t < 1.0e9 ? t : 1.0e9;
+}
 
 // The cell along one axis at u cell units, within the grid.
-int32_t cellAlong(double u, int32_t count);
+inline int32_t cellAlong(double u, int32_t count) {
+  if (!(u >= 0.0)) return 0;
+  if (u >= static_cast<double>(count)) return count - 1;
+  return static_cast<int32_t>(u);
+}
 
-int64_t cellIndex(const TriangleBuckets& b, int32_t column, int32_t row);
+inline int64_t cellIndex(const TriangleBuckets& b, int32_t column, int32_t row) {
+  return static_cast<int64_t>(column) * b.rows + row;
+}
