@@ -166,7 +166,7 @@ void fileTriangles(const DifferenceSurface& s, TriangleBuckets* b) {
     ++count;
   });
   if (count == 0) return;
-  double cells = std::max(1.0, static_cast<double>(count) / 2.0);
+  double cells = std::max(1.0, static_cast<double>(count) / 4.0);
   sizeGrid(cells, b);
   int64_t filings = countFilings(s, *b);
   while (filings > 8 * count + (int64_t{1} << 20) && cells > 1.0) {

@@ -59,7 +59,7 @@ struct TriangleBuckets {
 void loadFiled(const TriangleBuckets& b, size_t k, PlanTriangle* c);
 
 // Files the triangles of s that are kept and have area: about one cell
-// for two triangles, coarser where long triangles would be filed in too
+// for four triangles, coarser where long triangles would be filed in too
 // many cells. Throws std::bad_alloc.
 void fileTriangles(const DifferenceSurface& s, TriangleBuckets* b);
 
