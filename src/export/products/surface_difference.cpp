@@ -73,10 +73,10 @@ void tallyTriangle(const TriangleBuckets& b, const PlanTriangle& a, Tally* tally
         const size_t k = static_cast<size_t>(b.items[static_cast<size_t>(i)]);
         const CellBox& cb = b.boxes[k];
         // A pair filed in several cells is taken in the one that holds
-        // the south-west corner of their boxes' overlap.
-        if (u0 > cb.u1 || cb.u0 > u1 || v0 > cb.v1 || cb.v0 > v1 ||
-            cellAlong(std::max<double>(u0, cb.u0), b.columns) != column ||
-            cellAlong(std::max<double>(v0, cb.v0), b.rows) != row) {
+        // the south-west corner of their boxes' overlap: the later of the
+        // two boxes' first columns, and rows.
+        if (u0 > cb.u1 || cb.u0 > u1 || v0 > cb.v1 || cb.v0 > v1 || (column != c0 && cb.column != column) ||
+            (row != r0 && cb.row != row)) {
           continue;
         }
         loadFiled(b, k, &c);

@@ -15,15 +15,15 @@ float floatBelow(double value) { return static_cast<float>(value - (std::fabs(va
 float floatAbove(double value) { return static_cast<float>(value + (std::fabs(value) * 0x1p-22 + 0x1p-20)); }
 
 CellBox cellBoxOf(const TriangleBuckets& b, const PlanBox& box) {
-  return {floatBelow(cellUnits(box.x0 - b.box.x0, b.scaleX)), floatBelow(cellUnits(box.y0 - b.box.y0, b.scaleY)),
-          floatAbove(cellUnits(box.x1 - b.box.x0, b.scaleX)), floatAbove(cellUnits(box.y1 - b.box.y0, b.scaleY))};
+  CellBox cb{floatBelow(cellUnits(box.x0 - b.box.x0, b.scaleX)), floatBelow(cellUnits(box.y0 - b.box.y0, b.scaleY)),
+             floatAbove(cellUnits(box.x1 - b.box.x0, b.scaleX)), floatAbove(cellUnits(box.y1 - b.box.y0, b.scaleY)), 0,
+             0};
+  cb.column = b.columns == 0 ? 0 : cellAlong(cb.u0, b.columns);
+  cb.row = b.rows == 0 ? 0 : cellAlong(cb.v0, b.rows);
+  return cb;
 }
 
-// The cell of the box's south-west corner (0 on a grid without cells).
-int64_t homeCell(const TriangleBuckets& b, const CellBox& box) {
-  if (b.columns == 0) return 0;
-  return cellIndex(b, cellAlong(box.u0, b.columns), cellAlong(box.v0, b.rows));
-}
+int64_t homeCell(const TriangleBuckets& b, const CellBox& box) { return cellIndex(b, box.column, box.row); }
 
 // Sizes the grid for about `cells` cells over the box, each side at
 // least one cell; computed in doubles so that no extent overflows.
@@ -49,9 +49,9 @@ void forEachTriangle(const DifferenceSurface& s, Visit visit) {
 }
 
 void cellRangeOf(const TriangleBuckets& b, const CellBox& box, int32_t* c0, int32_t* c1, int32_t* r0, int32_t* r1) {
-  *c0 = cellAlong(box.u0, b.columns);
+  *c0 = box.column;
   *c1 = cellAlong(box.u1, b.columns);
-  *r0 = cellAlong(box.v0, b.rows);
+  *r0 = box.row;
   *r1 = cellAlong(box.v1, b.rows);
 }
 

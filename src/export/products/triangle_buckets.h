@@ -35,9 +35,10 @@ bool boxesMeet(const PlanBox& a, const PlanBox& b);
 
 // A box in cell units (columns from the grid's west edge, rows from its
 // south edge), as floats rounded outwards: one small record a triangle
-// for the quick rejections.
+// for the quick rejections, with the cell of its south-west corner.
 struct CellBox {
   float u0, v0, u1, v1;
+  int32_t column, row;
 };
 
 struct TriangleBuckets {
