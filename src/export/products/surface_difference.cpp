@@ -75,10 +75,11 @@ void tallyTriangle(const TriangleBuckets& b, const PlanTriangle& a, Tally* tally
         // A pair filed in several cells is taken in the one that holds
         // the south-west corner of their boxes' overlap: the later of the
         // two boxes' first columns, and rows.
-        if (u0 > cb.u1 || cb.u0 > u1 || v0 > cb.v1 || cb.v0 > v1 || (column != c0 && cb.column != column) ||
-            (row != r0 && cb.row != row)) {
-          continue;
-        }
+        // One branch for all the tests, whose outcomes are too mixed to
+        // guess one by one.
+        const bool meet = (u0 <= cb.u1) & (cb.u0 <= u1) & (v0 <= cb.v1) & (cb.v0 <= v1) &
+                          ((column == c0) | (cb.column == column)) & ((row == r0) | (cb.row == row));
+        if (!meet) continue;
         loadFiled(b, k, &c);
         tallyPair(first, c, tally);
       }
