@@ -121,18 +121,21 @@ TriangleLines linesOf(const PlanPoint t[3]) {
 
 bool clearlyApart(const TriangleLines& lines, const PlanPoint other[3]) {
   // The turn of p about a side, d x (p - u), is off by a few units in the
-  // last place of its two products, d itself rounded included.
+  // last place of its two products, d itself rounded included. All nine
+  // turns are taken and joined without branches, as which ones decide is
+  // too mixed to guess.
   constexpr double margin = 16.0 * 0x1p-53;
+  bool apart = false;
   for (int32_t k = 0; k < 3; ++k) {
     bool beyond = true;
-    for (int32_t c = 0; c < 3 && beyond; ++c) {
+    for (int32_t c = 0; c < 3; ++c) {
       const double left = lines.dx[k] * (other[c].y - lines.uy[k]);
       const double right = lines.dy[k] * (other[c].x - lines.ux[k]);
-      beyond = left - right < -margin * (std::fabs(left) + std::fabs(right));
+      beyond = beyond & (left - right < -margin * (std::fabs(left) + std::fabs(right)));
     }
-    if (beyond) return true;
+    apart = apart | beyond;
   }
-  return false;
+  return apart;
 }
 
 double evaluateLinear(const PlanLinear& h, double x, double y) {
