@@ -28,22 +28,23 @@ PlanPoint pointBetween(const PlanPoint& p, const PlanPoint& q, double t) {
 }
 
 // Keeps the part of the convex polygon on or left of u -> v; a side is
-// cut where the turns of its ends, linear along it, pass zero. Rounded
-// crossings can make a polygon a hair from convex, so out is never
-// filled beyond its room.
+// cut where the turns of its ends, linear along it, pass zero. Every
+// corner and crossing is written and then kept or not by a count, as
+// which side a corner lies on is too mixed to guess; out has room for two
+// corners an input corner. Rounded crossings can make a polygon a hair
+// from convex: no more than pieceLargestCorners are kept.
 int32_t clipByLine(const PlanPoint* in, int32_t n, const PlanPoint& u, const PlanPoint& v, PlanPoint* out) {
   int32_t side[pieceLargestCorners];
   double turn[pieceLargestCorners];
   for (int32_t i = 0; i < n; ++i) side[i] = sideOf(u, v, in[i], &turn[i]);
   int32_t m = 0;
-  for (int32_t i = 0; i < n && m < pieceLargestCorners; ++i) {
+  for (int32_t i = 0; i < n; ++i) {
     const int32_t j = i + 1 == n ? 0 : i + 1;
-    if (side[i] >= 0) out[m++] = in[i];
-    if (side[i] * side[j] < 0 && m < pieceLargestCorners) {
-      out[m++] = pointBetween(in[i], in[j], turn[i] / (turn[i] - turn[j]));
-    }
+    out[m] = in[i];
+    m += static_cast<int32_t>(side[i] >= 0);
+    if (side[i] * side[j] < 0) out[m++] = pointBetween(in[i], in[j], turn[i] / (turn[i] - turn[j]));
   }
-  return m;
+  return m < pieceLargestCorners ? m : pieceLargestCorners;
 }
 
 // Keeps the part of the polygon where sign * h >= 0, h given at its
@@ -83,10 +84,11 @@ void fanIntegral(const PlanPoint* p, const double* h, int32_t n, double* area, d
 }  // namespace
 
 int32_t clipTriangleByTriangle(const PlanPoint a[3], const PlanPoint b[3], PlanPoint* piece) {
-  PlanPoint first[pieceLargestCorners], second[pieceLargestCorners];
+  PlanPoint first[2 * pieceLargestCorners], second[2 * pieceLargestCorners];
   int32_t n = clipByLine(a, 3, b[0], b[1], first);
   if (n >= 3) n = clipByLine(first, n, b[1], b[2], second);
-  if (n >= 3) n = clipByLine(second, n, b[2], b[0], piece);
+  if (n >= 3) n = clipByLine(second, n, b[2], b[0], first);
+  for (int32_t i = 0; i < n; ++i) piece[i] = first[i];
   return n >= 3 ? n : 0;
 }
 
