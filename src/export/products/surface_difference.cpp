@@ -22,7 +22,6 @@ struct Tally {
   int64_t pieces = 0;
 };
 
-// The difference b - a over the two triangles' common piece.
 // The first surface's triangle with what every pair it makes needs.
 struct FirstTriangle {
   PlanTriangle t;
@@ -31,6 +30,7 @@ struct FirstTriangle {
   TriangleLines lines;
 };
 
+// The difference b - a over the two triangles' common piece.
 void tallyPair(const FirstTriangle& first, const PlanTriangle& b, Tally* tally) {
   if (clearlyApart(first.lines, b.p)) return;
   const PlanTriangle& a = first.t;
@@ -72,11 +72,10 @@ void tallyTriangle(const TriangleBuckets& b, const PlanTriangle& a, Tally* tally
       for (int64_t i = b.start[cell]; i < b.start[cell + 1]; ++i) {
         const size_t k = static_cast<size_t>(b.items[static_cast<size_t>(i)]);
         const CellBox& cb = b.boxes[k];
-        // A pair filed in several cells is taken in the one that holds
-        // the south-west corner of their boxes' overlap: the later of the
-        // two boxes' first columns, and rows.
-        // One branch for all the tests, whose outcomes are too mixed to
-        // guess one by one.
+        // The boxes meet, and the pair (filed in several cells) is taken
+        // in the one cell that holds the south-west corner of their
+        // overlap: the later of the two boxes' first columns, and rows.
+        // One branch for all, as their outcomes are too mixed to guess.
         const bool meet = (u0 <= cb.u1) & (cb.u0 <= u1) & (v0 <= cb.v1) & (cb.v0 <= v1) &
                           ((column == c0) | (cb.column == column)) & ((row == r0) | (cb.row == row));
         if (!meet) continue;
