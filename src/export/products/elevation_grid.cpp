@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <system_error>
 #include <thread>
@@ -79,6 +80,19 @@ int32_t holdOf(const Corner* c, double px, double py) {
   return hold;
 }
 
+// Whether a grid of columns by rows (each counted in a double, exact far
+// beyond any cap) stays within the cap; a product of 64-bit counts could wrap.
+bool gridFits(double columns, double rows) {
+  return std::max(columns, 0.0) * std::max(rows, 0.0) <= static_cast<double>(gridLargestCellCount);
+}
+
+std::string tooManyCells(double columns, double rows) {
+  char count[32];
+  std::snprintf(count, sizeof count, "%.3g", columns * rows);
+  return std::string("the grid would have ") + count + " cells, more than the " +
+         std::to_string(gridLargestCellCount) + " a grid may have";
+}
+
 bool faceKept(const std::vector<uint8_t>& kept, int32_t face) {
   return kept.empty() || kept[static_cast<size_t>(face)] != 0;
 }
@@ -120,42 +134,47 @@ double gridCentreY(const ExportGridFrame& frame, int32_t row) {
   return static_cast<double>(frame.topRow - row) * frame.cell;
 }
 
-bool frameSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, double cell, ExportGridFrame* frame,
-                  std::string* problem) {
-  if (!(cell > 0.0) || !std::isfinite(cell)) {
-    *problem = "--cell takes a positive size";
-    return false;
-  }
-  double xmin = 0.0, xmax = 0.0, ymin = 0.0, ymax = 0.0;
+bool surfaceBox(const ExportMesh& mesh, const std::vector<uint8_t>& kept, ExportPlanBox* box) {
   bool any = false;
   for (int32_t f = 0; f < mesh.triangleCount; ++f) {
     if (!faceKept(kept, f)) continue;
     for (int32_t c = 0; c < 3; ++c) {
       const ExportVertex& v = mesh.vertices[static_cast<size_t>(mesh.corners[static_cast<size_t>(f) * 3 + c])];
-      if (!any) {
-        xmin = xmax = v.x;
-        ymin = ymax = v.y;
-        any = true;
-      }
-      xmin = std::min(xmin, v.x);
-      xmax = std::max(xmax, v.x);
-      ymin = std::min(ymin, v.y);
-      ymax = std::max(ymax, v.y);
+      if (!any) *box = {v.x, v.y, v.x, v.y};
+      any = true;
+      box->xmin = std::min(box->xmin, v.x);
+      box->xmax = std::max(box->xmax, v.x);
+      box->ymin = std::min(box->ymin, v.y);
+      box->ymax = std::max(box->ymax, v.y);
     }
   }
-  if (!any) {
+  return any;
+}
+
+bool frameSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, double cell, ExportGridFrame* frame,
+                  std::string* problem) {
+  ExportPlanBox box{};
+  if (!surfaceBox(mesh, kept, &box)) {
     *problem = "the surface has no triangle to sample";
     return false;
   }
+  return frameBox(box, cell, frame, problem);
+}
+
+bool frameBox(const ExportPlanBox& box, double cell, ExportGridFrame* frame, std::string* problem) {
+  if (!(cell > 0.0) || !std::isfinite(cell)) {
+    *problem = "--cell takes a positive size";
+    return false;
+  }
+  const double xmin = box.xmin, ymin = box.ymin, xmax = box.xmax, ymax = box.ymax;
   // The centres within the box: the first and last multiples of cell in
   // it, found by the same products that place them.
   const double limit = 4.0e15;
   double west = std::ceil(xmin / cell), east = std::floor(xmax / cell);
   double south = std::ceil(ymin / cell), north = std::floor(ymax / cell);
   if (!(std::fabs(west) < limit && std::fabs(east) < limit && std::fabs(south) < limit && std::fabs(north) < limit) ||
-      (east - west + 1.0) * (north - south + 1.0) > static_cast<double>(gridLargestCellCount)) {
-    *problem = "--cell is too small for this surface: the grid would have more than " +
-               std::to_string(gridLargestCellCount) + " cells";
+      !gridFits(east - west + 1.0, north - south + 1.0)) {
+    *problem = "--cell is too small for this surface: " + tooManyCells(east - west + 1.0, north - south + 1.0);
     return false;
   }
   while ((west - 1.0) * cell >= xmin) west -= 1.0;
@@ -179,24 +198,34 @@ bool frameSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, doub
 }
 
 bool uniteFrames(const ExportGridFrame& a, const ExportGridFrame& b, ExportGridFrame* frame, std::string* problem) {
-  const int64_t west = std::min(a.firstColumn, b.firstColumn);
-  const int64_t east = std::max(a.firstColumn + a.columns, b.firstColumn + b.columns);
-  const int64_t north = std::max(a.topRow, b.topRow);
-  const int64_t south = std::min(a.topRow - a.rows, b.topRow - b.rows);
-  if ((east - west) * (north - south) > gridLargestCellCount) {
-    *problem = "--cell is too small for these surfaces: the grid would have more than " +
-               std::to_string(gridLargestCellCount) + " cells";
+  // Centres lie within +-4e15 cells of the origin (frameSurface), so the
+  // edges and their differences are exact in doubles.
+  const double west = std::min(static_cast<double>(a.firstColumn), static_cast<double>(b.firstColumn));
+  const double east = std::max(static_cast<double>(a.firstColumn) + a.columns, static_cast<double>(b.firstColumn) + b.columns);
+  const double north = std::max(static_cast<double>(a.topRow), static_cast<double>(b.topRow));
+  const double south = std::min(static_cast<double>(a.topRow) - a.rows, static_cast<double>(b.topRow) - b.rows);
+  if (!gridFits(east - west, north - south)) {
+    *problem = "--cell is too small for these surfaces: " + tooManyCells(east - west, north - south);
     return false;
   }
   *frame = a;
-  frame->firstColumn = west;
-  frame->topRow = north;
+  frame->firstColumn = static_cast<int64_t>(west);
+  frame->topRow = static_cast<int64_t>(north);
   frame->columns = static_cast<int32_t>(east - west);
   frame->rows = static_cast<int32_t>(north - south);
   return true;
 }
 
 namespace {
+
+// A row or column number computed in doubles, held within low .. high
+// before it becomes an integer: a face far beyond the frame would
+// otherwise overflow the conversion.
+int64_t indexWithin(double value, int64_t low, int64_t high) {
+  if (!(value >= static_cast<double>(low))) return low;
+  if (value >= static_cast<double>(high)) return high;
+  return static_cast<int64_t>(value);
+}
 
 // Samples the rows bandFirst .. bandLast of the grid: the faces that reach
 // them, in file order.
@@ -210,9 +239,10 @@ void sampleRows(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const 
                                 &mesh.vertices[static_cast<size_t>(ids[1])],
                                 &mesh.vertices[static_cast<size_t>(ids[2])]};
     const double ymin = std::min({v[0]->y, v[1]->y, v[2]->y}), ymax = std::max({v[0]->y, v[1]->y, v[2]->y});
-    const int64_t rowFirst = std::max<int64_t>(bandFirst, frame.topRow - static_cast<int64_t>(std::floor(ymax / cell)) - 1);
-    const int64_t rowLast =
-        std::min<int64_t>(bandLast, frame.topRow - static_cast<int64_t>(std::ceil(ymin / cell)) + 1);
+    const int64_t rowFirst = indexWithin(static_cast<double>(frame.topRow) - std::floor(ymax / cell) - 1.0, bandFirst,
+                                         bandLast + 1);
+    const int64_t rowLast = indexWithin(static_cast<double>(frame.topRow) - std::ceil(ymin / cell) + 1.0, bandFirst - 1,
+                                        bandLast);
     if (rowFirst > rowLast) continue;
     const int32_t turn = exactTurn(v[0]->x, v[0]->y, v[1]->x, v[1]->y, v[2]->x, v[2]->y);
     if (turn == 0) continue;  // no area, no centre
@@ -246,9 +276,9 @@ void sampleRows(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const 
       }
       if (left > right) continue;
       const int64_t columnFirst =
-          std::max<int64_t>(0, static_cast<int64_t>(std::floor(left / cell)) - frame.firstColumn - 1);
+          indexWithin(std::floor(left / cell) - static_cast<double>(frame.firstColumn) - 1.0, 0, frame.columns);
       const int64_t columnLast =
-          std::min<int64_t>(frame.columns - 1, static_cast<int64_t>(std::ceil(right / cell)) - frame.firstColumn + 1);
+          indexWithin(std::ceil(right / cell) - static_cast<double>(frame.firstColumn) + 1.0, -1, frame.columns - 1);
       double* row = values + static_cast<size_t>(r) * static_cast<size_t>(frame.columns);
       for (int64_t col = columnFirst; col <= columnLast; ++col) {
         const double px = gridCentreX(frame, static_cast<int32_t>(col));

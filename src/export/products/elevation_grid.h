@@ -22,12 +22,25 @@ struct ExportGridFrame {
 // The most cells a grid may have (a gigabyte of doubles).
 inline constexpr int64_t gridLargestCellCount = int64_t{1} << 27;
 
+struct ExportPlanBox {
+  double xmin, ymin, xmax, ymax;
+};
+
+// The box of the kept faces' corners (kept as below); false when no face
+// is kept.
+bool surfaceBox(const ExportMesh& mesh, const std::vector<uint8_t>& kept, ExportPlanBox* box);
+
 // The smallest frame whose centres cover every vertex of the faces kept
 // (kept is one flag a face, or empty for all). false with problem filled
 // when no kept face exists, the cell is not a positive finite size, or the
 // grid would exceed gridLargestCellCount.
 bool frameSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, double cell, ExportGridFrame* frame,
                   std::string* problem);
+
+// The same for the box: the frame of the cell centres within it. false
+// with problem filled when the cell is not a positive finite size, no
+// centre lies in the box or the grid would exceed gridLargestCellCount.
+bool frameBox(const ExportPlanBox& box, double cell, ExportGridFrame* frame, std::string* problem);
 
 // The frame covering both (same cell size). false with problem filled when
 // it would be too large.

@@ -3,22 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "export/products/running_sum.h"
 #include "export/read/mesh_file.h"
 
 namespace {
-
-// A running sum with Neumaier's compensation, so that a million small faces
-// add up to what their exact sum rounds to, or very near it.
-struct Sum {
-  double total = 0.0;
-  double correction = 0.0;
-  void add(double value) {
-    const double t = total + value;
-    correction += std::fabs(total) >= std::fabs(value) ? (total - t) + value : (value - t) + total;
-    total = t;
-  }
-  double value() const { return total + correction; }
-};
 
 // Over a face of plan area a whose heights above a level are h (one vertex
 // alone on its side, at h[lone]): the volume and plan area of the lone
@@ -38,7 +26,7 @@ void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bo
   *measures = ExportSurfaceMeasures{};
   measures->hasBase = hasBase;
   measures->base = base;
-  Sum plan, surface, weighted, above, below, areaAbove, areaBelow, areaLevel;
+  RunningSum plan, surface, weighted, above, below, areaAbove, areaBelow, areaLevel;
   bool first = true;
   for (int32_t f = 0; f < mesh.triangleCount; ++f) {
     if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
@@ -106,7 +94,7 @@ void compareGrids(const ExportGridFrame& frame, const std::vector<double>& first
                   ExportComparison* comparison) {
   *comparison = ExportComparison{};
   comparison->frame = frame;
-  Sum cut, fill;
+  RunningSum cut, fill;
   const double cellArea = frame.cell * frame.cell;
   for (size_t i = 0; i < first.size(); ++i) {
     if (std::isnan(first[i]) || std::isnan(second[i])) continue;

@@ -1,0 +1,146 @@
+// A grid's cell count is decided in doubles, so that surfaces however far
+// apart meet the cap with a message instead of a wrapped 64-bit product;
+// and the difference grid of two surfaces.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "export/products/difference_grid.h"
+#include "export/products/elevation_grid.h"
+#include "export/read/mesh_file.h"
+#include "test_support.h"
+
+namespace {
+
+ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
+  std::vector<std::string> argv{"tsvmesh-export"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
+}
+
+ExportGridFrame oneCellAt(int64_t column, int64_t row) {
+  ExportGridFrame frame;
+  frame.cell = 1.0;
+  frame.firstColumn = column;
+  frame.topRow = row;
+  frame.columns = 2;
+  frame.rows = 2;
+  return frame;
+}
+
+// A points file of one unit triangle with its corner at (x, y).
+std::string triangleAt(const std::string& name, const std::string& x, const std::string& y, const std::string& x1,
+                       const std::string& y1) {
+  return name + ".csv\n" + x + " " + y + " 1\n" + x1 + " " + y + " 1\n" + x + " " + y1 + " 1\n";
+}
+
+}  // namespace
+
+TEST(GridSize, FramesFarApartAreRefusedWhereTheirProductWouldWrap) {
+  ExportGridFrame united;
+  std::string problem;
+  // 5368709118^2 wraps 64 bits to a count under the cap; 4.5e15^2 to 0.
+  for (const int64_t far : {int64_t{5368709118}, int64_t{2250000000000000}}) {
+    problem.clear();
+    EXPECT_FALSE(uniteFrames(oneCellAt(0, 0), oneCellAt(far, far), &united, &problem)) << far;
+    EXPECT_NE(problem.find("more than the 134217728"), std::string::npos) << problem;
+    EXPECT_FALSE(uniteFrames(oneCellAt(-far, -far), oneCellAt(far, far), &united, &problem)) << far;
+  }
+  // Just under the cap (8192 x 16384 cells) is a grid.
+  ASSERT_TRUE(uniteFrames(oneCellAt(0, 0), oneCellAt(8190, 16382), &united, &problem)) << problem;
+  EXPECT_EQ(united.columns, 8192);
+  EXPECT_EQ(united.rows, 16384);
+  EXPECT_FALSE(uniteFrames(oneCellAt(0, 0), oneCellAt(8191, 16382), &united, &problem));
+}
+
+TEST(GridSize, ComparingSurveysFarApartEndsWithAMessageAndNoReport) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/near.tsv", triangleAt("near", "0", "0", "1", "1"));
+  writeFile(dir + "/far.tsv", triangleAt("far", "5368709118", "5368709118", "5368709119", "5368709119"));
+  writeFile(dir + "/east.tsv", triangleAt("east", "2250000000000000", "2250000000000000", "2250000000000001",
+                                          "2250000000000001"));
+  writeFile(dir + "/west.tsv", triangleAt("west", "-2250000000000000", "-2250000000000000", "-2249999999999999",
+                                          "-2249999999999999"));
+  for (const auto& pair : {std::vector<std::string>{"near.tsv", "far.tsv"}, {"west.tsv", "east.tsv"}}) {
+    const ProcessResult run = runExport({pair[0], "r.txt", "--compare", pair[1], "--cell", "1"}, dir);
+    EXPECT_EQ(run.status, 1) << pair[1] << run.err;
+    EXPECT_FALSE(run.err.empty());
+    EXPECT_FALSE(fileExists(dir + "/r.txt"));
+  }
+}
+
+namespace {
+
+// A lattice surface of n by n cells over [x0, x0 + side] x [0, side] with
+// height z = slope * x + lift.
+ExportMesh squareMesh(double x0, double side, int32_t n, double slope, double lift) {
+  ExportMesh mesh;
+  for (int32_t j = 0; j <= n; ++j) {
+    for (int32_t i = 0; i <= n; ++i) {
+      const double x = x0 + side * i / n, y = side * j / n;
+      mesh.vertices.push_back({x, y, slope * x + lift});
+    }
+  }
+  for (int32_t j = 0; j < n; ++j) {
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t a = j * (n + 1) + i;
+      mesh.corners.insert(mesh.corners.end(), {a, a + 1, a + n + 2, a, a + n + 2, a + n + 1});
+    }
+  }
+  mesh.triangleCount = static_cast<int32_t>(mesh.corners.size() / 3);
+  mesh.vertexCount = static_cast<int32_t>(mesh.vertices.size());
+  return mesh;
+}
+
+}  // namespace
+
+TEST(DifferenceGrid, HoldsSecondMinusFirstOverTheCommonCentresOnly) {
+  const ExportMesh ground = squareMesh(0, 10, 4, 0.0, 0.0);
+  const ExportMesh slope = squareMesh(5, 10, 3, 1.0, -7.0);  // z = x - 7 over [5, 15] x [0, 10]
+  ExportGridFrame frame;
+  std::vector<double> values;
+  std::string problem;
+  ASSERT_TRUE(sampleDifference(ground, {}, slope, {}, 1.0, &frame, &values, &problem)) << problem;
+  // Centres x = 5 .. 10, y = 10 .. 0.
+  EXPECT_EQ(frame.firstColumn, 5);
+  EXPECT_EQ(frame.columns, 6);
+  EXPECT_EQ(frame.topRow, 10);
+  EXPECT_EQ(frame.rows, 11);
+  for (int32_t r = 0; r < frame.rows; ++r) {
+    for (int32_t c = 0; c < frame.columns; ++c) {
+      EXPECT_NEAR(values[static_cast<size_t>(r * frame.columns + c)], gridCentreX(frame, c) - 7.0, 1e-12);
+    }
+  }
+  // A hole in the ground: the cell [5, 7.5] x [2.5, 5] left out.
+  std::vector<uint8_t> kept(static_cast<size_t>(ground.triangleCount), 1);
+  kept[2 * (1 * 4 + 2)] = kept[2 * (1 * 4 + 2) + 1] = 0;
+  ASSERT_TRUE(sampleDifference(ground, kept, slope, {}, 1.0, &frame, &values, &problem)) << problem;
+  const auto at = [&](double x, double y) {
+    return values[static_cast<size_t>((frame.topRow - static_cast<int64_t>(y)) * frame.columns +
+                                      (static_cast<int64_t>(x) - frame.firstColumn))];
+  };
+  EXPECT_TRUE(std::isnan(at(6, 3)));
+  EXPECT_TRUE(std::isnan(at(6, 4)));
+  EXPECT_EQ(at(6, 6), -1.0);
+  EXPECT_EQ(at(9, 3), 2.0);
+}
+
+TEST(DifferenceGrid, SurfacesApartOrOnlyFarFromEachOtherAreRefusedOrFramedSmall) {
+  const ExportMesh near = squareMesh(0, 10, 2, 0.0, 0.0);
+  ExportGridFrame frame;
+  std::vector<double> values;
+  std::string problem;
+  EXPECT_FALSE(sampleDifference(near, {}, squareMesh(5368709118.0, 10, 1, 0.0, 0.0), {}, 1.0, &frame, &values,
+                                &problem));
+  EXPECT_NE(problem.find("do not overlap"), std::string::npos) << problem;
+  // A surface reaching 2.25e15 away still frames only the common part.
+  ExportMesh wide = squareMesh(0, 10, 1, 0.0, 1.0);
+  wide.vertices[1].x = wide.vertices[3].x = 2.25e15;
+  ASSERT_TRUE(sampleDifference(near, {}, wide, {}, 1.0, &frame, &values, &problem)) << problem;
+  EXPECT_EQ(frame.columns, 11);
+  EXPECT_EQ(frame.rows, 11);
+  EXPECT_FALSE(sampleDifference(near, {}, wide, {}, 1e-5, &frame, &values, &problem));
+  EXPECT_NE(problem.find("more than the 134217728"), std::string::npos) << problem;
+}
