@@ -64,10 +64,12 @@ TEST(GridSize, ComparingSurveysFarApartEndsWithAMessageAndNoReport) {
   writeFile(dir + "/west.tsv", triangleAt("west", "-2250000000000000", "-2250000000000000", "-2249999999999999",
                                           "-2249999999999999"));
   for (const auto& pair : {std::vector<std::string>{"near.tsv", "far.tsv"}, {"west.tsv", "east.tsv"}}) {
-    const ProcessResult run = runExport({pair[0], "r.txt", "--compare", pair[1], "--cell", "1"}, dir);
+    // The exact report and the difference grid alike.
+    const ProcessResult run = runExport({pair[0], "r.txt", "r.asc", "--compare", pair[1], "--cell", "1"}, dir);
     EXPECT_EQ(run.status, 1) << pair[1] << run.err;
-    EXPECT_FALSE(run.err.empty());
+    EXPECT_NE(run.err.find("do not overlap"), std::string::npos) << run.err;
     EXPECT_FALSE(fileExists(dir + "/r.txt"));
+    EXPECT_FALSE(fileExists(dir + "/r.asc"));
   }
 }
 
@@ -143,4 +145,22 @@ TEST(DifferenceGrid, SurfacesApartOrOnlyFarFromEachOtherAreRefusedOrFramedSmall)
   EXPECT_EQ(frame.rows, 11);
   EXPECT_FALSE(sampleDifference(near, {}, wide, {}, 1e-5, &frame, &values, &problem));
   EXPECT_NE(problem.find("more than the 134217728"), std::string::npos) << problem;
+}
+
+// Two level planes 1 m apart over one 10 m square, sampled by different
+// points: the fill is 100 m^3 exactly, whatever the two triangulations.
+TEST(GridSize, ComparedReportIsExactWithoutACell) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/low.tsv", "low.csv\n0 0 5\n10 0 5\n10 10 5\n0 10 5\n3 7 5\n");
+  writeFile(dir + "/high.tsv", "high.csv\n0 0 6\n10 0 6\n10 10 6\n0 10 6\n6 2 6\n8 8 6\n");
+  const ProcessResult run = runExport({"low.tsv", "r.json", "r.txt", "--compare", "high.tsv"}, dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string json = readFile(dir + "/r.json");
+  EXPECT_NE(json.find("\"commonArea\": 100, \"cut\": 0, \"fill\": 100, \"net\": 100, \"cutArea\": 0, "
+                      "\"fillArea\": 100"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(readFile(dir + "/r.txt").find("Fill                      100.000 (high.tsv higher) over an area of 100.000"),
+            std::string::npos)
+      << readFile(dir + "/r.txt");
 }

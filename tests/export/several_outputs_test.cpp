@@ -78,14 +78,14 @@ TEST(SeveralOutputs, NoOutputNamesAnInputOrAnotherOutput) {
   writeFile(dir + "/mesh.csv", triangleFile);
   writeFile(dir + "/other.csv", triangleFile);
   const ProcessResult compare =
-      runExport({"mesh.csv", "r.txt", "./other.csv", "--compare", "other.csv", "--cell", "1"}, dir);
+      runExport({"mesh.csv", "r.txt", "./other.csv", "--compare", "other.csv"}, dir);
   EXPECT_EQ(compare.status, 2);
   // other.csv is no output format: refused as such before the clash matters.
   EXPECT_EQ(readFile(dir + "/other.csv"), triangleFile);
 
   writeFile(dir + "/other.txt", triangleFile);
   const ProcessResult report =
-      runExport({"mesh.csv", "./other.txt", "--compare", "other.txt", "--cell", "1"}, dir);
+      runExport({"mesh.csv", "./other.txt", "--compare", "other.txt"}, dir);
   EXPECT_EQ(report.status, 1);
   EXPECT_EQ(report.err, "tsvmesh-export: ./other.txt is the --compare file; choose another output name\n");
   EXPECT_EQ(readFile(dir + "/other.txt"), triangleFile);

@@ -88,11 +88,16 @@ const OptionRow optionTable[] = {
     {"--mesh", 0, "--mesh, --points  read INPUT as a triangle file, or as a points file, whatever it looks like"},
     {"--points", 0, nullptr},
     {"--columns", 0, "--columns LETTERS  INPUT is a comma-separated field file with these columns: P N E Z D - (no header row)"},
+    {"--breaklines", 0, "--breaklines FILE  polylines (x y z a line, a blank line between; or DXF) the surface follows; "
+                        "repeatable"},
+    {"--border", 0, "--border FILE  the polygon the surface stops at (points outside are left out)"},
+    {"--holes", 0, "--holes FILE  polygons cut out of the surface (buildings, ponds)"},
+    {"--as-meshed", 0, "--as-meshed  a triangle file's triangles exactly as they are, without those its hull lacks"},
     {"--leave-out", 0, "--leave-out CODE,...  a field file's points with these codes stay on the plan but off the surface"},
     {"--lines", useLines, "--lines CODE,...  3D lines joining a field file's points whose code begins with CODE"},
     {"--cell", useCell, "--cell SIZE     the grid's cell size"},
     {"--base", useReport, "--base Z        volumes above and below the level Z"},
-    {"--compare", useReport, "--compare OTHER cut and fill from INPUT to the surface OTHER on the --cell grid"},
+    {"--compare", useCompare, "--compare OTHER exact cut and fill from INPUT to the surface OTHER; with a grid, OTHER - INPUT"},
     {"--profile", useProfile, "--profile FILE  long sections along FILE's polylines (x y a line, blank lines between)"},
     {"--srs", useSrs, "--srs CODE      the coordinate reference system to state, for example EPSG:25832"},
 };
@@ -196,6 +201,23 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
     options->inputKind = inputFieldFile;
     return argumentTaken;
   }
+  if (const char* file = optionValue(argument, "--breaklines", argc, argv, i)) {
+    if (*file == '\0') return wrong(problem, "--breaklines takes a file of polylines");
+    options->breaklines.push_back(file);
+    return argumentTaken;
+  }
+  for (const char* name : {"--border", "--holes"}) {
+    if (const char* file = optionValue(argument, name, argc, argv, i)) {
+      const char*& slot = name[2] == 'b' ? options->border : options->holes;
+      if (*file == '\0' || slot != nullptr) return wrong(problem, name[2] == 'b' ? "--border takes one file" : "--holes takes one file");
+      slot = file;
+      return argumentTaken;
+    }
+  }
+  if (argument == "--as-meshed") {
+    options->asMeshed = true;
+    return argumentTaken;
+  }
   if (const char* codes = optionValue(argument, "--leave-out", argc, argv, i)) {
     if (codeList(codes, &options->leaveOut)) return argumentTaken;
     return wrong(problem, "--leave-out takes codes separated by commas, for example TREE,SIGN");
@@ -258,9 +280,6 @@ const char* optionsAgree(const ExportOptions& options, uint32_t uses) {
   if ((options.paper >= 0) != (options.scale > 0)) return "--paper and --scale go together";
   if ((uses & needsCell) != 0 && options.cell == 0.0) return "a .asc or .tif grid needs --cell SIZE";
   if ((uses & needsProfile) != 0 && options.profilePath == nullptr) return "a .csv long section needs --profile FILE";
-  if (options.comparePath != nullptr && options.cell == 0.0) {
-    return "--compare needs --cell SIZE, the grid the surfaces are compared on";
-  }
   return nullptr;
 }
 

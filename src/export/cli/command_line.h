@@ -31,6 +31,10 @@ struct ExportOptions {
   const char* comparePath = nullptr;  // --compare
   const char* srs = nullptr;          // --srs
   const char* profilePath = nullptr;  // --profile
+  std::vector<const char*> breaklines;  // --breaklines, each a file of polylines
+  const char* border = nullptr;         // --border: the one polygon the surface stops at
+  const char* holes = nullptr;          // --holes: polygons cut out of the surface
+  bool asMeshed = false;                // --as-meshed: a triangle file's faces exactly as they are
 };
 
 enum ExportCommand : int32_t {

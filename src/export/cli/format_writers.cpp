@@ -5,7 +5,9 @@
 #include "export/cli/command_line.h"
 #include "export/output.h"
 #include "export/products/contours.h"
+#include "export/products/difference_grid.h"
 #include "export/products/elevation_grid.h"
+#include "export/products/surface_difference.h"
 #include "export/products/volumes.h"
 #include "export/progress.h"
 #include "export/read/mesh_file.h"
@@ -61,6 +63,11 @@ bool writePicture(const ExportJob& job, int32_t format, ExportOutput* output, Ex
 // framed.
 bool sampleGrid(const ExportJob& job, ExportGridFrame* frame, std::vector<double>* values, ExportProgress* progress,
                 std::string* message) {
+  if (job.other != nullptr) {
+    // With --compare the grid is the difference, OTHER - INPUT, where both are.
+    updateExportProgress(progress, "sampling", 0, 1);
+    return sampleDifference(*job.surface, everyFace, *job.other, everyFace, job.options->cell, frame, values, message);
+  }
   if (!frameSurface(*job.surface, everyFace, job.options->cell, frame, message)) return false;
   updateExportProgress(progress, "sampling", 0, 1);
   sampleSurface(*job.surface, everyFace, *frame, values);
@@ -76,18 +83,21 @@ bool measureReport(const ExportJob& job, ExportReport* report, ExportProgress* p
   report->unit = exportUnitsName(options.units);
   measureSurface(mesh, everyFace, options.hasBase, options.base, &report->measures);
   if (job.other == nullptr) return true;
-  ExportGridFrame first, second, frame;
-  if (!frameSurface(mesh, everyFace, options.cell, &first, message) ||
-      !frameSurface(*job.other, everyFace, options.cell, &second, message) ||
-      !uniteFrames(first, second, &frame, message)) {
+  const auto view = [](const ExportMesh& surface) {
+    return DifferenceSurface{surface.vertices.data(), surface.vertexCount, surface.corners.data(),
+                             surface.triangleCount, nullptr};
+  };
+  updateExportProgress(progress, "comparing", 0, 1);
+  const int32_t status = differenceOfSurfaces(view(mesh), view(*job.other), &report->difference);
+  if (status == differenceApart) {
+    *message = job.inputName + " and " + exportBaseName(options.comparePath) +
+               " do not overlap: the two surfaces have no area in common";
     return false;
   }
-  std::vector<double> before, after;
-  updateExportProgress(progress, "sampling", 0, 2);
-  sampleSurface(mesh, everyFace, frame, &before);
-  updateExportProgress(progress, "sampling", 1, 2);
-  sampleSurface(*job.other, everyFace, frame, &after);
-  compareGrids(frame, before, after, &report->comparison);
+  if (status != differenceDone) {
+    *message = std::string(job.outputPath) + ": not enough memory to compare the surfaces";
+    return false;
+  }
   report->compared = true;
   report->otherName = exportBaseName(options.comparePath);
   return true;

@@ -24,13 +24,13 @@ const ExportFormat formatTable[] = {
     {"html", "the surface in 3D, one page for any browser", useContours, libraryThree, withThree, writePageProduct},
     {"dxf", "DXF for CAD: 3DFACE surface, labelled contour polylines, a field file's points and lines", useContours | useUnits | usePoints | useLines, libraryNone, true, writeDxfProduct},
     {"geojson", "GeoJSON contours (needs --contour) and a field file's points and lines", useContours | useSrs | usePoints | useLines, libraryNone, true, writeGeoJsonProduct},
-    {"asc", "ESRI ASCII grid of elevations (needs --cell)", useCell | needsCell, libraryNone, true, writeAscProduct},
-    {"tif", "GeoTIFF grid of elevations, Float32 (needs --cell)", useCell | needsCell | useSrs, libraryNone, true, writeTifProduct},
+    {"asc", "ESRI ASCII grid of elevations, or with --compare of the difference (needs --cell)", useCell | needsCell | useCompare, libraryNone, true, writeAscProduct},
+    {"tif", "GeoTIFF grid of elevations, or of the difference, Float32 (needs --cell)", useCell | needsCell | useSrs | useCompare, libraryNone, true, writeTifProduct},
     {"gpkg", "GeoPackage: the faces as POLYGON Z, contours and lines as LINESTRING Z, points", useContours | useSrs | usePoints | useLines, libraryGdal, withGdal, writeGpkgProduct},
     {"shp", "ESRI Shapefile: the faces as PolygonZ; contours, points, lines in NAME_contours.shp, ...", useContours | useSrs | usePoints | useLines, libraryGdal, withGdal, writeShpProduct},
     {"csv", "a long section along --profile's polylines: chainage, easting, northing, elevation", useProfile | needsProfile, libraryNone, true, writeCsvProduct},
-    {"txt", "areas and volumes, for people", useReport | useUnits | useCell, libraryNone, true, writeTextReportProduct},
-    {"json", "areas and volumes, for programs", useReport | useUnits | useCell, libraryNone, true, writeJsonReportProduct},
+    {"txt", "areas and volumes, exact cut and fill with --compare, for people", useReport | useCompare | useUnits, libraryNone, true, writeTextReportProduct},
+    {"json", "areas and volumes, exact cut and fill with --compare, for programs", useReport | useCompare | useUnits, libraryNone, true, writeJsonReportProduct},
 };
 // clang-format on
 

@@ -27,7 +27,8 @@ enum ExportUse : uint32_t {
   useUnits = 1u << 2,     // --units
   usePaper = 1u << 3,     // --paper, --scale
   useCell = 1u << 4,      // --cell
-  useReport = 1u << 5,    // --base, --compare
+  useReport = 1u << 5,    // --base
+  useCompare = 1u << 9,   // --compare
   useSrs = 1u << 6,       // --srs
   usePoints = 1u << 7,    // a field file's points
   needsCell = 1u << 8,    // nothing to write without --cell

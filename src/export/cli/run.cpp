@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "export/cli/command_line.h"
@@ -30,15 +31,25 @@ std::string numberText(double value) {
   return text;
 }
 
+// Every file a run reads, with what it is to the user.
+std::vector<std::pair<const char*, const char*>> inputFiles(const ExportOptions& options) {
+  std::vector<std::pair<const char*, const char*>> inputs{{options.meshPath, "the input file"}};
+  if (options.comparePath != nullptr) inputs.push_back({options.comparePath, "the --compare file"});
+  for (const char* file : options.breaklines) inputs.push_back({file, "a --breaklines file"});
+  if (options.border != nullptr) inputs.push_back({options.border, "the --border file"});
+  if (options.holes != nullptr) inputs.push_back({options.holes, "the --holes file"});
+  if (options.profilePath != nullptr) inputs.push_back({options.profilePath, "the --profile file"});
+  return inputs;
+}
+
 // No output may overwrite an input or another output of the same run.
 std::string clashingPaths(const ExportOptions& options) {
   const std::vector<const char*>& outputs = options.outputPaths;
-  const char* const inputs[] = {options.meshPath, options.comparePath, options.profilePath};
-  const char* const inputNames[] = {"the input file", "the --compare file", "the --profile file"};
+  const auto inputs = inputFiles(options);
   for (size_t i = 0; i < outputs.size(); ++i) {
-    for (size_t k = 0; k < sizeof inputs / sizeof inputs[0]; ++k) {
-      if (inputs[k] != nullptr && pathsNameOneFile(inputs[k], outputs[i])) {
-        return std::string(outputs[i]) + " is " + inputNames[k] + "; choose another output name";
+    for (const auto& input : inputs) {
+      if (pathsNameOneFile(input.first, outputs[i])) {
+        return std::string(outputs[i]) + " is " + input.second + "; choose another output name";
       }
     }
     for (size_t j = 0; j < i; ++j) {

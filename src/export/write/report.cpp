@@ -51,13 +51,16 @@ void writeTextReport(const ExportReport& report, ExportOutput* output) {
     text += row("Net (above - below)", fixed(m.above - m.below));
   }
   if (report.compared) {
-    const ExportComparison& c = report.comparison;
-    text += "\nCompared with " + report.otherName + " on a grid of " + shortest(c.frame.cell) +
-            " by " + shortest(c.frame.cell) + " cells:\n";
-    text += row("Area compared", fixed(c.area) + " (" + std::to_string(c.cells) + " cells)");
-    text += row("Cut", fixed(c.cut) + " (" + report.otherName + " lower)");
-    text += row("Fill", fixed(c.fill) + " (" + report.otherName + " higher)");
-    text += row("Net (fill - cut)", fixed(c.net));
+    const SurfaceDifference& d = report.difference;
+    const std::string& other = report.otherName;
+    text += "\nCompared with " + other + ", exactly over the overlay of both surfaces:\n";
+    text += row("Common area", fixed(d.commonArea));
+    text += row("Cut", fixed(d.cut) + " (" + other + " lower) over an area of " + fixed(d.cutArea));
+    text += row("Fill", fixed(d.fill) + " (" + other + " higher) over an area of " + fixed(d.fillArea));
+    if (d.levelArea > 0.0) text += row("Level", "an area of " + fixed(d.levelArea) + " where they meet");
+    text += row("Net (fill - cut)", fixed(d.net));
+    text += row("Outside the common area", fixed(d.firstOutside) + " of " + report.surfaceName + ", " +
+                                               fixed(d.secondOutside) + " of " + other);
   }
   writeExportText(output, text);
 }
@@ -80,11 +83,12 @@ void writeJsonReport(const ExportReport& report, ExportOutput* output) {
             ", \"areaBelow\": " + shortest(m.areaBelow) + ", \"areaLevel\": " + shortest(m.areaLevel) + "}";
   }
   if (report.compared) {
-    const ExportComparison& c = report.comparison;
-    text += ",\n  \"compare\": {\"other\": " + jsonString(report.otherName) + ", \"cell\": " +
-            shortest(c.frame.cell) + ", \"cells\": " + std::to_string(c.cells) + ", \"area\": " +
-            shortest(c.area) + ", \"cut\": " + shortest(c.cut) + ", \"fill\": " + shortest(c.fill) +
-            ", \"net\": " + shortest(c.net) + "}";
+    const SurfaceDifference& d = report.difference;
+    text += ",\n  \"compare\": {\"other\": " + jsonString(report.otherName) + ", \"commonArea\": " +
+            shortest(d.commonArea) + ", \"cut\": " + shortest(d.cut) + ", \"fill\": " + shortest(d.fill) +
+            ", \"net\": " + shortest(d.net) + ", \"cutArea\": " + shortest(d.cutArea) + ", \"fillArea\": " +
+            shortest(d.fillArea) + ", \"levelArea\": " + shortest(d.levelArea) + ", \"inputOutside\": " +
+            shortest(d.firstOutside) + ", \"otherOutside\": " + shortest(d.secondOutside) + "}";
   }
   text += "\n}\n";
   writeExportText(output, text);

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "export/products/surface_difference.h"
 #include "export/products/volumes.h"
 
 struct ExportOutput;
@@ -14,7 +15,7 @@ struct ExportReport {
   bool compared = false;
   std::string otherName;     // --compare's file name
   const char* unit = "m";    // the ground unit --units declares (the data carry none)
-  ExportComparison comparison;
+  SurfaceDifference difference;  // exact, over the overlay of both surfaces
 };
 
 // Lengths in the units of the coordinates (report.unit), areas in their
