@@ -1,0 +1,169 @@
+#include "export/surface/predicates.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "export/surface/exact_number.h"
+
+namespace tsvmesh::surface {
+namespace {
+
+constexpr double kEpsilon = 0x1p-53;
+// Forward error bounds of the double evaluations below (relative to the sum
+// of the magnitudes of their terms), valid without underflow or overflow.
+constexpr double kOrientationBound = (3.0 + 16.0 * kEpsilon) * kEpsilon;
+constexpr double kInCircleBound = (10.0 + 96.0 * kEpsilon) * kEpsilon;
+
+// Zero, or far enough from both ends of the double range that degree-4
+// products of such differences neither underflow nor overflow.
+bool safeDifference(double d) {
+  const double magnitude = std::fabs(d);
+  return (magnitude >= 0x1p-200 || d == 0) && magnitude <= 0x1p200;
+}
+
+int signOf(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+
+int32_t lowestOf(const double* values, int32_t count) {
+  int32_t lowest = lowestExponent(values[0]);
+  for (int32_t i = 1; i < count; ++i) lowest = std::min(lowest, lowestExponent(values[i]));
+  return lowest;
+}
+
+// Exact p - q for two coordinates at scale base.
+void exactDifference(ExactNumber* out, double p, double q, int32_t base) {
+  ExactNumber left;
+  ExactNumber right;
+  exactFromDouble(&left, p, base);
+  exactFromDouble(&right, q, base);
+  exactSubtract(out, left, right);
+}
+
+// out = a * d - b * c.
+void exactCross(ExactNumber* out, const ExactNumber& a, const ExactNumber& b, const ExactNumber& c,
+                const ExactNumber& d) {
+  ExactNumber left;
+  ExactNumber right;
+  exactMultiply(&left, a, d);
+  exactMultiply(&right, b, c);
+  exactSubtract(out, left, right);
+}
+
+// Exact (b - a) x (c - a) with all coordinates at scale base.
+void exactOrientation(ExactNumber* out, const double* a, const double* b, const double* c,
+                      int32_t base) {
+  ExactNumber bax;
+  ExactNumber bay;
+  ExactNumber cax;
+  ExactNumber cay;
+  exactDifference(&bax, b[0], a[0], base);
+  exactDifference(&bay, b[1], a[1], base);
+  exactDifference(&cax, c[0], a[0], base);
+  exactDifference(&cay, c[1], a[1], base);
+  exactCross(out, bax, bay, cax, cay);
+}
+
+int exactInCircle(const double* a, const double* b, const double* c, const double* d) {
+  const double all[8] = {a[0], a[1], b[0], b[1], c[0], c[1], d[0], d[1]};
+  const int32_t base = lowestOf(all, 8);
+  ExactNumber delta[6];  // adx ady bdx bdy cdx cdy
+  const double* rows[3] = {a, b, c};
+  for (int32_t i = 0; i < 3; ++i) {
+    exactDifference(&delta[2 * i], rows[i][0], d[0], base);
+    exactDifference(&delta[2 * i + 1], rows[i][1], d[1], base);
+  }
+  ExactNumber total;
+  for (int32_t i = 0; i < 3; ++i) {
+    const ExactNumber& px = delta[2 * i];
+    const ExactNumber& py = delta[2 * i + 1];
+    const int32_t j = (i + 1) % 3;
+    const int32_t k = (i + 2) % 3;
+    ExactNumber xx;
+    ExactNumber yy;
+    ExactNumber lift;
+    ExactNumber minor;
+    ExactNumber term;
+    exactMultiply(&xx, px, px);
+    exactMultiply(&yy, py, py);
+    exactAdd(&lift, xx, yy);
+    exactCross(&minor, delta[2 * j], delta[2 * j + 1], delta[2 * k], delta[2 * k + 1]);
+    exactMultiply(&term, lift, minor);
+    exactAdd(&total, total, term);
+  }
+  return exactSign(total);
+}
+
+}  // namespace
+
+int orientation(const double* a, const double* b, const double* c) {
+  const double acx = a[0] - c[0];
+  const double bcx = b[0] - c[0];
+  const double acy = a[1] - c[1];
+  const double bcy = b[1] - c[1];
+  const double left = acx * bcy;
+  const double right = acy * bcx;
+  const double det = left - right;
+  if (safeDifference(acx) && safeDifference(bcx) && safeDifference(acy) && safeDifference(bcy) &&
+      std::fabs(det) > kOrientationBound * (std::fabs(left) + std::fabs(right))) {
+    return signOf(det);
+  }
+  const double all[6] = {a[0], a[1], b[0], b[1], c[0], c[1]};
+  ExactNumber exact;
+  exactOrientation(&exact, a, b, c, lowestOf(all, 6));
+  return exactSign(exact);
+}
+
+int inCircle(const double* a, const double* b, const double* c, const double* d) {
+  const double adx = a[0] - d[0];
+  const double bdx = b[0] - d[0];
+  const double cdx = c[0] - d[0];
+  const double ady = a[1] - d[1];
+  const double bdy = b[1] - d[1];
+  const double cdy = c[1] - d[1];
+  const double bdxcdy = bdx * cdy;
+  const double cdxbdy = cdx * bdy;
+  const double cdxady = cdx * ady;
+  const double adxcdy = adx * cdy;
+  const double adxbdy = adx * bdy;
+  const double bdxady = bdx * ady;
+  const double alift = adx * adx + ady * ady;
+  const double blift = bdx * bdx + bdy * bdy;
+  const double clift = cdx * cdx + cdy * cdy;
+  const double det = alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
+  const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
+                           (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
+                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
+  const bool safe = safeDifference(adx) && safeDifference(bdx) && safeDifference(cdx) &&
+                    safeDifference(ady) && safeDifference(bdy) && safeDifference(cdy);
+  if (safe && std::fabs(det) > kInCircleBound * permanent) return signOf(det);
+  return exactInCircle(a, b, c, d);
+}
+
+int orientationOfCentroid(const double* a, const double* b, const double* p, const double* q,
+                          const double* r) {
+  const double all[10] = {a[0], a[1], b[0], b[1], p[0], p[1], q[0], q[1], r[0], r[1]};
+  const int32_t base = lowestOf(all, 10);
+  ExactNumber sum;
+  for (const double* corner : {p, q, r}) {
+    ExactNumber one;
+    exactOrientation(&one, a, b, corner, base);
+    exactAdd(&sum, sum, one);
+  }
+  return exactSign(sum);
+}
+
+int centroidAboveY(const double* p, const double* q, const double* r, double y) {
+  const double all[4] = {p[1], q[1], r[1], y};
+  const int32_t base = lowestOf(all, 4);
+  ExactNumber sum;
+  for (const double* corner : {p, q, r}) {
+    ExactNumber one;
+    ExactNumber level;
+    exactFromDouble(&one, corner[1], base);
+    exactFromDouble(&level, y, base);
+    exactAdd(&sum, sum, one);
+    exactSubtract(&sum, sum, level);
+  }
+  return exactSign(sum);
+}
+
+}  // namespace tsvmesh::surface

@@ -1,0 +1,94 @@
+// The surveyor's surface: the constrained Delaunay triangulation of points
+// (x, y, z) and constraint segments, over the whole convex hull, optionally
+// trimmed to a border polygon minus hole polygons.
+//
+// Every orientation and in-circle decision is exact (predicates.h), so the
+// same input gives the same triangles in the same order on every platform.
+// Points are inserted in Hilbert-curve order with a walking locator; the
+// table of triangles is flat (three vertices, three neighbours per slot).
+//
+// Contracts:
+// - Points are (x, y, z) triples of finite doubles. Points at one (x, y) are
+//   merged: the first in input order holds (mergedInto names it), whatever
+//   the others' heights.
+// - Segments are pairs of point indices, inserted in input order. Each
+//   becomes a chain of triangle edges: split where it passes through a
+//   point, and where it crosses an earlier constraint. A crossing adds a
+//   point (index pointCount + k), its (x, y) computed in doubles and then
+//   taken as given; its z is the earlier segment's interpolated height,
+//   the later segment's is reported beside it.
+// - Polygons (border first when hasBorder, then holes) are closed rings of
+//   point indices; their edges become constraints after all segments. A
+//   triangle is kept when it lies inside the border (if any) and outside
+//   every hole, by even-odd parity of each polygon alone.
+// - Refused, with no triangles: fewer than 3 distinct positions, all
+//   positions on one line, an index out of range.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tsvmesh::surface {
+
+enum class SurfaceStatus {
+  kOk,
+  kTooFewPoints,   // fewer than three distinct (x, y)
+  kCollinear,      // every point on one line
+  kBadIndex,       // a segment or polygon names a point that does not exist
+  kNotFinite,      // a coordinate is infinite or NaN
+};
+
+struct SurfaceInput {
+  const double* xyz = nullptr;  // 3 per point
+  int32_t pointCount = 0;
+  const int32_t* segments = nullptr;  // 2 per segment
+  int32_t segmentCount = 0;
+  // Polygon k holds polygonPoints[polygonEnds[k - 1] .. polygonEnds[k]),
+  // polygonEnds[-1] read as 0; the last point joins the first.
+  const int32_t* polygonPoints = nullptr;
+  const int32_t* polygonEnds = nullptr;
+  int32_t polygonCount = 0;
+  bool hasBorder = false;  // polygon 0 is the border; the rest are holes
+};
+
+struct SurfaceCrossing {
+  int32_t point = -1;               // the point at the crossing (usually a new one)
+  int32_t segment[2] = {-1, -1};    // constraint ids: the earlier, then the later
+  double z[2] = {0, 0};             // height along each; z[0] is the point's
+};
+
+struct SurfaceResult {
+  SurfaceStatus status = SurfaceStatus::kOk;
+  // Every point: the input's, then the crossings' (3 per point).
+  std::vector<double> xyz;
+  // 3 per triangle, counter-clockwise, indices into xyz.
+  std::vector<int32_t> triangles;
+  // 3 per triangle: the constraint along edge (v[i], v[(i + 1) % 3]), -1 for
+  // none. A constraint id is a segment index, or segmentCount + k for an edge
+  // of polygon k.
+  std::vector<int32_t> edgeConstraint;
+  // Per input point: the point whose position it shares and that holds
+  // (itself when it is the first at its position).
+  std::vector<int32_t> mergedInto;
+  std::vector<SurfaceCrossing> crossings;
+  int32_t pointsOutsideBorder = 0;  // distinct input points outside the border
+  int32_t segmentsGivenUp = 0;      // pieces left out after too many nested crossings
+};
+
+// Builds the surface of input into result (cleared first).
+SurfaceStatus buildSurface(const SurfaceInput& input, SurfaceResult* result);
+
+// For a triangle mesh (3 vertices per triangle, either orientation), the
+// triangles to add so that it covers the convex hull of its vertices, every
+// given triangle kept: those of the constrained triangulation of the
+// vertices and the mesh's boundary edges that lie outside the mesh. Only
+// gaps reaching the hull are filled unless fillInnerGaps.
+struct HullFill {
+  SurfaceStatus status = SurfaceStatus::kOk;
+  std::vector<int32_t> triangles;  // 3 per triangle to add, counter-clockwise
+  bool boundaryCrosses = false;    // the mesh's own edges cross: nothing added
+};
+HullFill fillHull(const double* xyz, int32_t pointCount, const int32_t* triangles,
+                  int32_t triangleCount, bool fillInnerGaps);
+
+}  // namespace tsvmesh::surface

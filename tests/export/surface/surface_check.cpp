@@ -1,0 +1,136 @@
+#include "export/surface/surface_check.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include "export/surface/predicates.h"
+
+namespace tsvmesh::surface {
+namespace {
+
+using Edge = std::pair<int32_t, int32_t>;
+
+const double* pointAt(const SurfaceResult& r, int32_t i) { return &r.xyz[3 * static_cast<size_t>(i)]; }
+
+// Points on the boundary of the convex hull of the used points, collinear
+// ones included (Andrew's monotone chain with exact turns).
+int32_t hullBoundaryCount(const SurfaceResult& r, std::vector<int32_t> used) {
+  std::sort(used.begin(), used.end(), [&](int32_t a, int32_t b) {
+    const double* p = pointAt(r, a);
+    const double* q = pointAt(r, b);
+    return p[0] != q[0] ? p[0] < q[0] : p[1] < q[1];
+  });
+  std::vector<int32_t> chain;
+  for (int pass = 0; pass < 2; ++pass) {
+    const size_t base = chain.size();
+    for (const int32_t v : used) {
+      while (chain.size() >= base + 2 &&
+             orientation(pointAt(r, chain[chain.size() - 2]), pointAt(r, chain.back()), pointAt(r, v)) < 0) {
+        chain.pop_back();
+      }
+      chain.push_back(v);
+    }
+    chain.pop_back();
+    std::reverse(used.begin(), used.end());
+  }
+  return static_cast<int32_t>(chain.size());
+}
+
+std::string topologyFault(const SurfaceResult& r, std::map<Edge, int32_t>* edges) {
+  const auto points = static_cast<int32_t>(r.xyz.size() / 3);
+  for (size_t t = 0; 3 * t < r.triangles.size(); ++t) {
+    const int32_t* v = &r.triangles[3 * t];
+    for (int32_t i = 0; i < 3; ++i) {
+      if (v[i] < 0 || v[i] >= points) return "index out of range";
+    }
+    if (orientation(pointAt(r, v[0]), pointAt(r, v[1]), pointAt(r, v[2])) <= 0) {
+      return "triangle " + std::to_string(t) + " is clockwise or flat";
+    }
+    for (int32_t i = 0; i < 3; ++i) {
+      if (!edges->emplace(Edge{v[i], v[(i + 1) % 3]}, static_cast<int32_t>(3 * t + i)).second) {
+        return "a directed edge twice";
+      }
+    }
+  }
+  return "";
+}
+
+std::string delaunayFault(const SurfaceResult& r, const std::map<Edge, int32_t>& edges) {
+  for (const auto& [edge, slot] : edges) {
+    const auto twin = edges.find({edge.second, edge.first});
+    if (twin == edges.end() || r.edgeConstraint[slot] >= 0) continue;
+    const int32_t t = slot / 3;
+    const int32_t* v = &r.triangles[3 * t];
+    const int32_t far = r.triangles[3 * (twin->second / 3) + (twin->second % 3 + 2) % 3];
+    if (inCircle(pointAt(r, v[0]), pointAt(r, v[1]), pointAt(r, v[2]), pointAt(r, far)) > 0) {
+      return "edge " + std::to_string(edge.first) + "-" + std::to_string(edge.second) + " is not Delaunay";
+    }
+  }
+  return "";
+}
+
+// The edges owned by segment s, walked from its first end, reach its other.
+std::string chainFault(const SurfaceInput& in, const SurfaceResult& r, const std::map<Edge, int32_t>& edges,
+                       int32_t s) {
+  const int32_t a = r.mergedInto[in.segments[2 * s]];
+  const int32_t b = r.mergedInto[in.segments[2 * s + 1]];
+  std::map<int32_t, std::vector<int32_t>> next;
+  for (const auto& [edge, slot] : edges) {
+    if (r.edgeConstraint[slot] == s) next[edge.first].push_back(edge.second);
+  }
+  int32_t at = a;
+  int32_t previous = -1;
+  for (size_t steps = 0; at != b && steps <= edges.size(); ++steps) {
+    const std::vector<int32_t>& out = next[at];
+    int32_t step = -1;
+    for (const int32_t w : out) {
+      if (w != previous && orientation(pointAt(r, a), pointAt(r, b), pointAt(r, w)) == 0) step = w;
+    }
+    if (step < 0) return "segment " + std::to_string(s) + " is not a chain of its edges";
+    previous = at;
+    at = step;
+  }
+  return at == b ? "" : "segment " + std::to_string(s) + " chain does not end";
+}
+
+}  // namespace
+
+std::string surfaceFault(const SurfaceInput& in, const SurfaceResult& r, bool trimmed) {
+  if (r.status != SurfaceStatus::kOk) return "status not ok";
+  if (r.edgeConstraint.size() != r.triangles.size()) return "edge owners not parallel to triangles";
+  std::map<Edge, int32_t> edges;
+  std::string fault = topologyFault(r, &edges);
+  if (!fault.empty()) return fault;
+  if (!trimmed) {
+    std::vector<int32_t> used(r.triangles.begin(), r.triangles.end());
+    std::sort(used.begin(), used.end());
+    used.erase(std::unique(used.begin(), used.end()), used.end());
+    const int32_t boundary = hullBoundaryCount(r, used);
+    const auto expected = static_cast<size_t>(2 * static_cast<int64_t>(used.size()) - boundary - 2);
+    if (r.triangles.size() / 3 != expected) {
+      return "hull not covered: " + std::to_string(r.triangles.size() / 3) + " triangles, expected " +
+             std::to_string(expected);
+    }
+  }
+  fault = delaunayFault(r, edges);
+  for (int32_t s = 0; s < in.segmentCount && fault.empty(); ++s) {
+    if (r.mergedInto[in.segments[2 * s]] != r.mergedInto[in.segments[2 * s + 1]]) {
+      fault = chainFault(in, r, edges, s);
+    }
+  }
+  return fault;
+}
+
+double doubledArea(const SurfaceResult& r) {
+  double sum = 0;
+  for (size_t t = 0; 3 * t < r.triangles.size(); ++t) {
+    const double* a = pointAt(r, r.triangles[3 * t]);
+    const double* b = pointAt(r, r.triangles[3 * t + 1]);
+    const double* c = pointAt(r, r.triangles[3 * t + 2]);
+    sum += (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
+  }
+  return sum;
+}
+
+}  // namespace tsvmesh::surface

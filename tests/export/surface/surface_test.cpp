@@ -1,0 +1,268 @@
+// The surface engine on cases with known answers, on random and nearly
+// degenerate sets checked by the invariants of surface_check.h, and the
+// border, holes and hull filling on exact areas.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "export/surface/surface_check.h"
+#include "export/surface/triangulate.h"
+
+namespace tsvmesh::surface {
+namespace {
+
+struct Case {
+  std::vector<double> xyz;
+  std::vector<int32_t> segments;
+  std::vector<int32_t> polygonPoints;
+  std::vector<int32_t> polygonEnds;
+  bool hasBorder = false;
+
+  int32_t add(double x, double y, double z = 0) {
+    xyz.insert(xyz.end(), {x, y, z});
+    return static_cast<int32_t>(xyz.size() / 3) - 1;
+  }
+  void segment(int32_t a, int32_t b) { segments.insert(segments.end(), {a, b}); }
+  void polygon(std::initializer_list<std::pair<double, double>> corners) {
+    for (const auto& [x, y] : corners) polygonPoints.push_back(add(x, y));
+    polygonEnds.push_back(static_cast<int32_t>(polygonPoints.size()));
+  }
+  SurfaceInput input() const {
+    SurfaceInput in;
+    in.xyz = xyz.data();
+    in.pointCount = static_cast<int32_t>(xyz.size() / 3);
+    in.segments = segments.data();
+    in.segmentCount = static_cast<int32_t>(segments.size() / 2);
+    in.polygonPoints = polygonPoints.data();
+    in.polygonEnds = polygonEnds.data();
+    in.polygonCount = static_cast<int32_t>(polygonEnds.size());
+    in.hasBorder = hasBorder;
+    return in;
+  }
+  SurfaceResult build() const {
+    SurfaceResult result;
+    buildSurface(input(), &result);
+    return result;
+  }
+};
+
+int32_t triangleCount(const SurfaceResult& r) { return static_cast<int32_t>(r.triangles.size() / 3); }
+
+bool hasEdge(const SurfaceResult& r, int32_t a, int32_t b) {
+  for (size_t t = 0; 3 * t < r.triangles.size(); ++t) {
+    for (int32_t i = 0; i < 3; ++i) {
+      const int32_t u = r.triangles[3 * t + i];
+      const int32_t v = r.triangles[3 * t + (i + 1) % 3];
+      if ((u == a && v == b) || (u == b && v == a)) return true;
+    }
+  }
+  return false;
+}
+
+int32_t edgeOwner(const SurfaceResult& r, int32_t a, int32_t b) {
+  for (size_t e = 0; e < r.triangles.size(); ++e) {
+    const size_t next = e % 3 == 2 ? e - 2 : e + 1;
+    if (r.triangles[e] == a && r.triangles[next] == b) return r.edgeConstraint[e];
+  }
+  return -2;
+}
+
+TEST(SurfaceKnownAnswers, HullSliversAreCovered) {
+  Case rectangle;
+  for (const auto& [x, y] : {std::pair{0.0, 0.0}, {120.0, 0.0}, {120.0, 80.0}, {0.0, 80.0}, {60.0, 79.0}}) {
+    rectangle.add(x, y);
+  }
+  const SurfaceResult four = rectangle.build();
+  EXPECT_EQ(triangleCount(four), 4);
+  EXPECT_EQ(doubledArea(four), 2 * 120.0 * 80.0);
+  EXPECT_EQ(surfaceFault(rectangle.input(), four), "");
+
+  Case flat;
+  flat.add(0, 100);
+  flat.add(50, 51);
+  flat.add(100, 0);
+  const SurfaceResult one = flat.build();
+  EXPECT_EQ(triangleCount(one), 1);
+  EXPECT_EQ(doubledArea(one), 100.0);
+}
+
+TEST(SurfaceKnownAnswers, MicrometreApartIsStillDelaunay) {
+  Case close;
+  close.add(5, 14);
+  close.add(17, 40);
+  close.add(17.000001, 40.0000003);
+  close.add(25, 10);
+  const SurfaceResult result = close.build();
+  EXPECT_EQ(triangleCount(result), 2);
+  EXPECT_EQ(surfaceFault(close.input(), result), "");
+  // The far corner (25, 10) is outside the circle of the sliver, so the
+  // short edge's two ends must both be joined to it and to (5, 14).
+  EXPECT_TRUE(hasEdge(result, 0, 3));
+}
+
+TEST(SurfaceKnownAnswers, RidgeKeepsEverySegment) {
+  Case ridge;
+  std::vector<int32_t> crest;
+  for (int32_t i = 0; i <= 10; ++i) {
+    crest.push_back(ridge.add(10.0 * i, 0, 100));
+    ridge.add(10.0 * i, 3, 99);
+    ridge.add(10.0 * i, -3, 99);
+  }
+  for (int32_t i = 0; i < 10; ++i) ridge.segment(crest[i], crest[i + 1]);
+  const SurfaceResult result = ridge.build();
+  EXPECT_EQ(surfaceFault(ridge.input(), result), "");
+  for (int32_t i = 0; i < 10; ++i) EXPECT_TRUE(hasEdge(result, crest[i], crest[i + 1])) << i;
+}
+
+TEST(SurfaceKnownAnswers, SegmentThroughPointsAndAlongEdges) {
+  Case line;
+  const int32_t a = line.add(0, 0);
+  const int32_t middle = line.add(5, 0);
+  const int32_t b = line.add(10, 0);
+  line.add(5, 5);
+  line.add(5, -5);
+  line.add(2, 1);
+  line.segment(a, b);
+  const SurfaceResult result = line.build();
+  EXPECT_EQ(surfaceFault(line.input(), result), "");
+  EXPECT_TRUE(hasEdge(result, a, middle));
+  EXPECT_TRUE(hasEdge(result, middle, b));
+  EXPECT_TRUE(result.crossings.empty());
+  // A later segment along an edge already constrained takes the edge over.
+  line.segment(a, middle);
+  const SurfaceResult again = line.build();
+  EXPECT_EQ(edgeOwner(again, a, middle), 1);
+  EXPECT_EQ(edgeOwner(again, middle, b), 0);
+}
+
+TEST(SurfaceKnownAnswers, CrossingSegmentsMeetAtANewPoint) {
+  Case cross;
+  const int32_t a = cross.add(0, 0, 10);
+  const int32_t b = cross.add(10, 10, 20);
+  const int32_t c = cross.add(0, 10, 0);
+  const int32_t d = cross.add(10, 0, 2);
+  cross.segment(a, b);
+  cross.segment(c, d);
+  const SurfaceResult result = cross.build();
+  ASSERT_EQ(result.crossings.size(), 1u);
+  const SurfaceCrossing& crossing = result.crossings[0];
+  EXPECT_EQ(crossing.point, 4);
+  EXPECT_EQ(crossing.segment[0], 0);
+  EXPECT_EQ(crossing.segment[1], 1);
+  EXPECT_EQ(crossing.z[0], 15.0);
+  EXPECT_EQ(crossing.z[1], 1.0);
+  ASSERT_EQ(result.xyz.size(), 15u);
+  EXPECT_EQ(result.xyz[12], 5.0);
+  EXPECT_EQ(result.xyz[13], 5.0);
+  EXPECT_EQ(result.xyz[14], 15.0);  // the earlier segment's height holds
+  EXPECT_EQ(triangleCount(result), 4);
+  EXPECT_EQ(surfaceFault(cross.input(), result), "");
+}
+
+TEST(SurfaceKnownAnswers, RepeatedPositionsMergeIntoTheFirst) {
+  Case repeated;
+  repeated.add(0, 0, 1);
+  repeated.add(1, 0, 2);
+  repeated.add(0, 0, 3);
+  repeated.add(0, 1, 4);
+  repeated.add(1, 0, 2);
+  const SurfaceResult result = repeated.build();
+  EXPECT_EQ(result.mergedInto, (std::vector<int32_t>{0, 1, 0, 3, 1}));
+  EXPECT_EQ(triangleCount(result), 1);
+}
+
+TEST(SurfaceKnownAnswers, DegenerateInputIsRefused) {
+  Case line;
+  for (int32_t i = 0; i < 10000; ++i) line.add(i, 2.0 * i);
+  EXPECT_EQ(line.build().status, SurfaceStatus::kCollinear);
+  Case two;
+  two.add(0, 0);
+  two.add(1, 1);
+  two.add(0, 0);
+  two.add(1, 1);
+  EXPECT_EQ(two.build().status, SurfaceStatus::kTooFewPoints);
+  Case wrong;
+  wrong.add(0, 0);
+  wrong.add(1, 0);
+  wrong.add(0, 1);
+  wrong.segment(0, 3);
+  EXPECT_EQ(wrong.build().status, SurfaceStatus::kBadIndex);
+  EXPECT_TRUE(wrong.build().triangles.empty());
+}
+
+TEST(SurfaceBorder, SquareMinusHoleHasItsExactArea) {
+  Case site;
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int32_t> coordinate(-50, 150);
+  std::set<std::pair<double, double>> outside;  // distinct positions
+  for (int32_t i = 0; i < 400; ++i) {
+    const double x = coordinate(random);
+    const double y = coordinate(random);
+    site.add(x, y, 0.5 * x);
+    if (x < 0 || x > 100 || y < 0 || y > 100) outside.insert({x, y});
+  }
+  site.hasBorder = true;
+  site.polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
+  site.polygon({{40, 40}, {40, 60}, {60, 60}, {60, 40}});  // clockwise: orientation does not matter
+  const SurfaceResult result = site.build();
+  EXPECT_EQ(surfaceFault(site.input(), result, true), "");
+  EXPECT_EQ(doubledArea(result), 2 * (100.0 * 100.0 - 20.0 * 20.0));
+  EXPECT_EQ(result.pointsOutsideBorder, static_cast<int32_t>(outside.size()));
+}
+
+TEST(SurfaceBorder, OverlappingHolesAndABreaklineAlongTheBorder) {
+  Case site;
+  for (int32_t x = 0; x <= 10; ++x) {
+    for (int32_t y = 0; y <= 10; ++y) site.add(10.0 * x, 10.0 * y);
+  }
+  site.segment(0, 10);  // x = 0, y 0..100: along the border's west side
+  site.hasBorder = true;
+  site.polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
+  site.polygon({{10, 10}, {50, 10}, {50, 50}, {10, 50}});
+  site.polygon({{30, 30}, {70, 30}, {70, 70}, {30, 70}});
+  const SurfaceResult result = site.build();
+  // Even-odd for each polygon alone: the union of the holes is removed.
+  EXPECT_EQ(doubledArea(result), 2 * (10000.0 - 1600 - 1600 + 400));
+  EXPECT_EQ(result.pointsOutsideBorder, 0);
+}
+
+TEST(SurfaceFill, SliverAlongTheHullIsAdded) {
+  const std::vector<double> xyz = {0, 0, 0, 120, 0, 0, 120, 80, 0, 0, 80, 0, 60, 79, 0};
+  // A mesh that lacks the sliver (3, 4, 2); one triangle given clockwise.
+  const std::vector<int32_t> mesh = {0, 1, 4, 0, 4, 3, 1, 4, 2};
+  const HullFill fill = fillHull(xyz.data(), 5, mesh.data(), 3, false);
+  ASSERT_EQ(fill.status, SurfaceStatus::kOk);
+  ASSERT_EQ(fill.triangles.size(), 3u);
+  std::vector<int32_t> corners = fill.triangles;
+  std::sort(corners.begin(), corners.end());
+  EXPECT_EQ(corners, (std::vector<int32_t>{2, 3, 4}));
+  const HullFill none = fillHull(xyz.data(), 5, fill.triangles.data(), 1, false);
+  EXPECT_EQ(none.triangles.size(), 3u * 3u);  // the rest of the rectangle
+}
+
+TEST(SurfaceFill, InnerGapsOnlyWhenAsked) {
+  std::vector<double> xyz;
+  for (int32_t y = 0; y < 4; ++y) {
+    for (int32_t x = 0; x < 4; ++x) xyz.insert(xyz.end(), {double(x), double(y), 0});
+  }
+  std::vector<int32_t> mesh;
+  for (int32_t y = 0; y < 3; ++y) {
+    for (int32_t x = 0; x < 3; ++x) {
+      if (x == 1 && y == 1) continue;  // a hole in the middle
+      const int32_t v = 4 * y + x;
+      mesh.insert(mesh.end(), {v, v + 1, v + 5, v, v + 5, v + 4});
+    }
+  }
+  const auto count = static_cast<int32_t>(mesh.size() / 3);
+  EXPECT_TRUE(fillHull(xyz.data(), 16, mesh.data(), count, false).triangles.empty());
+  EXPECT_EQ(fillHull(xyz.data(), 16, mesh.data(), count, true).triangles.size(), 6u);
+}
+
+}  // namespace
+}  // namespace tsvmesh::surface
