@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <utility>
 
 #include "export/surface/build.h"
 
@@ -105,23 +106,33 @@ std::vector<char> trim(const SurfaceInput& in, const Cdt& cdt, int32_t distinct,
   return keep;
 }
 
-void writeResult(const SurfaceInput& in, const Cdt& cdt, const std::vector<int32_t>& inputOf,
+// Moves the tables into the result: the triangle table is compacted in
+// place into the output triangles, so that no second copy of it is made.
+void writeResult(const SurfaceInput& in, Cdt* cdt, const std::vector<int32_t>& inputOf,
                  const std::vector<char>& keep, SurfaceResult* out) {
   const auto distinct = static_cast<int32_t>(inputOf.size());
-  const auto vertices = static_cast<int32_t>(cdt.z.size());
+  const auto vertices = static_cast<int32_t>(cdt->z.size());
   const auto outputOf = [&](int32_t v) { return v < distinct ? inputOf[v] : in.pointCount + v - distinct; };
-  out->xyz.assign(in.xyz, in.xyz + 3 * static_cast<size_t>(in.pointCount));
   for (int32_t v = distinct; v < vertices; ++v) {
-    out->xyz.insert(out->xyz.end(), {cdt.xy[2 * v], cdt.xy[2 * v + 1], cdt.z[v]});
+    out->addedXyz.insert(out->addedXyz.end(), {cdt->xy[2 * v], cdt->xy[2 * v + 1], cdt->z[v]});
   }
-  const auto triangleCount = static_cast<int32_t>(cdt.vertex.size() / 3);
+  const auto triangleCount = static_cast<int32_t>(cdt->vertex.size() / 3);
+  for (int32_t e = 0; e < 3 * triangleCount; ++e) {
+    const int32_t f = cdt->twin[e];
+    if (cdt->owner[e] == 0 || f < e || isGhost(*cdt, e / 3) || isGhost(*cdt, f / 3)) continue;
+    const int32_t a = outputOf(cdt->vertex[e]);
+    const int32_t b = outputOf(cdt->vertex[f]);
+    out->constrainedEdges.insert(out->constrainedEdges.end(), {std::min(a, b), std::max(a, b), cdt->owner[e] - 1});
+  }
+  std::vector<int32_t>().swap(cdt->twin);
+  std::vector<int32_t>().swap(cdt->owner);
+  size_t used = 0;
   for (int32_t t = 0; t < triangleCount; ++t) {
-    if (isGhost(cdt, t) || (!keep.empty() && !keep[t])) continue;
-    for (int32_t e = 3 * t; e < 3 * t + 3; ++e) {
-      out->triangles.push_back(outputOf(cdt.vertex[e]));
-      out->edgeConstraint.push_back(cdt.owner[e] - 1);
-    }
+    if (isGhost(*cdt, t) || (!keep.empty() && !keep[t])) continue;
+    for (int32_t e = 3 * t; e < 3 * t + 3; ++e) cdt->vertex[used++] = outputOf(cdt->vertex[e]);
   }
+  cdt->vertex.resize(used);
+  out->triangles = std::move(cdt->vertex);
   for (SurfaceCrossing& crossing : out->crossings) crossing.point = outputOf(crossing.point);
 }
 
@@ -145,7 +156,7 @@ SurfaceStatus buildSurface(const SurfaceInput& in, SurfaceResult* out) {
   out->segmentsGivenUp = log.givenUp;
   out->mergedInto.resize(static_cast<size_t>(in.pointCount));
   for (int32_t i = 0; i < in.pointCount; ++i) out->mergedInto[i] = inputOf[vertexOf[i]];
-  writeResult(in, cdt, inputOf, keep, out);
+  writeResult(in, &cdt, inputOf, keep, out);
   return out->status;
 }
 

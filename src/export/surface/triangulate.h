@@ -59,14 +59,15 @@ struct SurfaceCrossing {
 
 struct SurfaceResult {
   SurfaceStatus status = SurfaceStatus::kOk;
-  // Every point: the input's, then the crossings' (3 per point).
-  std::vector<double> xyz;
-  // 3 per triangle, counter-clockwise, indices into xyz.
+  // The points added at crossings, 3 per point: point pointCount + k is
+  // addedXyz[3k .. 3k + 2]. Triangles index the input's points, then these.
+  std::vector<double> addedXyz;
+  // 3 per triangle, counter-clockwise.
   std::vector<int32_t> triangles;
-  // 3 per triangle: the constraint along edge (v[i], v[(i + 1) % 3]), -1 for
-  // none. A constraint id is a segment index, or segmentCount + k for an edge
-  // of polygon k.
-  std::vector<int32_t> edgeConstraint;
+  // 3 per constrained edge: its ends (the lower index first) and the
+  // constraint id, a segment index or segmentCount + k for polygon k. An
+  // edge two constraints share belongs to the one inserted last.
+  std::vector<int32_t> constrainedEdges;
   // Per input point: the point whose position it shares and that holds
   // (itself when it is the first at its position).
   std::vector<int32_t> mergedInto;

@@ -11,11 +11,32 @@ namespace {
 
 using Edge = std::pair<int32_t, int32_t>;
 
-const double* pointAt(const SurfaceResult& r, int32_t i) { return &r.xyz[3 * static_cast<size_t>(i)]; }
+// The input's points and the added ones, as the triangles index them.
+struct Points {
+  std::vector<double> xyz;
+  std::map<Edge, int32_t> owner;  // constrained edges, lower end first
+};
+
+Points pointsOf(const SurfaceInput& in, const SurfaceResult& r) {
+  Points points;
+  points.xyz.assign(in.xyz, in.xyz + 3 * static_cast<size_t>(in.pointCount));
+  points.xyz.insert(points.xyz.end(), r.addedXyz.begin(), r.addedXyz.end());
+  for (size_t i = 0; i + 2 < r.constrainedEdges.size(); i += 3) {
+    points.owner[{r.constrainedEdges[i], r.constrainedEdges[i + 1]}] = r.constrainedEdges[i + 2];
+  }
+  return points;
+}
+
+const double* pointAt(const Points& r, int32_t i) { return &r.xyz[3 * static_cast<size_t>(i)]; }
+
+int32_t ownerOf(const Points& r, int32_t a, int32_t b) {
+  const auto found = r.owner.find({std::min(a, b), std::max(a, b)});
+  return found == r.owner.end() ? -1 : found->second;
+}
 
 // Points on the boundary of the convex hull of the used points, collinear
 // ones included (Andrew's monotone chain with exact turns).
-int32_t hullBoundaryCount(const SurfaceResult& r, std::vector<int32_t> used) {
+int32_t hullBoundaryCount(const Points& r, std::vector<int32_t> used) {
   std::sort(used.begin(), used.end(), [&](int32_t a, int32_t b) {
     const double* p = pointAt(r, a);
     const double* q = pointAt(r, b);
@@ -37,14 +58,14 @@ int32_t hullBoundaryCount(const SurfaceResult& r, std::vector<int32_t> used) {
   return static_cast<int32_t>(chain.size());
 }
 
-std::string topologyFault(const SurfaceResult& r, std::map<Edge, int32_t>* edges) {
-  const auto points = static_cast<int32_t>(r.xyz.size() / 3);
+std::string topologyFault(const Points& p, const SurfaceResult& r, std::map<Edge, int32_t>* edges) {
+  const auto points = static_cast<int32_t>(p.xyz.size() / 3);
   for (size_t t = 0; 3 * t < r.triangles.size(); ++t) {
     const int32_t* v = &r.triangles[3 * t];
     for (int32_t i = 0; i < 3; ++i) {
       if (v[i] < 0 || v[i] >= points) return "index out of range";
     }
-    if (orientation(pointAt(r, v[0]), pointAt(r, v[1]), pointAt(r, v[2])) <= 0) {
+    if (orientation(pointAt(p, v[0]), pointAt(p, v[1]), pointAt(p, v[2])) <= 0) {
       return "triangle " + std::to_string(t) + " is clockwise or flat";
     }
     for (int32_t i = 0; i < 3; ++i) {
@@ -56,14 +77,14 @@ std::string topologyFault(const SurfaceResult& r, std::map<Edge, int32_t>* edges
   return "";
 }
 
-std::string delaunayFault(const SurfaceResult& r, const std::map<Edge, int32_t>& edges) {
+std::string delaunayFault(const Points& p, const SurfaceResult& r, const std::map<Edge, int32_t>& edges) {
   for (const auto& [edge, slot] : edges) {
     const auto twin = edges.find({edge.second, edge.first});
-    if (twin == edges.end() || r.edgeConstraint[slot] >= 0) continue;
+    if (twin == edges.end() || ownerOf(p, edge.first, edge.second) >= 0) continue;
     const int32_t t = slot / 3;
     const int32_t* v = &r.triangles[3 * t];
     const int32_t far = r.triangles[3 * (twin->second / 3) + (twin->second % 3 + 2) % 3];
-    if (inCircle(pointAt(r, v[0]), pointAt(r, v[1]), pointAt(r, v[2]), pointAt(r, far)) > 0) {
+    if (inCircle(pointAt(p, v[0]), pointAt(p, v[1]), pointAt(p, v[2]), pointAt(p, far)) > 0) {
       return "edge " + std::to_string(edge.first) + "-" + std::to_string(edge.second) + " is not Delaunay";
     }
   }
@@ -71,13 +92,13 @@ std::string delaunayFault(const SurfaceResult& r, const std::map<Edge, int32_t>&
 }
 
 // The edges owned by segment s, walked from its first end, reach its other.
-std::string chainFault(const SurfaceInput& in, const SurfaceResult& r, const std::map<Edge, int32_t>& edges,
-                       int32_t s) {
+std::string chainFault(const SurfaceInput& in, const Points& p, const SurfaceResult& r,
+                       const std::map<Edge, int32_t>& edges, int32_t s) {
   const int32_t a = r.mergedInto[in.segments[2 * s]];
   const int32_t b = r.mergedInto[in.segments[2 * s + 1]];
   std::map<int32_t, std::vector<int32_t>> next;
   for (const auto& [edge, slot] : edges) {
-    if (r.edgeConstraint[slot] == s) next[edge.first].push_back(edge.second);
+    if (ownerOf(p, edge.first, edge.second) == s) next[edge.first].push_back(edge.second);
   }
   int32_t at = a;
   int32_t previous = -1;
@@ -85,7 +106,7 @@ std::string chainFault(const SurfaceInput& in, const SurfaceResult& r, const std
     const std::vector<int32_t>& out = next[at];
     int32_t step = -1;
     for (const int32_t w : out) {
-      if (w != previous && orientation(pointAt(r, a), pointAt(r, b), pointAt(r, w)) == 0) step = w;
+      if (w != previous && orientation(pointAt(p, a), pointAt(p, b), pointAt(p, w)) == 0) step = w;
     }
     if (step < 0) return "segment " + std::to_string(s) + " is not a chain of its edges";
     previous = at;
@@ -98,36 +119,37 @@ std::string chainFault(const SurfaceInput& in, const SurfaceResult& r, const std
 
 std::string surfaceFault(const SurfaceInput& in, const SurfaceResult& r, bool trimmed) {
   if (r.status != SurfaceStatus::kOk) return "status not ok";
-  if (r.edgeConstraint.size() != r.triangles.size()) return "edge owners not parallel to triangles";
+  const Points p = pointsOf(in, r);
   std::map<Edge, int32_t> edges;
-  std::string fault = topologyFault(r, &edges);
+  std::string fault = topologyFault(p, r, &edges);
   if (!fault.empty()) return fault;
   if (!trimmed) {
     std::vector<int32_t> used(r.triangles.begin(), r.triangles.end());
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
-    const int32_t boundary = hullBoundaryCount(r, used);
+    const int32_t boundary = hullBoundaryCount(p, used);
     const auto expected = static_cast<size_t>(2 * static_cast<int64_t>(used.size()) - boundary - 2);
     if (r.triangles.size() / 3 != expected) {
       return "hull not covered: " + std::to_string(r.triangles.size() / 3) + " triangles, expected " +
              std::to_string(expected);
     }
   }
-  fault = delaunayFault(r, edges);
+  fault = delaunayFault(p, r, edges);
   for (int32_t s = 0; s < in.segmentCount && fault.empty(); ++s) {
     if (r.mergedInto[in.segments[2 * s]] != r.mergedInto[in.segments[2 * s + 1]]) {
-      fault = chainFault(in, r, edges, s);
+      fault = chainFault(in, p, r, edges, s);
     }
   }
   return fault;
 }
 
-double doubledArea(const SurfaceResult& r) {
+double doubledArea(const SurfaceInput& in, const SurfaceResult& result) {
+  const Points r = pointsOf(in, result);
   double sum = 0;
-  for (size_t t = 0; 3 * t < r.triangles.size(); ++t) {
-    const double* a = pointAt(r, r.triangles[3 * t]);
-    const double* b = pointAt(r, r.triangles[3 * t + 1]);
-    const double* c = pointAt(r, r.triangles[3 * t + 2]);
+  for (size_t t = 0; 3 * t < result.triangles.size(); ++t) {
+    const double* a = pointAt(r, result.triangles[3 * t]);
+    const double* b = pointAt(r, result.triangles[3 * t + 1]);
+    const double* c = pointAt(r, result.triangles[3 * t + 2]);
     sum += (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
   }
   return sum;

@@ -24,6 +24,6 @@ namespace tsvmesh::surface {
 std::string surfaceFault(const SurfaceInput& input, const SurfaceResult& result, bool trimmed = false);
 
 // Twice the area of the result's triangles, summed in doubles.
-double doubledArea(const SurfaceResult& result);
+double doubledArea(const SurfaceInput& input, const SurfaceResult& result);
 
 }  // namespace tsvmesh::surface
