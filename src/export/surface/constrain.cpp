@@ -4,6 +4,8 @@
 // crosses), then restore the constrained Delaunay property by flips around
 // the new edges.
 #include <algorithm>
+#include <cmath>
+#include <initializer_list>
 #include <utility>
 
 #include "export/surface/build.h"
@@ -107,6 +109,19 @@ bool flipOut(Cdt* cdt, int32_t a, int32_t b, std::vector<EdgeEnds>* queue,
   return true;
 }
 
+// The power of two of the largest magnitude among values.
+int32_t magnitudeExponent(std::initializer_list<double> values) {
+  double largest = 0;
+  for (const double v : values) largest = std::max(largest, std::fabs(v));
+  int exponent = 0;
+  std::frexp(largest, &exponent);
+  return exponent;
+}
+
+// A crossing's place along a segment, 0 .. 1 (the middle if rounding made
+// nonsense of it).
+double fraction(double t) { return std::isfinite(t) ? std::clamp(t, 0.0, 1.0) : 0.5; }
+
 struct Piece {
   int32_t id;
   int32_t depth;
@@ -125,15 +140,21 @@ int32_t splitAtCrossing(Cdt* cdt, int32_t a, int32_t b, int32_t h, const Piece& 
   const double* pb = at(*cdt, b);
   const double* px = at(*cdt, x);
   const double* py = at(*cdt, y);
-  const double r[2] = {pb[0] - pa[0], pb[1] - pa[1]};
-  const double s[2] = {py[0] - px[0], py[1] - px[1]};
-  const double q[2] = {px[0] - pa[0], px[1] - pa[1]};
+  // Halves, whose differences cannot overflow, brought near 1 by a power of
+  // two, so that no product overflows or underflows whatever the size.
+  const double ab[2] = {0.5 * pb[0] - 0.5 * pa[0], 0.5 * pb[1] - 0.5 * pa[1]};
+  const double xy[2] = {0.5 * py[0] - 0.5 * px[0], 0.5 * py[1] - 0.5 * px[1]};
+  const double ax[2] = {0.5 * px[0] - 0.5 * pa[0], 0.5 * px[1] - 0.5 * pa[1]};
+  const int32_t exponent = magnitudeExponent({ab[0], ab[1], xy[0], xy[1], ax[0], ax[1]});
+  const double r[2] = {std::ldexp(ab[0], -exponent), std::ldexp(ab[1], -exponent)};
+  const double s[2] = {std::ldexp(xy[0], -exponent), std::ldexp(xy[1], -exponent)};
+  const double q[2] = {std::ldexp(ax[0], -exponent), std::ldexp(ax[1], -exponent)};
   const double denominator = r[0] * s[1] - r[1] * s[0];
-  const double alongAb = std::clamp((q[0] * s[1] - q[1] * s[0]) / denominator, 0.0, 1.0);
-  const double alongXy = std::clamp((q[0] * r[1] - q[1] * r[0]) / denominator, 0.0, 1.0);
-  const double point[2] = {pa[0] + alongAb * r[0], pa[1] + alongAb * r[1]};
-  const double zAb = cdt->z[a] + alongAb * (cdt->z[b] - cdt->z[a]);
-  const double zXy = cdt->z[x] + alongXy * (cdt->z[y] - cdt->z[x]);
+  const double alongAb = fraction((q[0] * s[1] - q[1] * s[0]) / denominator);
+  const double alongXy = fraction((q[0] * r[1] - q[1] * r[0]) / denominator);
+  const double point[2] = {2 * (0.5 * pa[0] + alongAb * ab[0]), 2 * (0.5 * pa[1] + alongAb * ab[1])};
+  const double zAb = 2 * (0.5 * cdt->z[a] + alongAb * (0.5 * cdt->z[b] - 0.5 * cdt->z[a]));
+  const double zXy = 2 * (0.5 * cdt->z[x] + alongXy * (0.5 * cdt->z[y] - 0.5 * cdt->z[x]));
   cdt->owner[h] = cdt->owner[cdt->twin[h]] = 0;
   const Location loc = locate(cdt, point, h / 3);
   int32_t v = cdt->vertex[loc.edge];

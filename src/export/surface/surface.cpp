@@ -119,7 +119,7 @@ void writeResult(const SurfaceInput& in, Cdt* cdt, const std::vector<int32_t>& i
   const auto triangleCount = static_cast<int32_t>(cdt->vertex.size() / 3);
   for (int32_t e = 0; e < 3 * triangleCount; ++e) {
     const int32_t f = cdt->twin[e];
-    if (cdt->owner[e] == 0 || f < e || isGhost(*cdt, e / 3) || isGhost(*cdt, f / 3)) continue;
+    if (cdt->owner[e] == 0 || f < e || cdt->vertex[e] == kGhost || cdt->vertex[f] == kGhost) continue;
     const int32_t a = outputOf(cdt->vertex[e]);
     const int32_t b = outputOf(cdt->vertex[f]);
     out->constrainedEdges.insert(out->constrainedEdges.end(), {std::min(a, b), std::max(a, b), cdt->owner[e] - 1});

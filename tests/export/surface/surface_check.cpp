@@ -98,7 +98,9 @@ std::string chainFault(const SurfaceInput& in, const Points& p, const SurfaceRes
   const int32_t b = r.mergedInto[in.segments[2 * s + 1]];
   std::map<int32_t, std::vector<int32_t>> next;
   for (const auto& [edge, slot] : edges) {
-    if (ownerOf(p, edge.first, edge.second) == s) next[edge.first].push_back(edge.second);
+    if (ownerOf(p, edge.first, edge.second) != s) continue;
+    next[edge.first].push_back(edge.second);  // a hull edge has one direction only
+    next[edge.second].push_back(edge.first);
   }
   int32_t at = a;
   int32_t previous = -1;
@@ -106,7 +108,9 @@ std::string chainFault(const SurfaceInput& in, const Points& p, const SurfaceRes
     const std::vector<int32_t>& out = next[at];
     int32_t step = -1;
     for (const int32_t w : out) {
-      if (w != previous && orientation(pointAt(p, a), pointAt(p, b), pointAt(p, w)) == 0) step = w;
+      // A crossing's point is rounded off the line; input points are not.
+      const bool onLine = w >= in.pointCount || orientation(pointAt(p, a), pointAt(p, b), pointAt(p, w)) == 0;
+      if (w != previous && onLine) step = w;
     }
     if (step < 0) return "segment " + std::to_string(s) + " is not a chain of its edges";
     previous = at;

@@ -3,12 +3,50 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "export/surface/triangulate.h"
 
 namespace tsvmesh::surface {
+
+// A surface's input built up case by case.
+struct SurfaceCase {
+  std::vector<double> xyz;
+  std::vector<int32_t> segments;
+  std::vector<int32_t> polygonPoints;
+  std::vector<int32_t> polygonEnds;
+  bool hasBorder = false;
+
+  int32_t add(double x, double y, double z = 0) {
+    xyz.insert(xyz.end(), {x, y, z});
+    return static_cast<int32_t>(xyz.size() / 3) - 1;
+  }
+  void segment(int32_t a, int32_t b) { segments.insert(segments.end(), {a, b}); }
+  void polygon(std::initializer_list<std::pair<double, double>> corners) {
+    for (const auto& [x, y] : corners) polygonPoints.push_back(add(x, y));
+    polygonEnds.push_back(static_cast<int32_t>(polygonPoints.size()));
+  }
+  SurfaceInput input() const {
+    SurfaceInput in;
+    in.xyz = xyz.data();
+    in.pointCount = static_cast<int32_t>(xyz.size() / 3);
+    in.segments = segments.data();
+    in.segmentCount = static_cast<int32_t>(segments.size() / 2);
+    in.polygonPoints = polygonPoints.data();
+    in.polygonEnds = polygonEnds.data();
+    in.polygonCount = static_cast<int32_t>(polygonEnds.size());
+    in.hasBorder = hasBorder;
+    return in;
+  }
+  SurfaceResult build() const {
+    SurfaceResult result;
+    buildSurface(input(), &result);
+    return result;
+  }
+};
 
 // "" when result is a valid constrained Delaunay triangulation of input over
 // the whole convex hull, otherwise the first fault found:

@@ -17,41 +17,6 @@
 namespace tsvmesh::surface {
 namespace {
 
-struct Case {
-  std::vector<double> xyz;
-  std::vector<int32_t> segments;
-  std::vector<int32_t> polygonPoints;
-  std::vector<int32_t> polygonEnds;
-  bool hasBorder = false;
-
-  int32_t add(double x, double y, double z = 0) {
-    xyz.insert(xyz.end(), {x, y, z});
-    return static_cast<int32_t>(xyz.size() / 3) - 1;
-  }
-  void segment(int32_t a, int32_t b) { segments.insert(segments.end(), {a, b}); }
-  void polygon(std::initializer_list<std::pair<double, double>> corners) {
-    for (const auto& [x, y] : corners) polygonPoints.push_back(add(x, y));
-    polygonEnds.push_back(static_cast<int32_t>(polygonPoints.size()));
-  }
-  SurfaceInput input() const {
-    SurfaceInput in;
-    in.xyz = xyz.data();
-    in.pointCount = static_cast<int32_t>(xyz.size() / 3);
-    in.segments = segments.data();
-    in.segmentCount = static_cast<int32_t>(segments.size() / 2);
-    in.polygonPoints = polygonPoints.data();
-    in.polygonEnds = polygonEnds.data();
-    in.polygonCount = static_cast<int32_t>(polygonEnds.size());
-    in.hasBorder = hasBorder;
-    return in;
-  }
-  SurfaceResult build() const {
-    SurfaceResult result;
-    buildSurface(input(), &result);
-    return result;
-  }
-};
-
 int32_t triangleCount(const SurfaceResult& r) { return static_cast<int32_t>(r.triangles.size() / 3); }
 
 bool hasEdge(const SurfaceResult& r, int32_t a, int32_t b) {
@@ -75,7 +40,7 @@ int32_t edgeOwner(const SurfaceResult& r, int32_t a, int32_t b) {
 }
 
 TEST(SurfaceKnownAnswers, HullSliversAreCovered) {
-  Case rectangle;
+  SurfaceCase rectangle;
   for (const auto& [x, y] : {std::pair{0.0, 0.0}, {120.0, 0.0}, {120.0, 80.0}, {0.0, 80.0}, {60.0, 79.0}}) {
     rectangle.add(x, y);
   }
@@ -84,7 +49,7 @@ TEST(SurfaceKnownAnswers, HullSliversAreCovered) {
   EXPECT_EQ(doubledArea(rectangle.input(), four), 2 * 120.0 * 80.0);
   EXPECT_EQ(surfaceFault(rectangle.input(), four), "");
 
-  Case flat;
+  SurfaceCase flat;
   flat.add(0, 100);
   flat.add(50, 51);
   flat.add(100, 0);
@@ -94,7 +59,7 @@ TEST(SurfaceKnownAnswers, HullSliversAreCovered) {
 }
 
 TEST(SurfaceKnownAnswers, MicrometreApartIsStillDelaunay) {
-  Case close;
+  SurfaceCase close;
   close.add(5, 14);
   close.add(17, 40);
   close.add(17.000001, 40.0000003);
@@ -108,7 +73,7 @@ TEST(SurfaceKnownAnswers, MicrometreApartIsStillDelaunay) {
 }
 
 TEST(SurfaceKnownAnswers, RidgeKeepsEverySegment) {
-  Case ridge;
+  SurfaceCase ridge;
   std::vector<int32_t> crest;
   for (int32_t i = 0; i <= 10; ++i) {
     crest.push_back(ridge.add(10.0 * i, 0, 100));
@@ -122,7 +87,7 @@ TEST(SurfaceKnownAnswers, RidgeKeepsEverySegment) {
 }
 
 TEST(SurfaceKnownAnswers, SegmentThroughPointsAndAlongEdges) {
-  Case line;
+  SurfaceCase line;
   const int32_t a = line.add(0, 0);
   const int32_t middle = line.add(5, 0);
   const int32_t b = line.add(10, 0);
@@ -143,7 +108,7 @@ TEST(SurfaceKnownAnswers, SegmentThroughPointsAndAlongEdges) {
 }
 
 TEST(SurfaceKnownAnswers, CrossingSegmentsMeetAtANewPoint) {
-  Case cross;
+  SurfaceCase cross;
   const int32_t a = cross.add(0, 0, 10);
   const int32_t b = cross.add(10, 10, 20);
   const int32_t c = cross.add(0, 10, 0);
@@ -164,7 +129,7 @@ TEST(SurfaceKnownAnswers, CrossingSegmentsMeetAtANewPoint) {
 }
 
 TEST(SurfaceKnownAnswers, RepeatedPositionsMergeIntoTheFirst) {
-  Case repeated;
+  SurfaceCase repeated;
   repeated.add(0, 0, 1);
   repeated.add(1, 0, 2);
   repeated.add(0, 0, 3);
@@ -176,16 +141,16 @@ TEST(SurfaceKnownAnswers, RepeatedPositionsMergeIntoTheFirst) {
 }
 
 TEST(SurfaceKnownAnswers, DegenerateInputIsRefused) {
-  Case line;
+  SurfaceCase line;
   for (int32_t i = 0; i < 10000; ++i) line.add(i, 2.0 * i);
   EXPECT_EQ(line.build().status, SurfaceStatus::kCollinear);
-  Case two;
+  SurfaceCase two;
   two.add(0, 0);
   two.add(1, 1);
   two.add(0, 0);
   two.add(1, 1);
   EXPECT_EQ(two.build().status, SurfaceStatus::kTooFewPoints);
-  Case wrong;
+  SurfaceCase wrong;
   wrong.add(0, 0);
   wrong.add(1, 0);
   wrong.add(0, 1);
@@ -195,7 +160,7 @@ TEST(SurfaceKnownAnswers, DegenerateInputIsRefused) {
 }
 
 TEST(SurfaceBorder, SquareMinusHoleHasItsExactArea) {
-  Case site;
+  SurfaceCase site;
   std::mt19937 random(7);
   std::uniform_int_distribution<int32_t> coordinate(-50, 150);
   std::set<std::pair<double, double>> outside;  // distinct positions
@@ -215,7 +180,7 @@ TEST(SurfaceBorder, SquareMinusHoleHasItsExactArea) {
 }
 
 TEST(SurfaceBorder, OverlappingHolesAndABreaklineAlongTheBorder) {
-  Case site;
+  SurfaceCase site;
   for (int32_t x = 0; x <= 10; ++x) {
     for (int32_t y = 0; y <= 10; ++y) site.add(10.0 * x, 10.0 * y);
   }
