@@ -1,7 +1,6 @@
 #include "export/surface/exact_number.h"
 
 #include <bit>
-#include <cmath>
 #include <cstring>
 
 namespace tsvmesh::surface {
@@ -73,30 +72,41 @@ void addSigned(ExactNumber* out, const ExactNumber& a, const ExactNumber& b, boo
 
 }  // namespace
 
+void splitDouble(double v, uint64_t* mantissa, int32_t* exponent) {
+  const auto bits = std::bit_cast<uint64_t>(v);
+  const auto field = static_cast<int32_t>((bits >> 52) & 0x7ff);
+  uint64_t m = bits & ((uint64_t{1} << 52) - 1);
+  int32_t e = -1074;
+  if (field != 0) {
+    m |= uint64_t{1} << 52;
+    e = field - 1075;
+  }
+  if (m == 0) {
+    *mantissa = 0;
+    *exponent = 0;
+    return;
+  }
+  const int zeros = std::countr_zero(m);
+  *mantissa = m >> zeros;
+  *exponent = e + zeros;
+}
+
 int32_t lowestExponent(double v) {
   if (v == 0) return 1 << 20;
-  int exponent = 0;
-  const double fraction = std::frexp(std::fabs(v), &exponent);
-  const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
-  return exponent - 53 + std::countr_zero(mantissa);
+  uint64_t mantissa = 0;
+  int32_t exponent = 0;
+  splitDouble(v, &mantissa, &exponent);
+  return exponent;
 }
 
 void exactFromDouble(ExactNumber* out, double v, int32_t base) {
   out->size = 0;
-  out->negative = v < 0;
-  if (v == 0) {
-    out->negative = false;
-    return;
-  }
-  int exponent = 0;
-  const double fraction = std::frexp(std::fabs(v), &exponent);
-  const auto mantissa = static_cast<uint64_t>(std::ldexp(fraction, 53));
-  const int32_t shift = exponent - 53 - base;  // >= -countr_zero(mantissa)
-  if (shift < 0) {
-    out->limb[0] = mantissa >> -shift;
-    out->size = 1;
-    return;
-  }
+  out->negative = false;
+  uint64_t mantissa = 0;
+  int32_t exponent = 0;
+  splitDouble(v, &mantissa, &exponent);
+  if (mantissa == 0) return;
+  const int32_t shift = exponent - base;  // >= 0
   const int32_t whole = shift / 64;
   const int32_t bits = shift % 64;
   for (int32_t i = 0; i < whole; ++i) out->limb[i] = 0;

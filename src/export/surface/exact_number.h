@@ -15,6 +15,8 @@ struct ExactNumber {
   uint64_t limb[kLimbs];
 };
 
+// v = +-mantissa * 2^exponent with mantissa odd (0 for v = 0); v finite.
+void splitDouble(double v, uint64_t* mantissa, int32_t* exponent);
 // The power of two of v's lowest set bit (v = odd * 2^e); a large value for 0.
 int32_t lowestExponent(double v);
 // out = v / 2^base, an integer because base <= lowestExponent(v).

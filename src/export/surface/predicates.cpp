@@ -1,6 +1,7 @@
 #include "export/surface/predicates.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "export/surface/exact_number.h"
@@ -23,10 +24,37 @@ bool safeDifference(double d) {
 
 int signOf(double v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
 
+__extension__ typedef __int128 Wide;
+int signOf(Wide v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); }
+
 int32_t lowestOf(const double* values, int32_t count) {
   int32_t lowest = lowestExponent(values[0]);
   for (int32_t i = 1; i < count; ++i) lowest = std::min(lowest, lowestExponent(values[i]));
   return lowest;
+}
+
+// The values as integers at their common scale (their lowest set bit), when
+// each then fits in 61 bits: the usual case, where 128-bit integers suffice
+// and the wide numbers below are not needed.
+bool smallIntegers(const double* values, int32_t count, int64_t* out) {
+  uint64_t mantissa[8];
+  int32_t exponent[8];
+  int32_t base = 1 << 20;
+  for (int32_t i = 0; i < count; ++i) {
+    splitDouble(values[i], &mantissa[i], &exponent[i]);
+    if (mantissa[i] != 0) base = std::min(base, exponent[i]);
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (mantissa[i] == 0) {
+      out[i] = 0;
+      continue;
+    }
+    const int32_t shift = exponent[i] - base;
+    if (shift + std::bit_width(mantissa[i]) > 61) return false;
+    const auto magnitude = static_cast<int64_t>(mantissa[i] << shift);
+    out[i] = values[i] < 0 ? -magnitude : magnitude;
+  }
+  return true;
 }
 
 // Exact p - q for two coordinates at scale base.
@@ -62,8 +90,31 @@ void exactOrientation(ExactNumber* out, const double* a, const double* b, const 
   exactCross(out, bax, bay, cax, cay);
 }
 
+// In 128-bit integers when every difference fits in 30 bits.
+bool smallInCircle(const double* all, int* sign) {
+  int64_t v[8];
+  if (!smallIntegers(all, 8, v)) return false;
+  int64_t delta[6];
+  for (int32_t i = 0; i < 6; ++i) {
+    delta[i] = v[i] - v[6 + i % 2];
+    if (delta[i] >= (int64_t{1} << 30) || delta[i] <= -(int64_t{1} << 30)) return false;
+  }
+  Wide total = 0;
+  for (int32_t i = 0; i < 3; ++i) {
+    const int32_t j = (i + 1) % 3;
+    const int32_t k = (i + 2) % 3;
+    const Wide lift = Wide{delta[2 * i]} * delta[2 * i] + Wide{delta[2 * i + 1]} * delta[2 * i + 1];
+    const Wide minor = Wide{delta[2 * j]} * delta[2 * k + 1] - Wide{delta[2 * j + 1]} * delta[2 * k];
+    total += lift * minor;
+  }
+  *sign = signOf(total);
+  return true;
+}
+
 int exactInCircle(const double* a, const double* b, const double* c, const double* d) {
   const double all[8] = {a[0], a[1], b[0], b[1], c[0], c[1], d[0], d[1]};
+  int sign = 0;
+  if (smallInCircle(all, &sign)) return sign;
   const int32_t base = lowestOf(all, 8);
   ExactNumber delta[6];  // adx ady bdx bdy cdx cdy
   const double* rows[3] = {a, b, c};
@@ -107,6 +158,10 @@ int orientation(const double* a, const double* b, const double* c) {
     return signOf(det);
   }
   const double all[6] = {a[0], a[1], b[0], b[1], c[0], c[1]};
+  int64_t v[6];
+  if (smallIntegers(all, 6, v)) {
+    return signOf(Wide{v[2] - v[0]} * (v[5] - v[1]) - Wide{v[3] - v[1]} * (v[4] - v[0]));
+  }
   ExactNumber exact;
   exactOrientation(&exact, a, b, c, lowestOf(all, 6));
   return exactSign(exact);
