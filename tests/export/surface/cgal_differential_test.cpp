@@ -103,7 +103,7 @@ TEST(SurfaceAgainstCgal, RandomPoints) {
   for (uint32_t seed = 1; seed <= 6; ++seed) {
     std::vector<double> xyz;
     std::vector<int32_t> segments;
-    randomSite(seed, seed == 1 ? 100000 : 3000 * seed, 0, &xyz, &segments);
+    randomSite(seed, seed == 1 ? 30000 : 1000 * seed, 0, &xyz, &segments);
     expectSameAsCgal(xyz, segments);
   }
 }
@@ -112,7 +112,7 @@ TEST(SurfaceAgainstCgal, RandomPointsWithPolylines) {
   for (uint32_t seed = 1; seed <= 6; ++seed) {
     std::vector<double> xyz;
     std::vector<int32_t> segments;
-    randomSite(100 + seed, seed == 1 ? 50000 : 2000 * seed, static_cast<int32_t>(3 * seed), &xyz, &segments);
+    randomSite(100 + seed, seed == 1 ? 20000 : 1000 * seed, static_cast<int32_t>(3 * seed), &xyz, &segments);
     expectSameAsCgal(xyz, segments);
   }
 }

@@ -91,23 +91,32 @@ std::string delaunayFault(const Points& p, const SurfaceResult& r, const std::ma
   return "";
 }
 
+using Chains = std::map<int32_t, std::map<int32_t, std::vector<int32_t>>>;
+
+// Per constraint id, the neighbours of each point along its edges (a hull
+// edge appears in one direction only, so both are recorded).
+Chains chainsOf(const Points& p, const std::map<Edge, int32_t>& edges) {
+  Chains chains;
+  for (const auto& [edge, slot] : edges) {
+    const int32_t s = ownerOf(p, edge.first, edge.second);
+    if (s < 0) continue;
+    chains[s][edge.first].push_back(edge.second);
+    chains[s][edge.second].push_back(edge.first);
+  }
+  return chains;
+}
+
 // The edges owned by segment s, walked from its first end, reach its other.
-std::string chainFault(const SurfaceInput& in, const Points& p, const SurfaceResult& r,
-                       const std::map<Edge, int32_t>& edges, int32_t s) {
+std::string chainFault(const SurfaceInput& in, const Points& p, const SurfaceResult& r, Chains* chains,
+                       int32_t s) {
   const int32_t a = r.mergedInto[in.segments[2 * s]];
   const int32_t b = r.mergedInto[in.segments[2 * s + 1]];
-  std::map<int32_t, std::vector<int32_t>> next;
-  for (const auto& [edge, slot] : edges) {
-    if (ownerOf(p, edge.first, edge.second) != s) continue;
-    next[edge.first].push_back(edge.second);  // a hull edge has one direction only
-    next[edge.second].push_back(edge.first);
-  }
+  std::map<int32_t, std::vector<int32_t>>& next = (*chains)[s];
   int32_t at = a;
   int32_t previous = -1;
-  for (size_t steps = 0; at != b && steps <= edges.size(); ++steps) {
-    const std::vector<int32_t>& out = next[at];
+  for (size_t steps = 0; at != b && steps <= r.triangles.size(); ++steps) {
     int32_t step = -1;
-    for (const int32_t w : out) {
+    for (const int32_t w : next[at]) {
       // A crossing's point is rounded off the line; input points are not.
       const bool onLine = w >= in.pointCount || orientation(pointAt(p, a), pointAt(p, b), pointAt(p, w)) == 0;
       if (w != previous && onLine) step = w;
@@ -139,9 +148,10 @@ std::string surfaceFault(const SurfaceInput& in, const SurfaceResult& r, bool tr
     }
   }
   fault = delaunayFault(p, r, edges);
+  Chains chains = chainsOf(p, edges);
   for (int32_t s = 0; s < in.segmentCount && fault.empty(); ++s) {
     if (r.mergedInto[in.segments[2 * s]] != r.mergedInto[in.segments[2 * s + 1]]) {
-      fault = chainFault(in, p, r, edges, s);
+      fault = chainFault(in, p, r, &chains, s);
     }
   }
   return fault;
