@@ -23,10 +23,24 @@ void setVertex(Cdt* cdt, int32_t e, int32_t v) {
   if (v != kGhost) cdt->outEdge[v] = e;
 }
 
-// Halfedge e takes over the place of an old edge: its twin and owner.
-void takeOver(Cdt* cdt, int32_t e, int32_t oldTwin, int32_t oldOwner) {
-  link(cdt, e, oldTwin);
-  cdt->owner[e] = oldOwner;
+// Triangle first / 3 gets corners a, b, c.
+void setCorners(Cdt* cdt, int32_t first, int32_t a, int32_t b, int32_t c) {
+  setVertex(cdt, first, a);
+  setVertex(cdt, first + 1, b);
+  setVertex(cdt, first + 2, c);
+}
+
+// What lies across an edge: its twin and its owner.
+struct Side {
+  int32_t twin;
+  int32_t owner;
+};
+Side sideOf(const Cdt& cdt, int32_t e) { return {cdt.twin[e], cdt.owner[e]}; }
+
+// Halfedge e takes over the place of an old edge.
+void takeOver(Cdt* cdt, int32_t e, Side old) {
+  link(cdt, e, old.twin);
+  cdt->owner[e] = old.owner;
 }
 
 uint32_t nextRandom(Cdt* cdt) {
@@ -76,22 +90,19 @@ void insertInTriangle(Cdt* cdt, int32_t t, int32_t p) {
   const int32_t a = cdt->vertex[e0];
   const int32_t b = cdt->vertex[e0 + 1];
   const int32_t c = cdt->vertex[e0 + 2];
-  const int32_t twin1 = cdt->twin[e0 + 1];
-  const int32_t twin2 = cdt->twin[e0 + 2];
-  const int32_t owner1 = cdt->owner[e0 + 1];
-  const int32_t owner2 = cdt->owner[e0 + 2];
+  const Side bc = sideOf(*cdt, e0 + 1);
+  const Side ca = sideOf(*cdt, e0 + 2);
   const int32_t n1 = addTriangle(cdt, b, c, p);
   const int32_t n2 = addTriangle(cdt, c, a, p);
-  takeOver(cdt, n1, twin1, owner1);
-  takeOver(cdt, n2, twin2, owner2);
+  setCorners(cdt, n1, b, c, p);
+  setCorners(cdt, n2, c, a, p);
+  setCorners(cdt, e0, a, b, p);
+  takeOver(cdt, n1, bc);
+  takeOver(cdt, n2, ca);
   cdt->owner[e0 + 1] = cdt->owner[e0 + 2] = 0;
   link(cdt, e0 + 1, n1 + 2);
   link(cdt, n1 + 1, n2 + 2);
   link(cdt, n2 + 1, e0 + 2);
-  setVertex(cdt, e0, a);
-  setVertex(cdt, n1, b);
-  setVertex(cdt, n2, c);
-  setVertex(cdt, e0 + 2, p);
   const int32_t opposite[3] = {e0, n1, n2};
   legalizeFrom(cdt, p, opposite, 3);
   cdt->lastTriangle = t;
@@ -106,30 +117,22 @@ void insertOnEdge(Cdt* cdt, int32_t e, int32_t p) {
   const int32_t c = cdt->vertex[prevEdge(e)];
   const int32_t d = cdt->vertex[prevEdge(f)];
   const int32_t split = cdt->owner[e];
-  const int32_t twinA = cdt->twin[nextEdge(e)];
-  const int32_t ownerA = cdt->owner[nextEdge(e)];
-  const int32_t twinB = cdt->twin[prevEdge(e)];
-  const int32_t ownerB = cdt->owner[prevEdge(e)];
-  const int32_t twinC = cdt->twin[nextEdge(f)];
-  const int32_t ownerC = cdt->owner[nextEdge(f)];
-  const int32_t twinD = cdt->twin[prevEdge(f)];
-  const int32_t ownerD = cdt->owner[prevEdge(f)];
+  const Side vc = sideOf(*cdt, nextEdge(e));
+  const Side cu = sideOf(*cdt, prevEdge(e));
+  const Side ud = sideOf(*cdt, nextEdge(f));
+  const Side dv = sideOf(*cdt, prevEdge(f));
   const int32_t t1 = 3 * (e / 3);
   const int32_t t2 = 3 * (f / 3);
   const int32_t n1 = addTriangle(cdt, v, c, p);
   const int32_t n2 = addTriangle(cdt, u, d, p);
-  setVertex(cdt, t1, c);
-  setVertex(cdt, t1 + 1, u);
-  setVertex(cdt, t1 + 2, p);
-  setVertex(cdt, t2, d);
-  setVertex(cdt, t2 + 1, v);
-  setVertex(cdt, t2 + 2, p);
-  setVertex(cdt, n1, v);
-  setVertex(cdt, n2, u);
-  takeOver(cdt, t1, twinB, ownerB);
-  takeOver(cdt, n1, twinA, ownerA);
-  takeOver(cdt, t2, twinD, ownerD);
-  takeOver(cdt, n2, twinC, ownerC);
+  setCorners(cdt, t1, c, u, p);
+  setCorners(cdt, t2, d, v, p);
+  setCorners(cdt, n1, v, c, p);
+  setCorners(cdt, n2, u, d, p);
+  takeOver(cdt, t1, cu);
+  takeOver(cdt, n1, vc);
+  takeOver(cdt, t2, dv);
+  takeOver(cdt, n2, ud);
   link(cdt, t1 + 1, n2 + 2);
   link(cdt, t1 + 2, n1 + 1);
   link(cdt, n1 + 2, t2 + 1);
@@ -225,33 +228,25 @@ void insertAt(Cdt* cdt, int32_t v, Location loc) {
 
 void flipEdge(Cdt* cdt, int32_t e) {
   const int32_t f = cdt->twin[e];
-  const int32_t en = nextEdge(e);
-  const int32_t ep = prevEdge(e);
-  const int32_t fn = nextEdge(f);
-  const int32_t fp = prevEdge(f);
   const int32_t u = cdt->vertex[e];
   const int32_t v = cdt->vertex[f];
-  const int32_t c = cdt->vertex[ep];
-  const int32_t d = cdt->vertex[fp];
-  const int32_t twinEn = cdt->twin[en];
-  const int32_t twinEp = cdt->twin[ep];
-  const int32_t twinFn = cdt->twin[fn];
-  const int32_t twinFp = cdt->twin[fp];
-  const int32_t ownerEn = cdt->owner[en];
-  const int32_t ownerEp = cdt->owner[ep];
-  const int32_t ownerFn = cdt->owner[fn];
-  const int32_t ownerFp = cdt->owner[fp];
-  // (u, v, c) + (v, u, d) -> (d, c, u) + (c, d, v)
+  const int32_t c = cdt->vertex[prevEdge(e)];
+  const int32_t d = cdt->vertex[prevEdge(f)];
+  const Side vc = sideOf(*cdt, nextEdge(e));
+  const Side cu = sideOf(*cdt, prevEdge(e));
+  const Side ud = sideOf(*cdt, nextEdge(f));
+  const Side dv = sideOf(*cdt, prevEdge(f));
+  // (u, v, c) + (v, u, d) -> (d, c, u) + (c, d, v), e and f the new diagonal.
   setVertex(cdt, e, d);
-  setVertex(cdt, en, c);
-  setVertex(cdt, ep, u);
+  setVertex(cdt, nextEdge(e), c);
+  setVertex(cdt, prevEdge(e), u);
   setVertex(cdt, f, c);
-  setVertex(cdt, fn, d);
-  setVertex(cdt, fp, v);
-  takeOver(cdt, en, twinEp, ownerEp);
-  takeOver(cdt, ep, twinFn, ownerFn);
-  takeOver(cdt, fn, twinFp, ownerFp);
-  takeOver(cdt, fp, twinEn, ownerEn);
+  setVertex(cdt, nextEdge(f), d);
+  setVertex(cdt, prevEdge(f), v);
+  takeOver(cdt, nextEdge(e), cu);
+  takeOver(cdt, prevEdge(e), ud);
+  takeOver(cdt, nextEdge(f), dv);
+  takeOver(cdt, prevEdge(f), vc);
   cdt->owner[e] = cdt->owner[f] = 0;
 }
 

@@ -168,27 +168,22 @@ int orientation(const double* a, const double* b, const double* c) {
 }
 
 int inCircle(const double* a, const double* b, const double* c, const double* d) {
-  const double adx = a[0] - d[0];
-  const double bdx = b[0] - d[0];
-  const double cdx = c[0] - d[0];
-  const double ady = a[1] - d[1];
-  const double bdy = b[1] - d[1];
-  const double cdy = c[1] - d[1];
-  const double bdxcdy = bdx * cdy;
-  const double cdxbdy = cdx * bdy;
-  const double cdxady = cdx * ady;
-  const double adxcdy = adx * cdy;
-  const double adxbdy = adx * bdy;
-  const double bdxady = bdx * ady;
-  const double alift = adx * adx + ady * ady;
-  const double blift = bdx * bdx + bdy * bdy;
-  const double clift = cdx * cdx + cdy * cdy;
-  const double det = alift * (bdxcdy - cdxbdy) + blift * (cdxady - adxcdy) + clift * (adxbdy - bdxady);
-  const double permanent = (std::fabs(bdxcdy) + std::fabs(cdxbdy)) * alift +
-                           (std::fabs(cdxady) + std::fabs(adxcdy)) * blift +
-                           (std::fabs(adxbdy) + std::fabs(bdxady)) * clift;
-  const bool safe = safeDifference(adx) && safeDifference(bdx) && safeDifference(cdx) &&
-                    safeDifference(ady) && safeDifference(bdy) && safeDifference(cdy);
+  const double dx[3] = {a[0] - d[0], b[0] - d[0], c[0] - d[0]};
+  const double dy[3] = {a[1] - d[1], b[1] - d[1], c[1] - d[1]};
+  // Sums in the order the error bound was derived for: a's term, b's, c's.
+  double det = 0;
+  double permanent = 0;
+  bool safe = true;
+  for (int32_t i = 0; i < 3; ++i) {
+    const int32_t j = (i + 1) % 3;
+    const int32_t k = (i + 2) % 3;
+    const double lift = dx[i] * dx[i] + dy[i] * dy[i];
+    const double left = dx[j] * dy[k];
+    const double right = dx[k] * dy[j];
+    det += lift * (left - right);
+    permanent += (std::fabs(left) + std::fabs(right)) * lift;
+    safe = safe && safeDifference(dx[i]) && safeDifference(dy[i]);
+  }
   if (safe && std::fabs(det) > kInCircleBound * permanent) return signOf(det);
   return exactInCircle(a, b, c, d);
 }

@@ -51,6 +51,16 @@ struct SurfaceInput {
   bool hasBorder = false;  // polygon 0 is the border; the rest are holes
 };
 
+// Points and segments held in vectors, no polygons.
+inline SurfaceInput surfaceInput(const std::vector<double>& xyz, const std::vector<int32_t>& segments) {
+  SurfaceInput input;
+  input.xyz = xyz.data();
+  input.pointCount = static_cast<int32_t>(xyz.size() / 3);
+  input.segments = segments.data();
+  input.segmentCount = static_cast<int32_t>(segments.size() / 2);
+  return input;
+}
+
 struct SurfaceCrossing {
   int32_t point = -1;               // the point at the crossing (usually a new one)
   int32_t segment[2] = {-1, -1};    // constraint ids: the earlier, then the later

@@ -6,7 +6,6 @@
 
 #include <CGAL/Constrained_Delaunay_triangulation_2.h>
 #include <CGAL/Exact_predicates_inexact_constructions_kernel.h>
-#include <CGAL/Triangulation_face_base_with_info_2.h>
 #include <CGAL/Triangulation_vertex_base_with_info_2.h>
 
 #include <algorithm>
@@ -23,10 +22,10 @@ namespace tsvmesh::surface {
 namespace {
 
 using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
-using VertexBase = CGAL::Triangulation_vertex_base_with_info_2<int32_t, Kernel>;
-using FaceBase = CGAL::Constrained_triangulation_face_base_2<Kernel>;
-using Tds = CGAL::Triangulation_data_structure_2<VertexBase, FaceBase>;
-using Cgal = CGAL::Constrained_Delaunay_triangulation_2<Kernel, Tds, CGAL::Exact_predicates_tag>;
+// Vertices carry their input index; crossings are not asked of CGAL here.
+using Cgal = CGAL::Constrained_Delaunay_triangulation_2<
+    Kernel, CGAL::Triangulation_data_structure_2<CGAL::Triangulation_vertex_base_with_info_2<int32_t, Kernel>,
+                                                 CGAL::Constrained_triangulation_face_base_2<Kernel>>>;
 
 using Triangle = std::array<int32_t, 3>;
 
@@ -85,11 +84,7 @@ void randomSite(uint32_t seed, int32_t points, int32_t polylines, std::vector<do
 }
 
 void expectSameAsCgal(const std::vector<double>& xyz, const std::vector<int32_t>& segments) {
-  SurfaceInput input;
-  input.xyz = xyz.data();
-  input.pointCount = static_cast<int32_t>(xyz.size() / 3);
-  input.segments = segments.data();
-  input.segmentCount = static_cast<int32_t>(segments.size() / 2);
+  const SurfaceInput input = surfaceInput(xyz, segments);
   SurfaceResult result;
   ASSERT_EQ(buildSurface(input, &result), SurfaceStatus::kOk);
   EXPECT_EQ(surfaceFault(input, result), "");

@@ -98,8 +98,7 @@ TEST(SurfaceDegenerate, PointsOneUlpOffALineAndABreaklineAlongIt) {
     if (i % 3 == 2) y = std::nextafter(y, 0.0);
     line.add(x, y);
   }
-  line.add(1100, 2100);
-  line.add(1100, 2000);
+  line.points({{1100, 2100}, {1100, 2000}});
   line.segment(0, 200);
   line.segment(3, 150);
   const SurfaceResult result = line.build();
@@ -118,12 +117,7 @@ TEST(SurfaceDegenerate, TenThousandPointsOnOneVerticalAndOneBeside) {
 TEST(SurfaceDegenerate, CoordinatesNearTheLargestDouble) {
   SurfaceCase huge;
   const double big = 1.5e308;
-  huge.add(-big, -big);
-  huge.add(big, -big);
-  huge.add(big, big);
-  huge.add(-big, big);
-  huge.add(0, 0);
-  huge.add(1, 1);
+  huge.points({{-big, -big}, {big, -big}, {big, big}, {-big, big}, {0, 0}, {1, 1}});
   huge.segment(0, 2);
   huge.segment(1, 3);
   const SurfaceResult result = huge.build();

@@ -24,17 +24,16 @@ struct SurfaceCase {
     xyz.insert(xyz.end(), {x, y, z});
     return static_cast<int32_t>(xyz.size() / 3) - 1;
   }
+  void points(std::initializer_list<std::pair<double, double>> positions) {
+    for (const auto& [x, y] : positions) add(x, y);
+  }
   void segment(int32_t a, int32_t b) { segments.insert(segments.end(), {a, b}); }
   void polygon(std::initializer_list<std::pair<double, double>> corners) {
     for (const auto& [x, y] : corners) polygonPoints.push_back(add(x, y));
     polygonEnds.push_back(static_cast<int32_t>(polygonPoints.size()));
   }
   SurfaceInput input() const {
-    SurfaceInput in;
-    in.xyz = xyz.data();
-    in.pointCount = static_cast<int32_t>(xyz.size() / 3);
-    in.segments = segments.data();
-    in.segmentCount = static_cast<int32_t>(segments.size() / 2);
+    SurfaceInput in = surfaceInput(xyz, segments);
     in.polygonPoints = polygonPoints.data();
     in.polygonEnds = polygonEnds.data();
     in.polygonCount = static_cast<int32_t>(polygonEnds.size());

@@ -41,18 +41,14 @@ int32_t edgeOwner(const SurfaceResult& r, int32_t a, int32_t b) {
 
 TEST(SurfaceKnownAnswers, HullSliversAreCovered) {
   SurfaceCase rectangle;
-  for (const auto& [x, y] : {std::pair{0.0, 0.0}, {120.0, 0.0}, {120.0, 80.0}, {0.0, 80.0}, {60.0, 79.0}}) {
-    rectangle.add(x, y);
-  }
+  rectangle.points({{0, 0}, {120, 0}, {120, 80}, {0, 80}, {60, 79}});
   const SurfaceResult four = rectangle.build();
   EXPECT_EQ(triangleCount(four), 4);
   EXPECT_EQ(doubledArea(rectangle.input(), four), 2 * 120.0 * 80.0);
   EXPECT_EQ(surfaceFault(rectangle.input(), four), "");
 
   SurfaceCase flat;
-  flat.add(0, 100);
-  flat.add(50, 51);
-  flat.add(100, 0);
+  flat.points({{0, 100}, {50, 51}, {100, 0}});
   const SurfaceResult one = flat.build();
   EXPECT_EQ(triangleCount(one), 1);
   EXPECT_EQ(doubledArea(flat.input(), one), 100.0);
@@ -60,10 +56,7 @@ TEST(SurfaceKnownAnswers, HullSliversAreCovered) {
 
 TEST(SurfaceKnownAnswers, MicrometreApartIsStillDelaunay) {
   SurfaceCase close;
-  close.add(5, 14);
-  close.add(17, 40);
-  close.add(17.000001, 40.0000003);
-  close.add(25, 10);
+  close.points({{5, 14}, {17, 40}, {17.000001, 40.0000003}, {25, 10}});
   const SurfaceResult result = close.build();
   EXPECT_EQ(triangleCount(result), 2);
   EXPECT_EQ(surfaceFault(close.input(), result), "");
@@ -145,15 +138,10 @@ TEST(SurfaceKnownAnswers, DegenerateInputIsRefused) {
   for (int32_t i = 0; i < 10000; ++i) line.add(i, 2.0 * i);
   EXPECT_EQ(line.build().status, SurfaceStatus::kCollinear);
   SurfaceCase two;
-  two.add(0, 0);
-  two.add(1, 1);
-  two.add(0, 0);
-  two.add(1, 1);
+  two.points({{0, 0}, {1, 1}, {0, 0}, {1, 1}});
   EXPECT_EQ(two.build().status, SurfaceStatus::kTooFewPoints);
   SurfaceCase wrong;
-  wrong.add(0, 0);
-  wrong.add(1, 0);
-  wrong.add(0, 1);
+  wrong.points({{0, 0}, {1, 0}, {0, 1}});
   wrong.segment(0, 3);
   EXPECT_EQ(wrong.build().status, SurfaceStatus::kBadIndex);
   EXPECT_TRUE(wrong.build().triangles.empty());

@@ -1,6 +1,6 @@
-// Input and output shared by the two constrained-triangulation programs
-// (tsvmesh_surface_cdt and tsvmesh_compare_cgal_cdt), so that both do the
-// same reading and writing around their triangulations:
+// Reading and writing shared by the yardstick programs, so that each pair
+// compared does the same work around its triangulation. The constrained
+// ones (tsvmesh_surface_cdt, tsvmesh_compare_cgal_cdt) read:
 //   POINTS.tsv       a points file (first line a path, then x y z triples)
 //   BREAKLINES.txt   polylines, one "x y z" vertex a line, a blank line
 //                    between polylines; each vertex becomes a point
@@ -12,12 +12,14 @@
 #include <unistd.h>
 
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-namespace cdt_bench {
+namespace bench_io {
 
 // The whole file in one read.
 inline bool readWholeFile(const char* path, std::vector<char>* bytes) {
@@ -139,4 +141,42 @@ inline bool readInputs(const char* pointsPath, const char* breaklinesPath, std::
   return true;
 }
 
-}  // namespace cdt_bench
+inline double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One timed run of a constrained triangulation program:
+//   NAME POINTS.tsv BREAKLINES.txt OUT.csv
+// build(xyz, segments, &writer) triangulates, writes the corners and
+// returns the triangle count (or -1 on failure).
+template <typename Build>
+int runConstrained(int argc, char** argv, const char* name, Build build) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s POINTS.tsv BREAKLINES.txt OUT.csv\n", name);
+    return 2;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<double> xyz;
+  std::vector<int32_t> segments;
+  if (!readInputs(argv[1], argv[2], &xyz, &segments)) {
+    std::perror("reading");
+    return 1;
+  }
+  const double readSeconds = secondsSince(start);
+  BlockWriter out;
+  if (!out.open(argv[3])) {
+    std::perror(argv[3]);
+    return 1;
+  }
+  const auto buildStart = std::chrono::steady_clock::now();
+  const long long triangles = build(xyz, segments, &out);
+  if (triangles < 0 || !out.finish()) {
+    std::fprintf(stderr, "%s: no triangulation written\n", name);
+    return 1;
+  }
+  std::printf("%zu points, %zu segments, %lld triangles; read %.3f s, triangulate and write %.3f s\n",
+              xyz.size() / 3, segments.size() / 2, triangles, readSeconds, secondsSince(buildStart));
+  return 0;
+}
+
+}  // namespace bench_io
