@@ -38,7 +38,7 @@ uint32_t gridCell(double v, double low, double scale) {
   return cell >= 65535 ? 65535u : static_cast<uint32_t>(cell);
 }
 
-std::vector<OrderKey> hilbertOrder(const double* xyz, int32_t count) {
+std::vector<OrderKey> hilbertOrder(const double* xyz, int32_t count, bool skipHeightless) {
   double low[2] = {xyz[0], xyz[1]};
   double high[2] = {xyz[0], xyz[1]};
   for (int32_t i = 0; i < count; ++i) {
@@ -49,10 +49,12 @@ std::vector<OrderKey> hilbertOrder(const double* xyz, int32_t count) {
   }
   const double span = std::max(0.5 * high[0] - 0.5 * low[0], 0.5 * high[1] - 0.5 * low[1]);
   const double scale = span > 0 ? 65535.0 / span : 0.0;
-  std::vector<OrderKey> order(static_cast<size_t>(count));
+  std::vector<OrderKey> order;
+  order.reserve(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     const double* p = &xyz[3 * static_cast<size_t>(i)];
-    order[i] = {hilbertKey(gridCell(p[0], low[0], scale), gridCell(p[1], low[1], scale)), i};
+    if (skipHeightless && std::isnan(p[2])) continue;
+    order.push_back({hilbertKey(gridCell(p[0], low[0], scale), gridCell(p[1], low[1], scale)), i});
   }
   // Equal positions share a key, so they end up side by side, first input first.
   std::sort(order.begin(), order.end(), [xyz](const OrderKey& a, const OrderKey& b) {
@@ -83,16 +85,17 @@ void addDistinct(const double* xyz, const std::vector<OrderKey>& order, Cdt* cdt
 
 }  // namespace
 
-SurfaceStatus buildDelaunay(const double* xyz, int32_t count, int64_t extraTriangles, Cdt* cdt,
-                            std::vector<int32_t>* vertexOf, std::vector<int32_t>* inputOf) {
+SurfaceStatus buildDelaunay(const double* xyz, int32_t count, int64_t extraTriangles, bool skipHeightless,
+                            Cdt* cdt, std::vector<int32_t>* vertexOf, std::vector<int32_t>* inputOf) {
   for (int64_t i = 0; i < 3 * int64_t{count}; ++i) {
-    if (!std::isfinite(xyz[i])) return SurfaceStatus::kNotFinite;
+    const bool heightless = skipHeightless && i % 3 == 2 && std::isnan(xyz[i]);
+    if (!std::isfinite(xyz[i]) && !heightless) return SurfaceStatus::kNotFinite;
   }
   if (count < 3) return SurfaceStatus::kTooFewPoints;
   vertexOf->assign(static_cast<size_t>(count), -1);
   inputOf->clear();
   {
-    const std::vector<OrderKey> order = hilbertOrder(xyz, count);
+    const std::vector<OrderKey> order = hilbertOrder(xyz, count, skipHeightless);
     addDistinct(xyz, order, cdt, vertexOf, inputOf);
   }
   const auto distinct = static_cast<int32_t>(inputOf->size());

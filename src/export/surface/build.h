@@ -14,8 +14,9 @@ namespace tsvmesh::surface {
 // (xyz, 3 per point), inserted in Hilbert-curve order. vertexOf[i] is the
 // vertex of input point i; inputOf[v] the input point of vertex v (the
 // first at its position). extraTriangles reserves room for later splits.
-SurfaceStatus buildDelaunay(const double* xyz, int32_t count, int64_t extraTriangles, Cdt* cdt,
-                            std::vector<int32_t>* vertexOf, std::vector<int32_t>* inputOf);
+// With skipHeightless, points whose z is NaN are left out (vertexOf -1).
+SurfaceStatus buildDelaunay(const double* xyz, int32_t count, int64_t extraTriangles, bool skipHeightless,
+                            Cdt* cdt, std::vector<int32_t>* vertexOf, std::vector<int32_t>* inputOf);
 
 // What inserting constraints produced besides edges.
 struct ConstraintLog {

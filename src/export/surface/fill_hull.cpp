@@ -74,7 +74,7 @@ HullFill fillHull(const double* xyz, int32_t pointCount, const int32_t* triangle
   Cdt cdt;
   std::vector<int32_t> vertexOf;
   std::vector<int32_t> inputOf;
-  fill.status = buildDelaunay(xyz, pointCount, 0, &cdt, &vertexOf, &inputOf);
+  fill.status = buildDelaunay(xyz, pointCount, 0, false, &cdt, &vertexOf, &inputOf);
   if (fill.status != SurfaceStatus::kOk) return fill;
   const std::vector<Directed> boundary = boundaryEdges(cdt, triangles, triangleCount, vertexOf);
   ConstraintLog log;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "export/surface/build.h"
@@ -11,6 +12,7 @@ int32_t polygonStart(const SurfaceInput& in, int32_t k) { return k == 0 ? 0 : in
 bool indicesValid(const SurfaceInput& in) {
   for (int64_t i = 0; i < 2 * int64_t{in.segmentCount}; ++i) {
     if (in.segments[i] < 0 || in.segments[i] >= in.pointCount) return false;
+    if (std::isnan(in.xyz[3 * static_cast<size_t>(in.segments[i]) + 2])) return false;
   }
   int32_t previousEnd = 0;
   for (int32_t k = 0; k < in.polygonCount; ++k) {
@@ -27,11 +29,15 @@ int64_t pointsInPolygons(const SurfaceInput& in) {
   return in.polygonCount == 0 ? 0 : in.polygonEnds[in.polygonCount - 1];
 }
 
-void insertConstraints(const SurfaceInput& in, const std::vector<int32_t>& vertexOf, Cdt* cdt,
-                       ConstraintLog* log) {
+void insertSegments(const SurfaceInput& in, const std::vector<int32_t>& vertexOf, Cdt* cdt,
+                    ConstraintLog* log) {
   for (int32_t s = 0; s < in.segmentCount; ++s) {
     insertConstraint(cdt, vertexOf[in.segments[2 * s]], vertexOf[in.segments[2 * s + 1]], s, log);
   }
+}
+
+void insertPolygons(const SurfaceInput& in, const std::vector<int32_t>& vertexOf, Cdt* cdt,
+                    ConstraintLog* log) {
   for (int32_t k = 0; k < in.polygonCount; ++k) {
     const int32_t first = polygonStart(in, k);
     const int32_t end = in.polygonEnds[k];
@@ -40,6 +46,56 @@ void insertConstraints(const SurfaceInput& in, const std::vector<int32_t>& verte
       insertConstraint(cdt, vertexOf[in.polygonPoints[i]], vertexOf[in.polygonPoints[next]],
                        in.segmentCount + k, log);
     }
+  }
+}
+
+// z at p on the line u-v, clamped to the segment.
+double heightAlong(const Cdt& cdt, int32_t u, int32_t v, const double* p) {
+  const double* a = at(cdt, u);
+  const double* b = at(cdt, v);
+  const double dx = b[0] - a[0];
+  const double dy = b[1] - a[1];
+  const double t = std::clamp(((p[0] - a[0]) * dx + (p[1] - a[1]) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+  return std::isfinite(t) ? cdt.z[u] + t * (cdt.z[v] - cdt.z[u]) : cdt.z[u];
+}
+
+// The surface's height at p, where locate found it.
+double heightAt(const Cdt& cdt, Location loc, const double* p) {
+  const int32_t e = loc.edge;
+  if (loc.where == Where::kOnVertex) return cdt.z[cdt.vertex[e]];
+  if (loc.where != Where::kInside) return heightAlong(cdt, cdt.vertex[e], cdt.vertex[nextEdge(e)], p);
+  const int32_t v[3] = {cdt.vertex[e], cdt.vertex[nextEdge(e)], cdt.vertex[prevEdge(e)]};
+  double weight[3];
+  double total = 0;
+  for (int32_t i = 0; i < 3; ++i) {
+    const double* b = at(cdt, v[(i + 1) % 3]);
+    const double* c = at(cdt, v[(i + 2) % 3]);
+    weight[i] = (b[0] - p[0]) * (c[1] - p[1]) - (b[1] - p[1]) * (c[0] - p[0]);
+    total += weight[i];
+  }
+  double z = 0;
+  for (int32_t i = 0; i < 3; ++i) z += weight[i] / total * cdt.z[v[i]];
+  return z;
+}
+
+// Points given without height go in after the segments, at the height the
+// surface has there.
+void insertHeightless(const SurfaceInput& in, Cdt* cdt, std::vector<int32_t>* vertexOf,
+                      std::vector<int32_t>* inputOf, std::vector<SurfaceHeight>* heights) {
+  inputOf->resize(cdt->z.size(), -1);
+  for (int32_t i = 0; i < in.pointCount; ++i) {
+    const double* p = &in.xyz[3 * static_cast<size_t>(i)];
+    if (!std::isnan(p[2])) continue;
+    const Location loc = locate(cdt, p, cdt->lastTriangle);
+    const double z = heightAt(*cdt, loc, p);
+    int32_t v = cdt->vertex[loc.edge];
+    if (loc.where != Where::kOnVertex) {
+      v = addVertex(cdt, p[0], p[1], z);
+      inputOf->push_back(i);
+      insertAt(cdt, v, loc);
+    }
+    (*vertexOf)[i] = v;
+    heights->push_back({i, cdt->z[v]});
   }
 }
 
@@ -83,14 +139,15 @@ std::vector<std::vector<int32_t>> regionPolygons(const Cdt& cdt, const std::vect
 
 // Which triangles the border and holes keep; counts the distinct points
 // outside the border.
-std::vector<char> trim(const SurfaceInput& in, const Cdt& cdt, int32_t distinct, int32_t* outside) {
+std::vector<char> trim(const SurfaceInput& in, const Cdt& cdt, const std::vector<int32_t>& inputOf,
+                       int32_t* outside) {
   std::vector<int32_t> region;
   const int32_t firstPolygonId = in.segmentCount;
   const int32_t regionCount =
       labelRegions(cdt, [firstPolygonId](int32_t id) { return id >= firstPolygonId; }, &region);
   const std::vector<std::vector<int32_t>> inside = regionPolygons(cdt, region, regionCount, firstPolygonId);
   std::vector<char> keep(region.size(), 0);
-  std::vector<char> inBorder(static_cast<size_t>(distinct), 0);
+  std::vector<char> inBorder(cdt.z.size(), 0);
   for (size_t t = 0; t < region.size(); ++t) {
     if (isGhost(cdt, static_cast<int32_t>(t))) continue;
     const std::vector<int32_t>& polygons = inside[region[t]];
@@ -99,10 +156,11 @@ std::vector<char> trim(const SurfaceInput& in, const Cdt& cdt, int32_t distinct,
     keep[t] = (border || !in.hasBorder) && holes == 0;
     for (int32_t i = 0; i < 3 && border; ++i) {
       const int32_t v = cdt.vertex[3 * t + i];
-      if (v < distinct) inBorder[v] = 1;
+      inBorder[v] = 1;
     }
   }
-  *outside = in.hasBorder ? static_cast<int32_t>(std::count(inBorder.begin(), inBorder.end(), 0)) : 0;
+  *outside = 0;
+  for (size_t v = 0; v < inputOf.size() && in.hasBorder; ++v) *outside += inputOf[v] >= 0 && !inBorder[v];
   return keep;
 }
 
@@ -110,12 +168,17 @@ std::vector<char> trim(const SurfaceInput& in, const Cdt& cdt, int32_t distinct,
 // place into the output triangles, so that no second copy of it is made.
 void writeResult(const SurfaceInput& in, Cdt* cdt, const std::vector<int32_t>& inputOf,
                  const std::vector<char>& keep, SurfaceResult* out) {
-  const auto distinct = static_cast<int32_t>(inputOf.size());
-  const auto vertices = static_cast<int32_t>(cdt->z.size());
-  const auto outputOf = [&](int32_t v) { return v < distinct ? inputOf[v] : in.pointCount + v - distinct; };
-  for (int32_t v = distinct; v < vertices; ++v) {
+  std::vector<int32_t> output(cdt->z.size());
+  int32_t added = in.pointCount;
+  for (size_t v = 0; v < output.size(); ++v) {
+    if (v < inputOf.size() && inputOf[v] >= 0) {
+      output[v] = inputOf[v];
+      continue;
+    }
+    output[v] = added++;
     out->addedXyz.insert(out->addedXyz.end(), {cdt->xy[2 * v], cdt->xy[2 * v + 1], cdt->z[v]});
   }
+  const auto outputOf = [&output](int32_t v) { return output[v]; };
   const auto triangleCount = static_cast<int32_t>(cdt->vertex.size() / 3);
   for (int32_t e = 0; e < 3 * triangleCount; ++e) {
     const int32_t f = cdt->twin[e];
@@ -145,13 +208,14 @@ SurfaceStatus buildSurface(const SurfaceInput& in, SurfaceResult* out) {
   std::vector<int32_t> vertexOf;
   std::vector<int32_t> inputOf;
   const int64_t extra = 4 * (int64_t{in.segmentCount} + pointsInPolygons(in));
-  out->status = buildDelaunay(in.xyz, in.pointCount, extra, &cdt, &vertexOf, &inputOf);
+  out->status = buildDelaunay(in.xyz, in.pointCount, extra, true, &cdt, &vertexOf, &inputOf);
   if (out->status != SurfaceStatus::kOk) return out->status;
   ConstraintLog log;
-  insertConstraints(in, vertexOf, &cdt, &log);
-  const auto distinct = static_cast<int32_t>(inputOf.size());
+  insertSegments(in, vertexOf, &cdt, &log);
+  insertHeightless(in, &cdt, &vertexOf, &inputOf, &out->filledHeights);
+  insertPolygons(in, vertexOf, &cdt, &log);
   std::vector<char> keep;
-  if (in.polygonCount > 0) keep = trim(in, cdt, distinct, &out->pointsOutsideBorder);
+  if (in.polygonCount > 0) keep = trim(in, cdt, inputOf, &out->pointsOutsideBorder);
   out->crossings = std::move(log.crossings);
   out->segmentsGivenUp = log.givenUp;
   out->mergedInto.resize(static_cast<size_t>(in.pointCount));

@@ -21,8 +21,12 @@
 //   point indices; their edges become constraints after all segments. A
 //   triangle is kept when it lies inside the border (if any) and outside
 //   every hole, by even-odd parity of each polygon alone.
+// - A polygon point whose z is NaN takes the surface's height at its place
+//   (from the triangulation of the points and segments), reported in
+//   filledHeights. Segments need points with heights.
 // - Refused, with no triangles: fewer than 3 distinct positions, all
-//   positions on one line, an index out of range.
+//   positions on one line, an index out of range, a segment's point
+//   without height, an infinite coordinate.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +38,8 @@ enum class SurfaceStatus {
   kOk,
   kTooFewPoints,   // fewer than three distinct (x, y)
   kCollinear,      // every point on one line
-  kBadIndex,       // a segment or polygon names a point that does not exist
+  kBadIndex,       // a segment or polygon names a point that does not exist,
+                   // or a segment a point without height
   kNotFinite,      // a coordinate is infinite or NaN
 };
 
@@ -67,6 +72,11 @@ struct SurfaceCrossing {
   double z[2] = {0, 0};             // height along each; z[0] is the point's
 };
 
+struct SurfaceHeight {
+  int32_t point = -1;  // an input point given without height
+  double z = 0;        // the surface's height there
+};
+
 struct SurfaceResult {
   SurfaceStatus status = SurfaceStatus::kOk;
   // The points added at crossings, 3 per point: point pointCount + k is
@@ -82,6 +92,7 @@ struct SurfaceResult {
   // (itself when it is the first at its position).
   std::vector<int32_t> mergedInto;
   std::vector<SurfaceCrossing> crossings;
+  std::vector<SurfaceHeight> filledHeights;
   int32_t pointsOutsideBorder = 0;  // distinct input points outside the border
   int32_t segmentsGivenUp = 0;      // pieces left out after too many nested crossings
 };

@@ -183,6 +183,30 @@ TEST(SurfaceBorder, OverlappingHolesAndABreaklineAlongTheBorder) {
   EXPECT_EQ(result.pointsOutsideBorder, 0);
 }
 
+TEST(SurfaceBorder, CornersWithoutHeightTakeTheSurfaces) {
+  SurfaceCase plane;
+  for (int32_t x = 0; x <= 10; ++x) {
+    for (int32_t y = 0; y <= 10; ++y) plane.add(x, y, x + 2.0 * y);
+  }
+  plane.hasBorder = true;
+  const double none = std::nan("");
+  for (const auto& [x, y] : {std::pair{1.5, 1.5}, {8.5, 1.5}, {8.5, 8.5}, {1.5, 8.5}}) {
+    plane.polygonPoints.push_back(plane.add(x, y, none));
+  }
+  plane.polygonEnds.push_back(4);
+  const SurfaceResult result = plane.build();
+  ASSERT_EQ(result.status, SurfaceStatus::kOk);
+  ASSERT_EQ(result.filledHeights.size(), 4u);
+  for (const SurfaceHeight& height : result.filledHeights) {
+    const double* p = &plane.xyz[3 * static_cast<size_t>(height.point)];
+    EXPECT_NEAR(height.z, p[0] + 2 * p[1], 1e-12);
+  }
+  EXPECT_EQ(doubledArea(plane.input(), result), 2 * 7.0 * 7.0);
+  EXPECT_EQ(result.pointsOutsideBorder, 121 - 49);
+  plane.segment(0, 121);  // a segment needs heights at both ends
+  EXPECT_EQ(plane.build().status, SurfaceStatus::kBadIndex);
+}
+
 TEST(SurfaceFill, SliverAlongTheHullIsAdded) {
   const std::vector<double> xyz = {0, 0, 0, 120, 0, 0, 120, 80, 0, 0, 80, 0, 60, 79, 0};
   // A mesh that lacks the sliver (3, 4, 2); one triangle given clockwise.
