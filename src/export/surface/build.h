@@ -22,6 +22,11 @@ SurfaceStatus buildDelaunay(const double* xyz, int32_t count, int64_t extraTrian
 struct ConstraintLog {
   std::vector<SurfaceCrossing> crossings;  // point = the vertex at the crossing
   int32_t givenUp = 0;
+  // Crossings one constraint may make, nested pieces included: a segment
+  // crosses each other constraint once, so twice their count and some
+  // bounds honest work and stops any runaway.
+  int64_t crossingLimit = 64;
+  int64_t crossingsLeft = 0;
 };
 
 // Makes a->b (vertices) a chain of constrained edges owned by id, splitting

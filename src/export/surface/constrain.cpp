@@ -78,7 +78,24 @@ void restoreDelaunay(Cdt* cdt, std::vector<EdgeEnds>* stack) {
     const int32_t d = cdt->vertex[prevEdge(f)];
     if (inCircle(at(*cdt, x), at(*cdt, y), at(*cdt, c), at(*cdt, d)) <= 0) continue;
     flipEdge(cdt, h);
-    stack->insert(stack->end(), {{x, d}, {d, y}, {y, c}, {c, x}});
+    for (const EdgeEnds& edge : {EdgeEnds{x, d}, EdgeEnds{d, y}, EdgeEnds{y, c}, EdgeEnds{c, x}}) {
+      if (edge.first != kGhost && edge.second != kGhost) stack->push_back(edge);
+    }
+  }
+}
+
+// The new edges and those around them: the triangles outside the flipped
+// region now face new corners, so their edges are checked as well.
+void withSurroundings(const Cdt& cdt, std::vector<EdgeEnds>* edges) {
+  const size_t count = edges->size();
+  for (size_t i = 0; i < count; ++i) {
+    const int32_t h = findEdge(cdt, (*edges)[i].first, (*edges)[i].second);
+    if (h < 0) continue;
+    for (const int32_t e : {nextEdge(h), prevEdge(h), nextEdge(cdt.twin[h]), prevEdge(cdt.twin[h])}) {
+      if (cdt.vertex[e] != kGhost && cdt.vertex[nextEdge(e)] != kGhost) {
+        edges->push_back({cdt.vertex[e], cdt.vertex[nextEdge(e)]});
+      }
+    }
   }
 }
 
@@ -130,16 +147,14 @@ struct Piece {
 
 void insertPiece(Cdt* cdt, int32_t a, int32_t b, const Piece& piece);
 
-// a->b crosses the constraint on halfedge h: a point goes in at the crossing
-// and both constraints are put back as pieces through it. Returns it.
-int32_t splitAtCrossing(Cdt* cdt, int32_t a, int32_t b, int32_t h, const Piece& piece) {
-  const int32_t x = cdt->vertex[h];
-  const int32_t y = cdt->vertex[nextEdge(h)];
-  const int32_t other = cdt->owner[h] - 1;
-  const double* pa = at(*cdt, a);
-  const double* pb = at(*cdt, b);
-  const double* px = at(*cdt, x);
-  const double* py = at(*cdt, y);
+// Where a->b meets x->y, as fractions along each and a point in doubles.
+struct Meeting {
+  double alongAb;
+  double alongXy;
+  double point[2];
+};
+
+Meeting meetingOf(const double* pa, const double* pb, const double* px, const double* py) {
   // Halves, whose differences cannot overflow, brought near 1 by a power of
   // two, so that no product overflows or underflows whatever the size.
   const double ab[2] = {0.5 * pb[0] - 0.5 * pa[0], 0.5 * pb[1] - 0.5 * pa[1]};
@@ -150,23 +165,58 @@ int32_t splitAtCrossing(Cdt* cdt, int32_t a, int32_t b, int32_t h, const Piece& 
   const double s[2] = {std::ldexp(xy[0], -exponent), std::ldexp(xy[1], -exponent)};
   const double q[2] = {std::ldexp(ax[0], -exponent), std::ldexp(ax[1], -exponent)};
   const double denominator = r[0] * s[1] - r[1] * s[0];
-  const double alongAb = fraction((q[0] * s[1] - q[1] * s[0]) / denominator);
-  const double alongXy = fraction((q[0] * r[1] - q[1] * r[0]) / denominator);
-  const double point[2] = {2 * (0.5 * pa[0] + alongAb * ab[0]), 2 * (0.5 * pa[1] + alongAb * ab[1])};
-  const double zAb = 2 * (0.5 * cdt->z[a] + alongAb * (0.5 * cdt->z[b] - 0.5 * cdt->z[a]));
-  const double zXy = 2 * (0.5 * cdt->z[x] + alongXy * (0.5 * cdt->z[y] - 0.5 * cdt->z[x]));
+  Meeting meeting{};
+  meeting.alongAb = fraction((q[0] * s[1] - q[1] * s[0]) / denominator);
+  meeting.alongXy = fraction((q[0] * r[1] - q[1] * r[0]) / denominator);
+  meeting.point[0] = 2 * (0.5 * pa[0] + meeting.alongAb * ab[0]);
+  meeting.point[1] = 2 * (0.5 * pa[1] + meeting.alongAb * ab[1]);
+  return meeting;
+}
+
+// A crossing within 2^-40 of a segment's length from one of the four ends
+// is taken to be that end: otherwise the rounded point, a hair off both
+// lines, makes nearly collinear pieces cross again and again.
+int32_t snappedEnd(const Meeting& m, int32_t a, int32_t b, int32_t x, int32_t y) {
+  constexpr double kSnap = 0x1p-40;
+  if (m.alongXy <= kSnap) return x;
+  if (m.alongXy >= 1 - kSnap) return y;
+  if (m.alongAb <= kSnap) return a;
+  if (m.alongAb >= 1 - kSnap) return b;
+  return -1;
+}
+
+double heightAt(const Cdt& cdt, int32_t u, int32_t v, double along) {
+  return 2 * (0.5 * cdt.z[u] + along * (0.5 * cdt.z[v] - 0.5 * cdt.z[u]));
+}
+
+// a->b crosses the constraint on halfedge h: a point goes in at the crossing
+// (or an end near it is used) and both constraints are put back as pieces
+// through it. Returns it.
+int32_t splitAtCrossing(Cdt* cdt, int32_t a, int32_t b, int32_t h, const Piece& piece) {
+  const int32_t x = cdt->vertex[h];
+  const int32_t y = cdt->vertex[nextEdge(h)];
+  const int32_t other = cdt->owner[h] - 1;
+  const Meeting m = meetingOf(at(*cdt, a), at(*cdt, b), at(*cdt, x), at(*cdt, y));
+  const double zXy = heightAt(*cdt, x, y, m.alongXy);
   cdt->owner[h] = cdt->owner[cdt->twin[h]] = 0;
-  const Location loc = locate(cdt, point, h / 3);
-  int32_t v = cdt->vertex[loc.edge];
-  if (loc.where != Where::kOnVertex) {
-    v = addVertex(cdt, point[0], point[1], zXy);
-    insertAt(cdt, v, loc);
+  int32_t v = snappedEnd(m, a, b, x, y);
+  if (v < 0) {
+    const Location loc = locate(cdt, m.point, h / 3);
+    v = cdt->vertex[loc.edge];
+    if (loc.where != Where::kOnVertex) {
+      v = addVertex(cdt, m.point[0], m.point[1], zXy);
+      insertAt(cdt, v, loc);
+    }
   }
-  piece.log->crossings.push_back({v, {other, piece.id}, {zXy, zAb}});
+  piece.log->crossings.push_back({v, {other, piece.id}, {zXy, heightAt(*cdt, a, b, m.alongAb)}});
   const Piece deeper{other, piece.depth + 1, piece.log};
   insertPiece(cdt, x, v, deeper);
   insertPiece(cdt, v, y, deeper);
   insertPiece(cdt, a, v, {piece.id, piece.depth + 1, piece.log});
+  // When the crossing fell on a vertex off x-y, the edge x-y may be left
+  // free, and then must be Delaunay again.
+  std::vector<EdgeEnds> freed = {{x, y}};
+  restoreDelaunay(cdt, &freed);
   return v;
 }
 
@@ -199,6 +249,7 @@ void insertPiece(Cdt* cdt, int32_t a, int32_t b, const Piece& piece) {
       else h = side < 0 ? prevEdge(f) : nextEdge(f);
     }
     if (end < 0 && cdt->owner[h] != 0) {
+      if (piece.log->crossingsLeft-- <= 0) break;
       a = splitAtCrossing(cdt, a, b, h, piece);
       continue;
     }
@@ -207,6 +258,7 @@ void insertPiece(Cdt* cdt, int32_t a, int32_t b, const Piece& piece) {
     const int32_t made = findEdge(*cdt, a, end);
     if (made < 0) break;
     own(cdt, made, piece.id);
+    withSurroundings(*cdt, &fresh);
     restoreDelaunay(cdt, &fresh);
     a = end;
   }
@@ -216,6 +268,7 @@ void insertPiece(Cdt* cdt, int32_t a, int32_t b, const Piece& piece) {
 }  // namespace
 
 void insertConstraint(Cdt* cdt, int32_t a, int32_t b, int32_t id, ConstraintLog* log) {
+  log->crossingsLeft = log->crossingLimit;
   insertPiece(cdt, a, b, {id, 0, log});
 }
 

@@ -78,6 +78,7 @@ HullFill fillHull(const double* xyz, int32_t pointCount, const int32_t* triangle
   if (fill.status != SurfaceStatus::kOk) return fill;
   const std::vector<Directed> boundary = boundaryEdges(cdt, triangles, triangleCount, vertexOf);
   ConstraintLog log;
+  log.crossingLimit = 0;  // a crossing already means failure here
   for (size_t i = 0; i < boundary.size(); ++i) {
     insertConstraint(&cdt, boundary[i].from, boundary[i].to, static_cast<int32_t>(i), &log);
   }

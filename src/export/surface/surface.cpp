@@ -211,6 +211,7 @@ SurfaceStatus buildSurface(const SurfaceInput& in, SurfaceResult* out) {
   out->status = buildDelaunay(in.xyz, in.pointCount, extra, true, &cdt, &vertexOf, &inputOf);
   if (out->status != SurfaceStatus::kOk) return out->status;
   ConstraintLog log;
+  log.crossingLimit = 2 * (int64_t{in.segmentCount} + pointsInPolygons(in)) + 64;
   insertSegments(in, vertexOf, &cdt, &log);
   insertHeightless(in, &cdt, &vertexOf, &inputOf, &out->filledHeights);
   insertPolygons(in, vertexOf, &cdt, &log);

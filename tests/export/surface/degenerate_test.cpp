@@ -125,5 +125,24 @@ TEST(SurfaceDegenerate, CoordinatesNearTheLargestDouble) {
   EXPECT_EQ(result.segmentsGivenUp, 0);
 }
 
+// Segments between random points of a small lattice: they overlap, run
+// along each other, pass through points and cross at lattice points and
+// between them, and the rounded crossings make nearly collinear pieces.
+TEST(SurfaceDegenerate, TangledSegmentsOnASmallLattice) {
+  for (uint32_t seed = 1; seed <= 60; ++seed) {
+    const int32_t side = seed % 2 == 0 ? 12 : 40;
+    const int32_t points = seed % 2 == 0 ? 60 : 150;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int32_t> coordinate(0, side);
+    SurfaceCase tangle;
+    for (int32_t i = 0; i < points; ++i) tangle.add(coordinate(random), coordinate(random), coordinate(random));
+    std::uniform_int_distribution<int32_t> point(0, points - 1);
+    for (int32_t i = 0; i < points / 2; ++i) tangle.segment(point(random), point(random));
+    const SurfaceResult result = tangle.build();
+    ASSERT_EQ(surfaceFault(tangle.input(), result, kNotChains), "") << seed;
+    EXPECT_EQ(result.segmentsGivenUp, 0) << seed;
+  }
+}
+
 }  // namespace
 }  // namespace tsvmesh::surface

@@ -130,13 +130,13 @@ std::string chainFault(const SurfaceInput& in, const Points& p, const SurfaceRes
 
 }  // namespace
 
-std::string surfaceFault(const SurfaceInput& in, const SurfaceResult& r, bool trimmed) {
+std::string surfaceFault(const SurfaceInput& in, const SurfaceResult& r, int skip) {
   if (r.status != SurfaceStatus::kOk) return "status not ok";
   const Points p = pointsOf(in, r);
   std::map<Edge, int32_t> edges;
   std::string fault = topologyFault(p, r, &edges);
   if (!fault.empty()) return fault;
-  if (!trimmed) {
+  if ((skip & kNotHull) == 0) {
     std::vector<int32_t> used(r.triangles.begin(), r.triangles.end());
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
@@ -149,7 +149,7 @@ std::string surfaceFault(const SurfaceInput& in, const SurfaceResult& r, bool tr
   }
   fault = delaunayFault(p, r, edges);
   Chains chains = chainsOf(p, edges);
-  for (int32_t s = 0; s < in.segmentCount && fault.empty(); ++s) {
+  for (int32_t s = 0; s < in.segmentCount && fault.empty() && (skip & kNotChains) == 0; ++s) {
     if (r.mergedInto[in.segments[2 * s]] != r.mergedInto[in.segments[2 * s + 1]]) {
       fault = chainFault(in, p, r, &chains, s);
     }

@@ -162,7 +162,7 @@ TEST(SurfaceBorder, SquareMinusHoleHasItsExactArea) {
   site.polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
   site.polygon({{40, 40}, {40, 60}, {60, 60}, {60, 40}});  // clockwise: orientation does not matter
   const SurfaceResult result = site.build();
-  EXPECT_EQ(surfaceFault(site.input(), result, true), "");
+  EXPECT_EQ(surfaceFault(site.input(), result, kNotHull), "");
   EXPECT_EQ(doubledArea(site.input(), result), 2 * (100.0 * 100.0 - 20.0 * 20.0));
   EXPECT_EQ(result.pointsOutsideBorder, static_cast<int32_t>(outside.size()));
 }
