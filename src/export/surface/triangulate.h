@@ -16,7 +16,9 @@
 //   point, and where it crosses an earlier constraint. A crossing adds a
 //   point (index pointCount + k), its (x, y) computed in doubles and then
 //   taken as given; its z is the earlier segment's interpolated height,
-//   the later segment's is reported beside it.
+//   the later segment's is reported beside it. A crossing within 2^-40 of
+//   a segment's length from one of the four ends is taken to be that end
+//   (the other constraint then bends through it by at most that much).
 // - Polygons (border first when hasBorder, then holes) are closed rings of
 //   point indices; their edges become constraints after all segments. A
 //   triangle is kept when it lies inside the border (if any) and outside
@@ -94,7 +96,10 @@ struct SurfaceResult {
   std::vector<SurfaceCrossing> crossings;
   std::vector<SurfaceHeight> filledHeights;
   int32_t pointsOutsideBorder = 0;  // distinct input points outside the border
-  int32_t segmentsGivenUp = 0;      // pieces left out after too many nested crossings
+  // Pieces left out: crossings nested too deep, or more crossings for one
+  // constraint than twice the number of constraints (never seen on real
+  // data; a guard against endless re-crossing of rounded points).
+  int32_t segmentsGivenUp = 0;
 };
 
 // Builds the surface of input into result (cleared first).

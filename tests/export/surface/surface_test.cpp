@@ -183,6 +183,24 @@ TEST(SurfaceBorder, OverlappingHolesAndABreaklineAlongTheBorder) {
   EXPECT_EQ(result.pointsOutsideBorder, 0);
 }
 
+TEST(SurfaceBorder, BreaklineAcrossTheBorderIsCutAtIt) {
+  SurfaceCase site;
+  for (int32_t i = 0; i < 200; ++i) site.add((i * 37) % 201 - 50.25, (i * 91) % 199 - 49.5, 1);
+  const int32_t west = site.add(-50, 50, 0);
+  const int32_t east = site.add(150, 50, 20);
+  site.segment(west, east);
+  site.hasBorder = true;
+  site.polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
+  const SurfaceResult result = site.build();
+  // Trimmed, the breakline's ends are gone: no hull count, no whole chain.
+  EXPECT_EQ(surfaceFault(site.input(), result, kNotHull | kNotChains), "");
+  EXPECT_EQ(doubledArea(site.input(), result), 2 * 100.0 * 100.0);
+  ASSERT_EQ(result.crossings.size(), 2u);
+  // The border's east side goes in first; the breakline's heights hold.
+  EXPECT_EQ(result.addedXyz, (std::vector<double>{100, 50, 15, 0, 50, 5}));
+  for (const SurfaceCrossing& crossing : result.crossings) EXPECT_EQ(crossing.segment[1], 1);  // the border
+}
+
 TEST(SurfaceBorder, CornersWithoutHeightTakeTheSurfaces) {
   SurfaceCase plane;
   for (int32_t x = 0; x <= 10; ++x) {
