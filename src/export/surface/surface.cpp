@@ -183,6 +183,7 @@ void writeResult(const SurfaceInput& in, Cdt* cdt, const std::vector<int32_t>& i
   for (int32_t e = 0; e < 3 * triangleCount; ++e) {
     const int32_t f = cdt->twin[e];
     if (cdt->owner[e] == 0 || f < e || cdt->vertex[e] == kGhost || cdt->vertex[f] == kGhost) continue;
+    if (!keep.empty() && !keep[e / 3] && !keep[f / 3]) continue;
     const int32_t a = outputOf(cdt->vertex[e]);
     const int32_t b = outputOf(cdt->vertex[f]);
     out->constrainedEdges.insert(out->constrainedEdges.end(), {std::min(a, b), std::max(a, b), cdt->owner[e] - 1});

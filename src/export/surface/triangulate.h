@@ -88,7 +88,8 @@ struct SurfaceResult {
   std::vector<int32_t> triangles;
   // 3 per constrained edge: its ends (the lower index first) and the
   // constraint id, a segment index or segmentCount + k for polygon k. An
-  // edge two constraints share belongs to the one inserted last.
+  // edge two constraints share belongs to the one inserted last. Only edges
+  // of kept triangles are listed.
   std::vector<int32_t> constrainedEdges;
   // Per input point: the point whose position it shares and that holds
   // (itself when it is the first at its position).
