@@ -2,6 +2,7 @@
 // triangulation of its vertices with its boundary edges as constraints,
 // whose regions on the outer side of every boundary edge are the gaps.
 #include <algorithm>
+#include <new>
 
 #include "export/surface/build.h"
 #include "export/surface/predicates.h"
@@ -60,10 +61,9 @@ std::vector<char> coveredRegions(const Cdt& cdt, const std::vector<Directed>& bo
   return covered;
 }
 
-}  // namespace
-
-HullFill fillHull(const double* xyz, int32_t pointCount, const int32_t* triangles,
-                  int32_t triangleCount, bool fillInnerGaps) {
+// The whole fill; allocation failures are caught by the caller.
+HullFill fillGaps(const double* xyz, int32_t pointCount, const int32_t* triangles, int32_t triangleCount,
+                  bool fillInnerGaps) {
   HullFill fill;
   for (int64_t i = 0; i < 3 * int64_t{triangleCount}; ++i) {
     if (triangles[i] < 0 || triangles[i] >= pointCount) {
@@ -99,6 +99,18 @@ HullFill fillHull(const double* xyz, int32_t pointCount, const int32_t* triangle
     for (int32_t e = 3 * t; e < 3 * t + 3; ++e) fill.triangles.push_back(inputOf[cdt.vertex[e]]);
   }
   return fill;
+}
+
+}  // namespace
+
+HullFill fillHull(const double* xyz, int32_t pointCount, const int32_t* triangles, int32_t triangleCount,
+                  bool fillInnerGaps) {
+  if (pointCount > kMaxSurfacePoints) return {SurfaceStatus::kTooLarge, {}, false};
+  try {
+    return fillGaps(xyz, pointCount, triangles, triangleCount, fillInnerGaps);
+  } catch (const std::bad_alloc&) {
+    return {SurfaceStatus::kNoMemory, {}, false};
+  }
 }
 
 }  // namespace tsvmesh::surface

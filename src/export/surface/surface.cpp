@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <utility>
 
 #include "export/surface/build.h"
@@ -200,17 +201,14 @@ void writeResult(const SurfaceInput& in, Cdt* cdt, const std::vector<int32_t>& i
   for (SurfaceCrossing& crossing : out->crossings) crossing.point = outputOf(crossing.point);
 }
 
-}  // namespace
-
-SurfaceStatus buildSurface(const SurfaceInput& in, SurfaceResult* out) {
-  *out = SurfaceResult{};
-  if (!indicesValid(in)) return out->status = SurfaceStatus::kBadIndex;
+// The whole build; allocation failures are caught by the caller.
+void build(const SurfaceInput& in, SurfaceResult* out) {
   Cdt cdt;
   std::vector<int32_t> vertexOf;
   std::vector<int32_t> inputOf;
   const int64_t extra = 4 * (int64_t{in.segmentCount} + pointsInPolygons(in));
   out->status = buildDelaunay(in.xyz, in.pointCount, extra, true, &cdt, &vertexOf, &inputOf);
-  if (out->status != SurfaceStatus::kOk) return out->status;
+  if (out->status != SurfaceStatus::kOk) return;
   ConstraintLog log;
   log.crossingLimit = 2 * (int64_t{in.segmentCount} + pointsInPolygons(in)) + 64;
   insertSegments(in, vertexOf, &cdt, &log);
@@ -223,6 +221,20 @@ SurfaceStatus buildSurface(const SurfaceInput& in, SurfaceResult* out) {
   out->mergedInto.resize(static_cast<size_t>(in.pointCount));
   for (int32_t i = 0; i < in.pointCount; ++i) out->mergedInto[i] = inputOf[vertexOf[i]];
   writeResult(in, &cdt, inputOf, keep, out);
+}
+
+}  // namespace
+
+SurfaceStatus buildSurface(const SurfaceInput& in, SurfaceResult* out) {
+  *out = SurfaceResult{};
+  if (in.pointCount > kMaxSurfacePoints) return out->status = SurfaceStatus::kTooLarge;
+  if (!indicesValid(in)) return out->status = SurfaceStatus::kBadIndex;
+  try {
+    build(in, out);
+  } catch (const std::bad_alloc&) {
+    *out = SurfaceResult{};
+    out->status = SurfaceStatus::kNoMemory;
+  }
   return out->status;
 }
 

@@ -43,7 +43,12 @@ enum class SurfaceStatus {
   kBadIndex,       // a segment or polygon names a point that does not exist,
                    // or a segment a point without height
   kNotFinite,      // a coordinate is infinite or NaN
+  kTooLarge,       // more than kMaxSurfacePoints points
+  kNoMemory,       // an allocation failed; the result is empty
 };
+
+// Halfedge numbers stay within 32 bits up to this many points.
+constexpr int32_t kMaxSurfacePoints = 300'000'000;
 
 struct SurfaceInput {
   const double* xyz = nullptr;  // 3 per point
