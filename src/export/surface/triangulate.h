@@ -5,7 +5,7 @@
 // Every orientation and in-circle decision is exact (predicates.h), so the
 // same input gives the same triangles in the same order on every platform.
 // Points are inserted in Hilbert-curve order with a walking locator; the
-// table of triangles is flat (three vertices, three neighbours per slot).
+// table of triangles is flat (three corners and three twin halfedges each).
 //
 // Contracts:
 // - Points are (x, y, z) triples of finite doubles. Points at one (x, y) are
@@ -22,8 +22,10 @@
 // - Polygons (border first when hasBorder, then holes) are closed rings of
 //   point indices; their edges become constraints after all segments. A
 //   triangle is kept when it lies inside the border (if any) and outside
-//   every hole, by even-odd parity of each polygon alone.
-// - A polygon point whose z is NaN takes the surface's height at its place
+//   every hole, by even-odd parity of each polygon alone. An edge two
+//   polygons share belongs to the later one only, so the earlier one's
+//   parity is not toggled across it: give such polygons no common edge.
+// - A point whose z is NaN (a polygon corner given as x y) takes the surface's height at its place
 //   (from the triangulation of the points and segments), reported in
 //   filledHeights. Segments need points with heights.
 // - Refused, with no triangles: fewer than 3 distinct positions, all
