@@ -41,7 +41,8 @@ for set in $sets; do
   : >"$work/cgal.txt"
   for ((i = 0; i < repeats; ++i)); do
     run "$build/bench/tsvmesh_surface_cdt" "$work/points.tsv" "$work/breaklines.txt" "$work/out.csv" >>"$work/ours.txt"
-    run "$build/bench/tsvmesh_compare_cgal_cdt" "$work/points.tsv" "$work/breaklines.txt" "$work/out.csv" >>"$work/cgal.txt"
+    run "$build/bench/tsvmesh_compare_cgal_cdt" "$work/points.tsv" "$work/breaklines.txt" "$work/out.csv" \
+      >>"$work/cgal.txt"
   done
   ours=$(cut -d' ' -f1 "$work/ours.txt" | median)
   cgal=$(cut -d' ' -f1 "$work/cgal.txt" | median)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -237,6 +238,52 @@ TEST(SurfaceFill, SliverAlongTheHullIsAdded) {
   EXPECT_EQ(corners, (std::vector<int32_t>{2, 3, 4}));
   const HullFill none = fillHull(xyz.data(), 5, fill.triangles.data(), 1, false);
   EXPECT_EQ(none.triangles.size(), 3u * 3u);  // the rest of the rectangle
+}
+
+// The triangles taken out of a Delaunay surface (its hull's row, and some
+// inside) come back exactly: the triangulation constrained by the rest's
+// boundary is the Delaunay one, which has all those edges already.
+TEST(SurfaceFill, TakenOutTrianglesComeBack) {
+  SurfaceCase random;
+  std::mt19937 generator(3);
+  std::uniform_real_distribution<double> anywhere(0.0, 100.0);
+  for (int32_t i = 0; i < 2000; ++i) random.add(anywhere(generator), anywhere(generator));
+  const SurfaceResult whole = random.build();
+  std::map<std::pair<int32_t, int32_t>, int32_t> uses;
+  for (size_t e = 0; e < whole.triangles.size(); ++e) {
+    const int32_t a = whole.triangles[e];
+    const int32_t b = whole.triangles[e % 3 == 2 ? e - 2 : e + 1];
+    ++uses[{std::min(a, b), std::max(a, b)}];
+  }
+  std::vector<int32_t> kept;
+  std::multiset<std::vector<int32_t>> outer;
+  std::multiset<std::vector<int32_t>> all;
+  for (size_t t = 0; 3 * t < whole.triangles.size(); ++t) {
+    std::vector<int32_t> corners(whole.triangles.begin() + 3 * t, whole.triangles.begin() + 3 * t + 3);
+    bool onHull = false;
+    for (int32_t i = 0; i < 3; ++i) {
+      const int32_t a = corners[i];
+      const int32_t b = corners[(i + 1) % 3];
+      onHull = onHull || uses[{std::min(a, b), std::max(a, b)}] == 1;
+    }
+    const bool inner = t % 97 == 0 && !onHull;
+    if (!onHull && !inner) kept.insert(kept.end(), corners.begin(), corners.end());
+    std::sort(corners.begin(), corners.end());
+    if (onHull) outer.insert(corners);
+    if (onHull || inner) all.insert(corners);
+  }
+  const auto sorted = [](const HullFill& fill) {
+    std::multiset<std::vector<int32_t>> triangles;
+    for (size_t t = 0; 3 * t < fill.triangles.size(); ++t) {
+      std::vector<int32_t> corners(fill.triangles.begin() + 3 * t, fill.triangles.begin() + 3 * t + 3);
+      std::sort(corners.begin(), corners.end());
+      triangles.insert(corners);
+    }
+    return triangles;
+  };
+  const auto count = static_cast<int32_t>(kept.size() / 3);
+  EXPECT_EQ(sorted(fillHull(random.xyz.data(), 2000, kept.data(), count, false)), outer);
+  EXPECT_EQ(sorted(fillHull(random.xyz.data(), 2000, kept.data(), count, true)), all);
 }
 
 TEST(SurfaceFill, InnerGapsOnlyWhenAsked) {
