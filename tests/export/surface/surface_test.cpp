@@ -184,6 +184,26 @@ TEST(SurfaceBorder, OverlappingHolesAndABreaklineAlongTheBorder) {
   EXPECT_EQ(result.pointsOutsideBorder, 0);
 }
 
+// Polygons along each other's edges: holes in the border's corners, and
+// holes side by side, whose common edges belong to one polygon each.
+TEST(SurfaceBorder, PolygonsSharingEdges) {
+  for (int32_t layout = 0; layout < 8; ++layout) {
+    SurfaceCase site;
+    for (int32_t i = 0; i < 300; ++i) site.add((i * 37) % 101 + 0.25, (i * 91) % 103 - 1.5, 1);
+    site.hasBorder = true;
+    site.polygon({{0, 0}, {100, 0}, {100, 100}, {0, 100}});
+    const double x = (layout & 1) ? 50 : 0;
+    const double y = (layout & 2) ? 50 : 0;
+    site.polygon({{x, y}, {x + 50, y}, {x + 50, y + 50}, {x, y + 50}});  // a quarter in a corner
+    if (layout & 4) {
+      const double nx = 50 - x;  // the quarter beside it, sharing a side
+      site.polygon({{nx, y}, {nx + 50, y}, {nx + 50, y + 50}, {nx, y + 50}});
+    }
+    const SurfaceResult result = site.build();
+    EXPECT_EQ(doubledArea(site.input(), result), 2 * ((layout & 4) ? 5000.0 : 7500.0)) << layout;
+  }
+}
+
 TEST(SurfaceBorder, BreaklineAcrossTheBorderIsCutAtIt) {
   SurfaceCase site;
   for (int32_t i = 0; i < 200; ++i) site.add((i * 37) % 201 - 50.25, (i * 91) % 199 - 49.5, 1);
