@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+#include "file_io.h"
+
 namespace {
 
 using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
@@ -30,30 +32,6 @@ using VertexBase = CGAL::Triangulation_vertex_base_with_info_2<int32_t, Kernel>;
 using DataStructure = CGAL::Triangulation_data_structure_2<VertexBase>;
 using Delaunay = CGAL::Delaunay_triangulation_2<Kernel, DataStructure>;
 using Point = Kernel::Point_2;
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The whole file in one read: the points file is at most a few hundred MB and
-// parsing from memory keeps the reader trivial.
-bool readWholeFile(const char* path, std::vector<char>* bytes) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info {};
-  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  if (ok) {
-    bytes->resize(static_cast<size_t>(info.st_size));
-    size_t done = 0;
-    while (ok && done < bytes->size()) {
-      const ssize_t got = read(fd, bytes->data() + done, bytes->size() - done);
-      if (got <= 0) ok = false;
-      else done += static_cast<size_t>(got);
-    }
-  }
-  close(fd);
-  return ok;
-}
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -83,38 +61,6 @@ void parsePoints(const std::vector<char>& bytes, std::string* outputPath,
   }
 }
 
-// Output through one large buffer and plain write(2) calls.
-struct BlockWriter {
-  int fd = -1;
-  std::vector<char> buffer = std::vector<char>(size_t{1} << 20);
-  size_t used = 0;
-  bool ok = true;
-
-  void flush() {
-    size_t done = 0;
-    while (ok && done < used) {
-      const ssize_t wrote = write(fd, buffer.data() + done, used - done);
-      if (wrote <= 0) ok = false;
-      else done += static_cast<size_t>(wrote);
-    }
-    used = 0;
-  }
-  // One "x,y,z\r\n" line; 3 * 330 bytes covers any double in fixed form.
-  void line(double x, double y, double z) {
-    if (buffer.size() - used < 1024) flush();
-    char* out = buffer.data() + used;
-    char* const last = buffer.data() + buffer.size();
-    out = std::to_chars(out, last, x, std::chars_format::fixed, 2).ptr;
-    *out++ = ',';
-    out = std::to_chars(out, last, y, std::chars_format::fixed, 2).ptr;
-    *out++ = ',';
-    out = std::to_chars(out, last, z, std::chars_format::fixed, 2).ptr;
-    *out++ = '\r';
-    *out++ = '\n';
-    used = static_cast<size_t>(out - buffer.data());
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -124,7 +70,7 @@ int main(int argc, char** argv) {
   }
   const auto start = std::chrono::steady_clock::now();
   std::vector<char> bytes;
-  if (!readWholeFile(argv[1], &bytes)) {
+  if (!bench_io::readWholeFile(argv[1], &bytes)) {
     std::perror(argv[1]);
     return 1;
   }
@@ -134,15 +80,15 @@ int main(int argc, char** argv) {
   parsePoints(bytes, &outputPath, &points, &zs);
   std::vector<char>().swap(bytes);
   if (argc > 2) outputPath = argv[2];
-  const double readSeconds = secondsSince(start);
+  const double readSeconds = bench_io::secondsSince(start);
 
   const auto meshStart = std::chrono::steady_clock::now();
   Delaunay mesh;
   mesh.insert(points.begin(), points.end());  // spatially sorted bulk insertion
-  const double meshSeconds = secondsSince(meshStart);
+  const double meshSeconds = bench_io::secondsSince(meshStart);
 
   const auto writeStart = std::chrono::steady_clock::now();
-  BlockWriter out;
+  bench_io::BlockWriter out;
   out.fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (out.fd < 0) {
     std::perror(outputPath.c_str());
@@ -165,7 +111,7 @@ int main(int argc, char** argv) {
     std::perror(outputPath.c_str());
     return 1;
   }
-  const double writeSeconds = secondsSince(writeStart);
+  const double writeSeconds = bench_io::secondsSince(writeStart);
 
   std::printf("%zu points, %lld triangles; read %.3f s, triangulate %.3f s, write %.3f s\n",
               points.size(), static_cast<long long>(faces), readSeconds, meshSeconds, writeSeconds);
