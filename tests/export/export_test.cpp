@@ -118,7 +118,7 @@ TEST(ExportTest, TerrainExampleCountsAgreeInEveryFormat) {
   for (const char* extension : {"obj", "ply", "xml", "png", "svg", "pdf"}) {
     arguments.push_back(dir + "/terrain." + extension);
   }
-  arguments.insert(arguments.end(), {"--size", "500"});
+  arguments.insert(arguments.end(), {"--size", "500", "--as-meshed"});
   const ProcessResult run = runExport(arguments, dir);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(readFile(dir + "/terrain.ply").find("\nelement face " + count + "\n"), std::string::npos);
@@ -137,7 +137,7 @@ TEST(ExportTest, PictureFillsTrianglesWithTheRampColourOfTheirMeanHeight) {
   writeFile(csv,
             "2\r\n70\r\n*******\r\n0.00,0.00,5.00\r\n100.00,0.00,5.00\r\n0.00,100.00,5.00\r\n"
             "200.00,0.00,9.50\r\n300.00,0.00,9.50\r\n200.00,100.00,9.50\r\n");
-  ASSERT_EQ(runExport({csv, dir + "/two.png", "--size=400"}, dir).status, 0);
+  ASSERT_EQ(runExport({csv, dir + "/two.png", "--size=400", "--as-meshed"}, dir).status, 0);
   ExportMesh mesh;
   ExportReadError error;
   ASSERT_TRUE(readExportMesh(csv.c_str(), &mesh, &error, nullptr));

@@ -44,7 +44,7 @@ TEST(TerrainPage, OpensInChromiumAsASurface) {
   ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
   const std::string csv = readFile(dir + "/build/terrain.csv");
   const std::string count = csv.substr(0, csv.find('\r'));
-  const ProcessResult run = runProgram(TSVMESH_EXPORT_BINARY, {"tsvmesh-export", "build/terrain.csv", "terrain.html", "--contour", "10"},
+  const ProcessResult run = runProgram(TSVMESH_EXPORT_BINARY, {"tsvmesh-export", "build/terrain.csv", "terrain.html", "--contour", "10", "--as-meshed"},
                                        dir, "", 120);
   ASSERT_EQ(run.status, 0) << run.err;
 

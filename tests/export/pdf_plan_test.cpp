@@ -181,7 +181,7 @@ TEST(PdfPlan, RenderedPictureShowsTheRampColours) {
   writeFile(csv,
             "2\r\n70\r\n*******\r\n0.00,0.00,5.00\r\n100.00,0.00,5.00\r\n0.00,100.00,5.00\r\n"
             "200.00,0.00,9.50\r\n300.00,0.00,9.50\r\n200.00,100.00,9.50\r\n");
-  ASSERT_EQ(runExport({csv, "two.pdf", "--size=400"}, dir).status, 0);
+  ASSERT_EQ(runExport({csv, "two.pdf", "--size=400", "--as-meshed"}, dir).status, 0);
   poppler("pdftoppm", {"-r", "72", "two.pdf", "two"}, dir);
   const Raster page = readPpm(dir + "/two-1.ppm");
   ExportMesh mesh;

@@ -82,7 +82,7 @@ TEST(ExportEverywhere, TerrainExampleGivesTheSameBytesOnEveryPlatform) {
   // an output has the same bytes whatever else its run writes.
   std::vector<std::string> together{csv};
   for (const auto& format : expected) together.push_back(dir + "/terrain." + format.extension);
-  together.insert(together.end(), {"--contour", "10"});
+  together.insert(together.end(), {"--contour", "10", "--as-meshed"});
   const ProcessResult run = runExport(together, dir);
   ASSERT_EQ(run.status, 0) << run.err;
   for (const auto& format : expected) {
@@ -92,7 +92,7 @@ TEST(ExportEverywhere, TerrainExampleGivesTheSameBytesOnEveryPlatform) {
   }
   for (const char* alone : {"ply", "obj"}) {
     const std::string output = dir + "/alone." + alone;
-    ASSERT_EQ(runExport({csv, output}, dir).status, 0);
+    ASSERT_EQ(runExport({csv, output, "--as-meshed"}, dir).status, 0);
     EXPECT_EQ(readFile(output), readFile(dir + "/terrain." + alone)) << alone;
   }
   EXPECT_NE(readFile(dir + "/terrain.xml").find("date=\"2026-03-14\" time=\"15:09:26\""), std::string::npos);
@@ -127,7 +127,7 @@ TEST(ExportEverywhere, PdfPictureAndPlanGiveTheSameBytesOnEveryPlatform) {
                   {{"--paper", "A3", "--scale", "5000", "--contour", "10"}, 0xCF8FE0A7CA09182Eu},
                   {{"--paper", "A4", "--scale", "10000", "--flat"}, 0xA0354E0BADF47E24u}};
   for (const auto& pdf : expected) {
-    std::vector<std::string> args{csv, dir + "/terrain.pdf"};
+    std::vector<std::string> args{csv, dir + "/terrain.pdf", "--as-meshed"};
     args.insert(args.end(), pdf.options.begin(), pdf.options.end());
     const ProcessResult run = runExport(args, dir);
     ASSERT_EQ(run.status, 0) << run.err;

@@ -160,7 +160,7 @@ TEST(SurfaceInputTest, MalformedFieldLinesAreNamedByLineAndLeaveNoOutput) {
       {"1,10,20,5\n2,11,21\n3,12,22,6\n", "PNEZ", "f.csv:2: expected 4 fields (--columns PNEZ), found 3; no Z"},
       {"10,20,5\n11,21,5,9\n", "NEZ", "f.csv:2: expected 3 fields (--columns NEZ), found more"},
       {"1,10,20,5,\"open\n", "PNEZD", "f.csv:1: expected a field that ends with its closing quote"},
-      {"N,E,Z\n10,20,5\n", "NEZ", "f.csv: expected at least 3 points for the surface, found 1"},
+      {"N,E,Z\n10,20,5\n", "NEZ", "f.csv: expected at least 3 points at distinct positions"},
   };
   for (const auto& c : cases) {
     writeFile(dir + "/f.csv", c.text);

@@ -303,9 +303,9 @@ TEST(SurveyorFilesTest, TerrainContoursReadBackInDxfGeoJsonAndPly) {
   ASSERT_EQ(runTsvmeshBinary({std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv"}, dir).status, 0);
   const std::string csv = dir + "/build/terrain.csv";
   const std::string count = readFile(csv).substr(0, readFile(csv).find('\r'));
-  ASSERT_EQ(runExport({csv, "t.geojson", "--contour", "10"}, dir).status, 0);
-  ASSERT_EQ(runExport({csv, "t.dxf", "--contour=10", "--units", "usft"}, dir).status, 0);
-  ASSERT_EQ(runExport({csv, "t.ply"}, dir).status, 0);
+  ASSERT_EQ(runExport({csv, "t.geojson", "--contour", "10", "--as-meshed"}, dir).status, 0);
+  ASSERT_EQ(runExport({csv, "t.dxf", "--contour=10", "--units", "usft", "--as-meshed"}, dir).status, 0);
+  ASSERT_EQ(runExport({csv, "t.ply", "--as-meshed"}, dir).status, 0);
 
   // Levels ascend by 10, every fifth an index; rings close; per level the
   // number of lines, for the DXF's check.
@@ -386,7 +386,7 @@ TEST(PictureProductsTest, PlotAtScaleIsTheChosenPaperOrIsRefusedWithAScaleThatFi
   const std::string csv = dir + "/build/terrain.csv";
   // 1000 m across: 2 m on paper at 1:500, 400 mm at 1:2500 (too tall for A3
   // landscape with its title strip), 200 mm at 1:5000.
-  const ProcessResult refused = runExport({csv, "t.pdf", "--paper", "A3", "--scale", "500"}, dir);
+  const ProcessResult refused = runExport({csv, "t.pdf", "--paper", "A3", "--scale", "500", "--as-meshed"}, dir);
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err,
             "tsvmesh-export: the mesh does not fit on A3 at 1:500; the smallest standard scale that fits is 1:5000\n");

@@ -158,15 +158,24 @@ namespace {
 
 // The standard containers report a failed allocation by throwing; here,
 // where the run decides what a failure means, it becomes a message.
-bool buildWithin(const SurfaceSource& source, ExportMesh* surface, ExportReadError* error,
-                 ExportProgress* progress) {
+// What the surface's building had to say, on standard error, before the
+// outputs; false with the failure's message when it could not be built.
+bool buildWithin(const SurfaceSource& source, ExportMesh* surface, ExportProgress* progress,
+                 std::string* failure) {
+  ExportReadError error;
+  std::vector<std::string> notes;
+  std::string file = source.path;
+  bool built = false;
   try {
-    return buildSurface(source, surface, error, progress);
+    built = buildSurface(source, surface, &error, progress, &notes, &file);
   } catch (const std::bad_alloc&) {
     *surface = ExportMesh{};
-    *error = ExportReadError{0, "not enough memory for its surface"};
-    return false;
+    error = ExportReadError{0, "not enough memory for its surface"};
   }
+  if (!notes.empty()) endExportProgress(progress);
+  for (const std::string& note : notes) complain(std::string(source.path) + ": " + note);
+  if (!built) *failure = readFailure(file.c_str(), error);
+  return built;
 }
 
 std::string traceWithin(const ExportMesh& surface, const ExportOptions& options, ExportContours* contours,
@@ -242,23 +251,30 @@ int runExport(const ExportOptions& options) {
   startExportProgress(&progress);
   ExportMesh surface;
   ExportMesh other;
-  ExportReadError error;
   SurfaceSource source;
   source.path = options.meshPath;
   source.kind = options.inputKind;
   source.columns = options.columns;
   source.leaveOut = options.leaveOut;
+  source.breaklines = options.breaklines;
+  source.border = options.border;
+  source.holes = options.holes;
+  source.asMeshed = options.asMeshed;
   source.maxSide = options.maxSide;
   source.edges = contoursAsked;
-  bool built = buildWithin(source, &surface, &error, &progress);
+  std::string failure;
+  bool built = buildWithin(source, &surface, &progress, &failure);
   if (built && options.comparePath != nullptr) {
+    // The second survey within the same border and holes; the breaklines
+    // are the first's.
     source.path = options.comparePath;
+    source.breaklines.clear();
     source.edges = false;
-    built = buildWithin(source, &other, &error, &progress);
+    built = buildWithin(source, &other, &progress, &failure);
   }
   if (!built) {
     endExportProgress(&progress);
-    complain(readFailure(source.path, error));
+    complain(failure);
     return exportExitFailed;
   }
   CodedLines lines;

@@ -232,11 +232,6 @@ bool chooseColumns(const std::string& given, const std::string& header, std::str
   return true;
 }
 
-struct FieldPoints {
-  std::vector<MeshPoint> read;
-  std::vector<ExportSurveyPoint> surveyed;
-};
-
 // Every row of the file after the header (if any) into points.
 bool readRows(const std::vector<char>& bytes, const std::string& given, const std::vector<std::string>& leaveOut,
               FieldPoints* points, ExportReadError* error) {
@@ -268,7 +263,10 @@ bool readRows(const std::vector<char>& bytes, const std::string& given, const st
                                validUtf8(row.description), "", row.zDecimals, true};
     surveyed.code = codeOf(surveyed.description);
     for (const std::string& code : leaveOut) surveyed.inSurface = surveyed.inSurface && !sameCode(code, surveyed.code);
-    if (surveyed.inSurface) points->read.push_back(row.point);
+    if (surveyed.inSurface) {
+      points->read.push_back(row.point);
+      points->lines.push_back(lineNumber);
+    }
     points->surveyed.push_back(std::move(surveyed));
   }
   return true;
@@ -314,14 +312,19 @@ std::string fieldHeaderColumns(const char* text, size_t length) {
   return parseFieldColumns(columns.c_str(), &parsed, &problem) ? parsed : "";
 }
 
+bool readFieldPoints(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
+                     FieldPoints* points, ExportReadError* error) {
+  *points = FieldPoints{};
+  std::vector<char> bytes;
+  return readWholeFile(path, &bytes, error) && readRows(bytes, columns, leaveOut, points, error);
+}
+
 bool readFieldMesh(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
                    ExportMesh* mesh, ExportReadError* error, ExportProgress* progress) {
   *mesh = ExportMesh{};
-  std::vector<char> bytes;
-  if (!readWholeFile(path, &bytes, error)) return false;
-  updateExportProgress(progress, "reading", 0, 1);
   FieldPoints points;
-  if (!readRows(bytes, columns, leaveOut, &points, error)) return false;
+  if (!readFieldPoints(path, columns, leaveOut, &points, error)) return false;
+  updateExportProgress(progress, "reading", 0, 1);
   const int32_t n = static_cast<int32_t>(points.read.size());
   if (n < 3) {
     return fail(error, 0, "expected at least 3 points for the surface, found " + std::to_string(n) +

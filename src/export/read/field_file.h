@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "export/surface/surface.h"
+#include "mesh/mesh_records.h"
+
 struct ExportMesh;
 struct ExportProgress;
 struct ExportReadError;
@@ -19,6 +22,17 @@ bool parseFieldColumns(const char* text, std::string* columns, std::string* prob
 // The columns a first row names, one letter a field ('-' for a name not
 // known), or "" when the row does not name N, E and Z.
 std::string fieldHeaderColumns(const char* text, size_t length);
+
+// A field file's rows: the points that make the surface (those no
+// --leave-out code names) with their lines, and every point of the plan.
+struct FieldPoints {
+  std::vector<MeshPoint> read;
+  std::vector<int64_t> lines;  // one a point of read
+  std::vector<ExportSurveyPoint> surveyed;
+};
+
+bool readFieldPoints(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
+                     FieldPoints* points, ExportReadError* error);
 
 // Reads a field file and meshes its points (x from E, y from N). columns
 // is --columns, or "" to take them from the header row; a header that

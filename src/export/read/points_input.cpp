@@ -208,6 +208,24 @@ bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportRead
   return true;
 }
 
+bool readPointsList(const char* path, std::vector<MeshPoint>* points, ExportReadError* error) {
+  points->clear();
+  MeshPointsFile file;
+  if (openPointsFile(path, &file) != pointsFileOk) return fail(error, 0, "cannot open: not a readable file");
+  std::string outputPath;
+  if (readOutputPath(&file, &outputPath) != pointsFileOk) {
+    closePointsFile(&file);
+    return fail(error, 1, "expected the first line to be a path, found a line longer than any path (" +
+                              std::to_string(longestPathBytes()) + " bytes)");
+  }
+  const int32_t counted = countPoints(&file);
+  points->resize(static_cast<size_t>(counted > 0 ? counted : 0) + 3);
+  const int32_t n = counted > 0 ? readPoints(&file, points->data(), counted) : 0;
+  closePointsFile(&file);
+  points->resize(static_cast<size_t>(n));
+  return true;
+}
+
 bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, ExportProgress* progress) {
   *mesh = ExportMesh{};
   MeshPointsFile file;

@@ -30,6 +30,9 @@ enum ExportInputKind : int32_t {
 // reports why.
 int32_t exportInputKindOf(const char* path);
 
+// A points file's points in file order, read as tsvmesh reads them.
+bool readPointsList(const char* path, std::vector<MeshPoint>* points, ExportReadError* error);
+
 // Reads and meshes a points file as tsvmesh does. false with error filled
 // when it cannot be read or holds fewer than 3 points.
 bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, ExportProgress* progress);

@@ -52,6 +52,12 @@ struct ExportSurveyPoint {
   bool inSurface = true;   // false for a code --leave-out names
 };
 
+// A breakline, or a ring of the border or a hole, as the surface follows it.
+struct ExportPolyline {
+  std::vector<ExportVertex> points;
+  bool closed = false;
+};
+
 struct ExportMesh {
   int32_t triangleCount = 0;     // the faces
   int32_t averageSide = 0;       // tsvmesh's average longest side of the input's mesh
@@ -66,6 +72,9 @@ struct ExportMesh {
   // A field file's points in file order, whatever the faces use; empty for
   // other inputs.
   std::vector<ExportSurveyPoint> surveyPoints;
+  std::vector<ExportPolyline> breaklines;  // what the surface was made to follow
+  std::vector<ExportPolyline> rings;       // the border first when hasBorder, then the holes
+  bool hasBorder = false;
   ExportBounds bounds;                   // set when the surface is built
   bool hasEdges = false;                 // edges are found only for products that walk them
   ExportEdges edges;
