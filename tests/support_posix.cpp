@@ -104,3 +104,4 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+bool hostToolsShareFiles() { return true; }

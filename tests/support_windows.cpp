@@ -116,3 +116,5 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
   DeleteFileW(errPath.c_str());
   return result;
 }
+
+bool hostToolsShareFiles() { return false; }

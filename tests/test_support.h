@@ -22,6 +22,11 @@ std::string makeScratchDir();
 std::filesystem::path nativePath(const std::string& path);
 
 void writeFile(const std::string& path, const std::string& bytes);
+
+// Whether the host's own programs (Debian's Python and its readers) see the
+// files a test writes: not under an emulator such as Wine, where the test
+// runs as a Windows program and the host's tools live in another world.
+bool hostToolsShareFiles();
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 

@@ -23,7 +23,7 @@ ProcessResult runExport(std::vector<std::string> args, const std::string& dir) {
 bool runDebianPython(const std::string& dir, const std::string& imports, const std::string& script,
                      std::string* out) {
   const std::string guarded = "import sys\ntry:\n  " + imports + "\nexcept ImportError:\n  sys.exit(77)\n" + script;
-  const ProcessResult run = fileExists("/usr/bin/python3")
+  const ProcessResult run = hostToolsShareFiles() && fileExists("/usr/bin/python3")
                                 ? runProgram("/usr/bin/python3", {"python3", "-c", guarded}, dir, "", 60)
                                 : ProcessResult{};
   if (run.status == 77 || run.status == -1) return false;

@@ -90,7 +90,7 @@ TEST(HostileExport, NoTriangleToShowIsRefusedAlikeForEveryFormat) {
   writeFile(dir + "/line.tsv", "line.csv\n0 0 1\n1 2 2\n2 4 3\n3 6 4\n");
   expectRefusedForEveryFormat(dir, "line.tsv", "line.tsv: no triangle: the points lie on one line");
   writeFile(dir + "/empty.csv", "0\r\n0\r\n************\r\n");
-  const ProcessResult empty = runExport({"empty.csv", "o.png"}, dir);
+  const ProcessResult empty = runExport({"empty.csv", "o.obj"}, dir);
   EXPECT_EQ(empty.status, 1) << empty.err;
 }
 
