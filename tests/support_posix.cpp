@@ -104,4 +104,5 @@ ProcessResult runProgram(const std::string& program, const std::vector<std::stri
   return result;
 }
 
-bool hostToolsShareFiles() { return true; }
+// Under qemu-user the host's Python is another architecture's program.
+bool hostToolsShareFiles() { return std::string(TSVMESH_EMULATOR).empty(); }
