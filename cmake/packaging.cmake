@@ -5,15 +5,34 @@
 # programs, a README for Windows, the licence and the examples side by side.
 include(GNUInstallDirs)
 
+# The formats this build writes as Markdown table rows (extension and
+# description), read from the format table itself, for the Windows README.
+function(tsvmesh_format_rows result)
+  file(STRINGS ${PROJECT_SOURCE_DIR}/src/export/cli/formats.cpp rows REGEX "^ *{\"[a-z]+\", \"")
+  set(text "")
+  foreach(row IN LISTS rows)
+    string(REGEX MATCH "{\"([a-z]+)\", \"([^\"]*)\"" found "${row}")
+    set(extension "${CMAKE_MATCH_1}")
+    set(description "${CMAKE_MATCH_2}")
+    if(" ${TSVMESH_EXPORT_FORMATS} " MATCHES " \\.${extension} ")
+      string(APPEND text "| `.${extension}` | ${description} |\n")
+    endif()
+  endforeach()
+  set(${result} "${text}" PARENT_SCOPE)
+endfunction()
+
 if(WIN32)
   # The zip: both programs, the examples, a README written for Windows that
   # names the formats this build has, and the licence.
   install(TARGETS tsvmesh RUNTIME DESTINATION .)
+  tsvmesh_format_rows(TSVMESH_EXPORT_FORMAT_ROWS)
+  set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/src/export/cli/formats.cpp)
   configure_file(${PROJECT_SOURCE_DIR}/docs/README-windows.md.in ${PROJECT_BINARY_DIR}/README-windows.md @ONLY)
   install(FILES ${PROJECT_BINARY_DIR}/README-windows.md DESTINATION . RENAME README.md)
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/examples/survey.tsv ${PROJECT_SOURCE_DIR}/examples/terrain.tsv
-          DESTINATION examples)
+                ${PROJECT_SOURCE_DIR}/examples/site.csv DESTINATION examples)
   install(FILES ${PROJECT_SOURCE_DIR}/docs/terrain-3d.png DESTINATION docs)
   set(CPACK_PACKAGE_FILE_NAME tsvmesh-${PROJECT_VERSION}-win64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
@@ -21,7 +40,10 @@ else()
   install(TARGETS tsvmesh RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/terrain.png ${PROJECT_SOURCE_DIR}/docs/terrain-3d.png
+  # The README's documents and pictures, where its links expect them.
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/guide.md ${PROJECT_SOURCE_DIR}/docs/architecture.md
+                ${PROJECT_SOURCE_DIR}/docs/performance.md ${PROJECT_SOURCE_DIR}/docs/terrain.png
+                ${PROJECT_SOURCE_DIR}/docs/terrain-3d.png ${PROJECT_SOURCE_DIR}/docs/site-plan.png
           DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
   # Man pages and the changelog compressed as Debian has them (gzip -9n: no
@@ -62,6 +84,8 @@ else()
     file(WRITE ${PROJECT_BINARY_DIR}/installed-examples/${exampleName} "${csvName}\n${points}")
   endforeach()
   install(DIRECTORY ${PROJECT_BINARY_DIR}/installed-examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  # A field file names no output: installed as it is.
+  install(FILES ${PROJECT_SOURCE_DIR}/examples/site.csv DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 endif()
 
 set(CPACK_PACKAGE_NAME tsvmesh)
@@ -73,9 +97,11 @@ set(CPACK_PACKAGE_DESCRIPTION
     "tsvmesh turns a TSV file of surveyed points (x y z) into a Delaunay triangle
 mesh in the x-y plane, written as a CSV file of triangles with their count and
 average longest side in its head. The same file gives the same bytes on every
-platform. tsvmesh-export draws the mesh (PNG, SVG, PDF), writes it as PLY,
-OBJ, LandXML, DXF or GeoJSON contours for 3D, survey and GIS software, and as
-one HTML page that shows the surface in 3D in any browser.")
+platform. tsvmesh-export turns points, field files and meshes into plans at
+scale (PDF), pictures (PNG, SVG), contours, elevation grids (GeoTIFF, ESRI
+ASCII), volumes, files for 3D, CAD, survey and GIS software (PLY, OBJ,
+LandXML, DXF, GeoJSON, GeoPackage, Shapefile), and one HTML page that shows
+the surface in 3D in any browser.")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
