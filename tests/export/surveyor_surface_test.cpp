@@ -96,6 +96,15 @@ TEST(SurveyorSurface, ARidgeMeasuredAsABreaklineKeepsEverySegment) {
     EXPECT_TRUE(hasEdge(mesh, {i * 10.0, 0.0}, {i * 10.0 + 10, 0.0})) << "segment " << i;
   }
   EXPECT_EQ(mesh.faces, 40);
+
+  // The breakline itself, for CAD and civil software: its own DXF layer, a
+  // LandXML Breakline (northing easting elevation).
+  ASSERT_EQ(runExport({"ridge.tsv", "ridge.dxf", "ridge.xml", "--breaklines", "ridge.txt"}, dir).status, 0);
+  const std::string dxf = readFile(dir + "/ridge.dxf");
+  EXPECT_NE(dxf.find("  0\nPOLYLINE\n  8\nBREAKLINES\n"), std::string::npos);
+  EXPECT_NE(dxf.find("  0\nLAYER\n  2\nBREAKLINES\n"), std::string::npos);
+  EXPECT_NE(readFile(dir + "/ridge.xml").find("<Breakline brkType=\"standard\"><PntList3D>0 0 13 0 10 13 0 20 13"),
+            std::string::npos);
 }
 
 TEST(SurveyorSurface, BorderAndHolesLeaveExactAreas) {
@@ -115,6 +124,11 @@ TEST(SurveyorSurface, BorderAndHolesLeaveExactAreas) {
   const std::string json = readFile(dir + "/a.json");
   EXPECT_NE(json.find("\"planimetricArea\": 5950,"), std::string::npos) << json;
   EXPECT_NE(json.find("\"volumeAbove\": 29750,"), std::string::npos) << json;
+  ASSERT_EQ(runExport({"grid.tsv", "a.xml", "--border", "border.txt", "--holes", "holes.txt"}, dir).status, 0);
+  const std::string xml = readFile(dir + "/a.xml");
+  EXPECT_NE(xml.find("<Boundary name=\"border\" bndType=\"outer\"><PntList3D>10 10 5 10 90 5"), std::string::npos)
+      << xml.substr(0, 2000);
+  EXPECT_NE(xml.find("bndType=\"void\""), std::string::npos);
 }
 
 TEST(SurveyorSurface, BlundersAreSaidAloudAndHeightlessBreaklinesRefused) {

@@ -87,12 +87,21 @@ std::string head(const ExportMesh& mesh, int32_t units) {
       codeLayers.push_back(name);
     }
   }
-  text += group("  0", "TABLE") + group("  2", "LAYER") + group(" 70", std::to_string(6 + codeLayers.size()));
+  std::vector<std::string> extraLayers;
+  if (!mesh.breaklines.empty()) extraLayers.push_back("BREAKLINES");
+  if (mesh.hasBorder) extraLayers.push_back("BORDER");
+  if (mesh.rings.size() > (mesh.hasBorder ? 1u : 0u)) extraLayers.push_back("HOLES");
+  text += group("  0", "TABLE") + group("  2", "LAYER") +
+          group(" 70", std::to_string(6 + codeLayers.size() + extraLayers.size()));
   // Grey surface, brown contours, the index ones and their labels darker,
   // blue survey points.
   text += layer("0", 7) + layer("TIN", 8) + layer("CONTOUR", 32) + layer("CONTOUR_INDEX", 22) +
           layer("CONTOUR_LABEL", 22) + layer("POINTS", 5);
   for (const std::string& name : codeLayers) text += layer(name.c_str(), 5);
+  // Red breaklines, green border, cyan holes, only where the surface has them.
+  for (const std::string& name : extraLayers) {
+    text += layer(name.c_str(), name == "BREAKLINES" ? 1 : name == "BORDER" ? 3 : 4);
+  }
   text += group("  0", "ENDTAB") + group("  0", "ENDSEC");
   return text;
 }
@@ -191,5 +200,15 @@ void writeDxf(const ExportMesh& mesh, const ExportContours* contours, const Code
   }
   writeDxfSurveyPoints(mesh.surveyPoints, output);
   if (lines != nullptr) writeDxfCodedLines(*lines, output);
+  // What the surface was made to follow, each on a layer of its own.
+  for (const ExportPolyline& line : mesh.breaklines) {
+    writeExportText(output,
+                    dxfPolyline3d("BREAKLINES", line.points.data(), static_cast<int32_t>(line.points.size()), false));
+  }
+  for (size_t r = 0; r < mesh.rings.size(); ++r) {
+    const ExportPolyline& ring = mesh.rings[r];
+    const char* layerName = mesh.hasBorder && r == 0 ? "BORDER" : "HOLES";
+    writeExportText(output, dxfPolyline3d(layerName, ring.points.data(), static_cast<int32_t>(ring.points.size()), true));
+  }
   writeExportText(output, group("  0", "ENDSEC") + group("  0", "EOF"));
 }

@@ -78,6 +78,48 @@ std::string escapeXml(const std::string& text) {
 
 namespace {
 
+// A polyline as LandXML's PntList3D: northing easting elevation.
+std::string pointList(const ExportPolyline& line) {
+  std::string list = "<PntList3D>";
+  char text[80];
+  for (size_t k = 0; k < line.points.size(); ++k) {
+    const ExportVertex& p = line.points[k];
+    char* out = text;
+    if (k > 0) *out++ = ' ';
+    out = appendShortestNumber(out, p.y);
+    *out++ = ' ';
+    out = appendShortestNumber(out, p.x);
+    *out++ = ' ';
+    out = appendShortestNumber(out, p.z);
+    list.append(text, out);
+  }
+  return list + "</PntList3D>";
+}
+
+// What the surface was made to follow: its breaklines and its border and
+// holes, which civil software reads as the TIN's source data.
+std::string landXmlSourceData(const ExportMesh& mesh) {
+  if (mesh.breaklines.empty() && mesh.rings.empty()) return "";
+  std::string text = "      <SourceData>\n";
+  if (!mesh.rings.empty()) {
+    text += "        <Boundaries>\n";
+    for (size_t r = 0; r < mesh.rings.size(); ++r) {
+      const bool outer = mesh.hasBorder && r == 0;
+      text += std::string("          <Boundary name=\"") + (outer ? "border" : "hole " + std::to_string(r)) +
+              "\" bndType=\"" + (outer ? "outer" : "void") + "\">" + pointList(mesh.rings[r]) + "</Boundary>\n";
+    }
+    text += "        </Boundaries>\n";
+  }
+  if (!mesh.breaklines.empty()) {
+    text += "        <Breaklines>\n";
+    for (const ExportPolyline& line : mesh.breaklines) {
+      text += "          <Breakline brkType=\"standard\">" + pointList(line) + "</Breakline>\n";
+    }
+    text += "        </Breaklines>\n";
+  }
+  return text + "      </SourceData>\n";
+}
+
 // A field file's points in file order, each with its number and
 // description, as LandXML CgPoints (northing easting elevation).
 void writeCgPoints(const ExportMesh& mesh, ExportOutput* output) {
@@ -172,7 +214,7 @@ void writeLandXmlMesh(const ExportMesh& mesh, const std::string& surfaceName, co
   head = "  <Surfaces>\n    <Surface name=\"" + escapeXml(surfaceName) + "\" desc=\"";
   head += std::to_string(mesh.triangleCount) + " triangles, average longest side ";
   head += mesh.averageKnown ? std::to_string(mesh.averageSide) : std::string("out of range");
-  head += "\">\n      <Definition surfType=\"TIN\">\n        <Pnts>\n";
+  head += "\">\n" + landXmlSourceData(mesh) + "      <Definition surfType=\"TIN\">\n        <Pnts>\n";
   writeExportText(output, head);
 
   const int64_t total = static_cast<int64_t>(mesh.vertexCount) + mesh.triangleCount;

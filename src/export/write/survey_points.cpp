@@ -126,18 +126,21 @@ void writeDxfSurveyPoints(const std::vector<ExportSurveyPoint>& points, ExportOu
   }
 }
 
+std::string dxfPolyline3d(const std::string& layerName, const ExportVertex* vertices, int32_t count, bool closed) {
+  const std::string layer = "  8\n" + layerName + "\n";
+  std::string entity = "  0\nPOLYLINE\n" + layer + " 66\n1\n 10\n0\n 20\n0\n 30\n0\n 70\n" + (closed ? "9" : "8") + "\n";
+  for (int32_t v = 0; v < count; ++v) {
+    const ExportVertex& at = vertices[v];
+    entity += "  0\nVERTEX\n" + layer + " 10\n" + shortest(at.x) + "\n 20\n" + shortest(at.y) + "\n 30\n" +
+              shortest(at.z) + "\n 70\n32\n";
+  }
+  return entity + "  0\nSEQEND\n" + layer;
+}
+
 void writeDxfCodedLines(const CodedLines& lines, ExportOutput* output) {
-  std::string entity;
   for (const CodedLine& line : lines.lines) {
-    const std::string layer = "  8\n" + dxfPointLayer(line.code) + "\n";
-    entity = "  0\nPOLYLINE\n" + layer + " 66\n1\n 10\n0\n 20\n0\n 30\n0\n 70\n8\n";
-    for (int32_t v = 0; v < line.vertexCount; ++v) {
-      const ExportVertex& at = lines.vertices[static_cast<size_t>(line.firstVertex + v)];
-      entity += "  0\nVERTEX\n" + layer + " 10\n" + shortest(at.x) + "\n 20\n" + shortest(at.y) + "\n 30\n" +
-                shortest(at.z) + "\n 70\n32\n";
-    }
-    entity += "  0\nSEQEND\n" + layer;
-    writeExportText(output, entity);
+    writeExportText(output, dxfPolyline3d(dxfPointLayer(line.code), &lines.vertices[static_cast<size_t>(line.firstVertex)],
+                                          line.vertexCount, false));
   }
 }
 

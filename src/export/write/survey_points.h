@@ -8,6 +8,7 @@
 
 struct CodedLines;
 struct ExportOutput;
+struct ExportVertex;
 struct ExportSurveyPoint;
 
 // text as a JSON string, quotes included.
@@ -22,6 +23,9 @@ std::string geoJsonCrsMember(const char* srs);
 // for the collection's first feature when first is true). Returns whether
 // any was written.
 bool writeGeoJsonSurveyPoints(const std::vector<ExportSurveyPoint>& points, bool first, ExportOutput* output);
+
+// A 3D POLYLINE (R12: flag 8, closed 9) with its VERTEX entities and SEQEND.
+std::string dxfPolyline3d(const std::string& layer, const ExportVertex* vertices, int32_t count, bool closed);
 
 // The DXF layer of a point with this code: POINTS-CODE in upper case, or
 // POINTS for a point without one.
