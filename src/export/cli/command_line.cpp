@@ -187,7 +187,7 @@ ArgumentResult takeDrawingOption(const std::string& argument, int argc, char** a
   return argumentNotMine;
 }
 
-// The options of the input, the grids, the reports and the GIS formats.
+// The options of the input and of the surface made from it.
 ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** argv, int* i, ExportOptions* options,
                                 std::string* problem) {
   if (argument == "--mesh" || argument == "--points") {
@@ -209,7 +209,9 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
   for (const char* name : {"--border", "--holes"}) {
     if (const char* file = optionValue(argument, name, argc, argv, i)) {
       const char*& slot = name[2] == 'b' ? options->border : options->holes;
-      if (*file == '\0' || slot != nullptr) return wrong(problem, name[2] == 'b' ? "--border takes one file" : "--holes takes one file");
+      if (*file == '\0' || slot != nullptr) {
+        return wrong(problem, name[2] == 'b' ? "--border takes one file" : "--holes takes one file");
+      }
       slot = file;
       return argumentTaken;
     }
@@ -218,6 +220,12 @@ ArgumentResult takeSurveyOption(const std::string& argument, int argc, char** ar
     options->asMeshed = true;
     return argumentTaken;
   }
+  return argumentNotMine;
+}
+
+// The options of the grids, the reports, the field book and the GIS formats.
+ArgumentResult takeProductOption(const std::string& argument, int argc, char** argv, int* i, ExportOptions* options,
+                                 std::string* problem) {
   if (const char* codes = optionValue(argument, "--leave-out", argc, argv, i)) {
     if (codeList(codes, &options->leaveOut)) return argumentTaken;
     return wrong(problem, "--leave-out takes codes separated by commas, for example TREE,SIGN");
@@ -307,6 +315,7 @@ int32_t parseExportCommandLine(int argc, char** argv, ExportOptions* options, st
     if (argument == "--version") return commandVersion;
     ArgumentResult result = takeDrawingOption(argument, argc, argv, &i, options, problem);
     if (result == argumentNotMine) result = takeSurveyOption(argument, argc, argv, &i, options, problem);
+    if (result == argumentNotMine) result = takeProductOption(argument, argc, argv, &i, options, problem);
     if (result == argumentWrong) return commandUsage;
     if (result == argumentTaken) {
       given.push_back(argument.substr(0, argument.find('=')));

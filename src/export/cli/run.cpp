@@ -158,6 +158,21 @@ namespace {
 
 // The standard containers report a failed allocation by throwing; here,
 // where the run decides what a failure means, it becomes a message.
+SurfaceSource surfaceSourceOf(const ExportOptions& options, bool edges) {
+  SurfaceSource source;
+  source.path = options.meshPath;
+  source.kind = options.inputKind;
+  source.columns = options.columns;
+  source.leaveOut = options.leaveOut;
+  source.breaklines = options.breaklines;
+  source.border = options.border;
+  source.holes = options.holes;
+  source.asMeshed = options.asMeshed;
+  source.maxSide = options.maxSide;
+  source.edges = edges;
+  return source;
+}
+
 // What the surface's building had to say, on standard error, before the
 // outputs; false with the failure's message when it could not be built.
 bool buildWithin(const SurfaceSource& source, ExportMesh* surface, ExportProgress* progress,
@@ -251,17 +266,7 @@ int runExport(const ExportOptions& options) {
   startExportProgress(&progress);
   ExportMesh surface;
   ExportMesh other;
-  SurfaceSource source;
-  source.path = options.meshPath;
-  source.kind = options.inputKind;
-  source.columns = options.columns;
-  source.leaveOut = options.leaveOut;
-  source.breaklines = options.breaklines;
-  source.border = options.border;
-  source.holes = options.holes;
-  source.asMeshed = options.asMeshed;
-  source.maxSide = options.maxSide;
-  source.edges = contoursAsked;
+  SurfaceSource source = surfaceSourceOf(options, contoursAsked);
   std::string failure;
   bool built = buildWithin(source, &surface, &progress, &failure);
   if (built && options.comparePath != nullptr) {

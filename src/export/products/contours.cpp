@@ -135,6 +135,33 @@ void chainLevel(Tracer* tracer, const std::vector<int32_t>& segments, int32_t le
 
 }  // namespace
 
+namespace {
+
+// Each level's segments chained into lines, the twins along edges dropped.
+void chainLevels(Tracer* tracer, std::vector<std::vector<int32_t>>* segments,
+                 std::vector<std::vector<int64_t>>* alongEdges, ExportContours* contours, ExportProgress* progress) {
+  const ExportEdges& edges = *tracer->edges;
+  const size_t nodeCount = static_cast<size_t>(edges.edgeCount) + static_cast<size_t>(tracer->mesh->vertexCount);
+  tracer->degree.assign(nodeCount, 0);
+  tracer->incident.assign(nodeCount * 2, -1);
+  const size_t levelCount = segments->size();
+  for (size_t i = 0; i < levelCount; ++i) {
+    updateExportProgress(progress, "contours", static_cast<int64_t>(i), static_cast<int64_t>(levelCount));
+    std::vector<int64_t>& along = (*alongEdges)[i];
+    std::sort(along.begin(), along.end());
+    along.erase(std::unique(along.begin(), along.end()), along.end());
+    for (const int64_t pair : along) {
+      (*segments)[i].push_back(static_cast<int32_t>(pair >> 32));
+      (*segments)[i].push_back(static_cast<int32_t>(pair & 0xFFFFFFFF));
+    }
+    along = std::vector<int64_t>();
+    chainLevel(tracer, (*segments)[i], static_cast<int32_t>(i), contours);
+    (*segments)[i] = std::vector<int32_t>();
+  }
+}
+
+}  // namespace
+
 int32_t traceContours(const ExportMesh& mesh, const ExportEdges& edges, double interval, int32_t indexEvery,
                       double base, ExportContours* contours, ExportProgress* progress) {
   *contours = ExportContours{};
@@ -181,21 +208,6 @@ int32_t traceContours(const ExportMesh& mesh, const ExportEdges& edges, double i
     }
   }
 
-  const size_t nodeCount = static_cast<size_t>(edges.edgeCount) + static_cast<size_t>(mesh.vertexCount);
-  tracer.degree.assign(nodeCount, 0);
-  tracer.incident.assign(nodeCount * 2, -1);
-  for (size_t i = 0; i < levelCount; ++i) {
-    updateExportProgress(progress, "contours", static_cast<int64_t>(i), static_cast<int64_t>(levelCount));
-    std::vector<int64_t>& along = alongEdges[i];
-    std::sort(along.begin(), along.end());
-    along.erase(std::unique(along.begin(), along.end()), along.end());
-    for (const int64_t pair : along) {
-      segments[i].push_back(static_cast<int32_t>(pair >> 32));
-      segments[i].push_back(static_cast<int32_t>(pair & 0xFFFFFFFF));
-    }
-    along = std::vector<int64_t>();
-    chainLevel(&tracer, segments[i], static_cast<int32_t>(i), contours);
-    segments[i] = std::vector<int32_t>();
-  }
+  chainLevels(&tracer, &segments, &alongEdges, contours, progress);
   return contourOk;
 }

@@ -229,6 +229,20 @@ int64_t indexWithin(double value, int64_t low, int64_t high) {
 
 // Samples the rows bandFirst .. bandLast of the grid: the faces that reach
 // them, in file order.
+// A face's plane, z = z0 + gx (x - x0) + gy (y - y0), corners counter-clockwise.
+struct FacePlane {
+  double z0, gx, gy;
+};
+
+FacePlane planeOf(const ExportVertex* const v[3]) {
+  const double e1x = v[1]->x - v[0]->x, e1y = v[1]->y - v[0]->y, e1z = v[1]->z - v[0]->z;
+  const double e2x = v[2]->x - v[0]->x, e2y = v[2]->y - v[0]->y, e2z = v[2]->z - v[0]->z;
+  const double area2 = e1x * e2y - e2x * e1y;
+  // A sliver too thin for doubles to hold its slope takes its mean height.
+  if (!(area2 > 0.0)) return {(v[0]->z + v[1]->z + v[2]->z) / 3.0, 0.0, 0.0};
+  return {v[0]->z, (e1z * e2y - e2z * e1y) / area2, (e2z * e1x - e1z * e2x) / area2};
+}
+
 void sampleRows(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const ExportGridFrame& frame,
                 int64_t bandFirst, int64_t bandLast, double* values) {
   const double cell = frame.cell;
@@ -249,15 +263,7 @@ void sampleRows(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const 
     if (turn < 0) std::swap(v[1], v[2]);
     const Corner c[3] = {{v[0]->x, v[0]->y}, {v[1]->x, v[1]->y}, {v[2]->x, v[2]->y}};
 
-    // The face's plane, z = z0 + gx (x - x0) + gy (y - y0).
-    const double e1x = v[1]->x - v[0]->x, e1y = v[1]->y - v[0]->y, e1z = v[1]->z - v[0]->z;
-    const double e2x = v[2]->x - v[0]->x, e2y = v[2]->y - v[0]->y, e2z = v[2]->z - v[0]->z;
-    const double area2 = e1x * e2y - e2x * e1y;
-    // A sliver too thin for doubles to hold its slope takes its mean height.
-    const bool sliver = !(area2 > 0.0);
-    const double gx = sliver ? 0.0 : (e1z * e2y - e2z * e1y) / area2;
-    const double gy = sliver ? 0.0 : (e2z * e1x - e1z * e2x) / area2;
-    const double z0 = sliver ? (v[0]->z + v[1]->z + v[2]->z) / 3.0 : v[0]->z;
+    const FacePlane plane = planeOf(v);
 
     const double xmin = std::min({c[0].x, c[1].x, c[2].x}), xmax = std::max({c[0].x, c[1].x, c[2].x});
     for (int64_t r = rowFirst; r <= rowLast; ++r) {
@@ -286,7 +292,7 @@ void sampleRows(const ExportMesh& mesh, const std::vector<uint8_t>& kept, const 
         // the first face in file order that touches it.
         const int32_t hold = holdOf(c, px, py);
         if (hold == holdsNot || (hold == holdsOnBorder && !std::isnan(row[col]))) continue;
-        row[col] = z0 + gx * (px - v[0]->x) + gy * (py - v[0]->y);
+        row[col] = plane.z0 + plane.gx * (px - v[0]->x) + plane.gy * (py - v[0]->y);
       }
     }
   }

@@ -21,12 +21,59 @@ void loneCorner(double a, const double h[3], int32_t lone, double* volume, doubl
 
 }  // namespace
 
+namespace {
+
+// Volumes and areas on either side of the base, and level with it.
+struct BaseSides {
+  RunningSum above, below, areaAbove, areaBelow, areaLevel;
+};
+
+// A face of plan area a with heights h0, h1, h2 over the base, split
+// exactly where it crosses the base.
+void splitAtBase(double a, double h0, double h1, double h2, BaseSides* sides) {
+  const double h[3] = {h0, h1, h2};
+  const int32_t higher = (h[0] > 0) + (h[1] > 0) + (h[2] > 0);
+  const int32_t lower = (h[0] < 0) + (h[1] < 0) + (h[2] < 0);
+  const double prism = a * (h[0] + h[1] + h[2]) / 3.0;
+  if (lower == 0) {
+    sides->above.add(prism);
+    (higher > 0 ? sides->areaAbove : sides->areaLevel).add(a);
+    return;
+  }
+  if (higher == 0) {
+    sides->below.add(-prism);
+    sides->areaBelow.add(a);
+    return;
+  }
+  // The level crosses the face: the side with one vertex is a corner
+  // triangle; the rest follows from the whole prism.
+  const bool loneHigh = higher == 1;
+  int32_t lone = 0;
+  while (loneHigh ? !(h[lone] > 0) : !(h[lone] < 0)) ++lone;
+  double volume = 0.0, area = 0.0;
+  loneCorner(a, h, lone, &volume, &area);
+  if (loneHigh) {
+    sides->above.add(volume);
+    sides->below.add(volume - prism);
+    sides->areaAbove.add(area);
+    sides->areaBelow.add(a - area);
+  } else {
+    sides->below.add(volume);
+    sides->above.add(prism + volume);
+    sides->areaBelow.add(area);
+    sides->areaAbove.add(a - area);
+  }
+}
+
+}  // namespace
+
 void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bool hasBase, double base,
                     ExportSurfaceMeasures* measures) {
   *measures = ExportSurfaceMeasures{};
   measures->hasBase = hasBase;
   measures->base = base;
-  RunningSum plan, surface, weighted, above, below, areaAbove, areaBelow, areaLevel;
+  RunningSum plan, surface, weighted;
+  BaseSides sides;
   bool first = true;
   for (int32_t f = 0; f < mesh.triangleCount; ++f) {
     if (!kept.empty() && kept[static_cast<size_t>(f)] == 0) continue;
@@ -49,45 +96,16 @@ void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bo
     weighted.add(a * ((p0.z + p1.z + p2.z) / 3.0));
     if (!hasBase) continue;
 
-    const double h[3] = {p0.z - base, p1.z - base, p2.z - base};
-    const int32_t higher = (h[0] > 0) + (h[1] > 0) + (h[2] > 0);
-    const int32_t lower = (h[0] < 0) + (h[1] < 0) + (h[2] < 0);
-    const double prism = a * (h[0] + h[1] + h[2]) / 3.0;
-    if (lower == 0) {
-      above.add(prism);
-      (higher > 0 ? areaAbove : areaLevel).add(a);
-    } else if (higher == 0) {
-      below.add(-prism);
-      areaBelow.add(a);
-    } else {
-      // The level crosses the face: the side with one vertex is a corner
-      // triangle; the rest follows from the whole prism.
-      const bool loneHigh = higher == 1;
-      int32_t lone = 0;
-      while (loneHigh ? !(h[lone] > 0) : !(h[lone] < 0)) ++lone;
-      double volume = 0.0, area = 0.0;
-      loneCorner(a, h, lone, &volume, &area);
-      if (loneHigh) {
-        above.add(volume);
-        below.add(volume - prism);
-        areaAbove.add(area);
-        areaBelow.add(a - area);
-      } else {
-        below.add(volume);
-        above.add(prism + volume);
-        areaBelow.add(area);
-        areaAbove.add(a - area);
-      }
-    }
+    splitAtBase(a, p0.z - base, p1.z - base, p2.z - base, &sides);
   }
   measures->planArea = plan.value();
   measures->surfaceArea = surface.value();
   measures->mean = measures->planArea > 0.0 ? weighted.value() / measures->planArea : 0.0;
-  measures->above = above.value();
-  measures->below = below.value();
-  measures->areaAbove = areaAbove.value();
-  measures->areaBelow = areaBelow.value();
-  measures->areaLevel = areaLevel.value();
+  measures->above = sides.above.value();
+  measures->below = sides.below.value();
+  measures->areaAbove = sides.areaAbove.value();
+  measures->areaBelow = sides.areaBelow.value();
+  measures->areaLevel = sides.areaLevel.value();
 }
 
 void compareGrids(const ExportGridFrame& frame, const std::vector<double>& first, const std::vector<double>& second,

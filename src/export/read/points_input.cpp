@@ -11,6 +11,7 @@
 #include "export/progress.h"
 #include "export/read/field_file.h"
 #include "export/read/mesh_file.h"
+#include "export/surface/assemble.h"
 #include "export/write/number_text.h"
 #include "input/points_file.h"
 #include "mesh/mesh_tables.h"
@@ -32,42 +33,6 @@ bool fail(ExportReadError* error, int64_t line, std::string message) {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
-// A coordinate as the statistic reads it back from the triangle file: its
-// two-decimal text, read by the statistic's own reading.
-float statisticCoordinate(double value) {
-  char text[longestTwoDecimalsText + 1];
-  const size_t length = formatTwoDecimals(value, text);
-  return statisticValue(text, length);
-}
-
-// tsvmesh's count and average longest side for these faces.
-void measureLongestSides(const MeshPoint* points, int32_t pointSlots, const MeshTriangle* triangles,
-                         int32_t count, ExportMesh* mesh) {
-  std::vector<float> xs(static_cast<size_t>(pointSlots));
-  std::vector<float> ys(static_cast<size_t>(pointSlots));
-  for (int32_t i = 0; i < pointSlots; ++i) {
-    xs[static_cast<size_t>(i)] = statisticCoordinate(points[i].x);
-    ys[static_cast<size_t>(i)] = statisticCoordinate(points[i].y);
-  }
-  int64_t sum = 0;
-  bool inRange = true;
-  for (int32_t k = 0; k < count && inRange; ++k) {
-    const int32_t c[3] = {triangles[k].corner0, triangles[k].corner1, triangles[k].corner2};
-    int32_t longest = 0;
-    for (int32_t e = 0; e < 3; ++e) {
-      const size_t a = static_cast<size_t>(c[e]);
-      const size_t b = static_cast<size_t>(c[(e + 1) % 3]);
-      const int32_t side = integerSideLength(xs[a], ys[a], xs[b], ys[b]);
-      if (side == sideOutOfRange) inRange = false;
-      longest = std::max(longest, side);
-    }
-    sum += longest;
-    if (sum > INT32_MAX) inRange = false;
-  }
-  mesh->triangleCount = count;
-  mesh->averageKnown = inRange;
-  mesh->averageSide = inRange && count > 0 ? static_cast<int32_t>(sum / count) : 0;
-}
 
 
 }  // namespace
@@ -199,12 +164,12 @@ bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportRead
                    triangles[k].corner2 >= n;
   }
   const int32_t slots = superCorners ? n + 3 : n;
-  measureLongestSides(points, slots, triangles, count, mesh);
-
+  mesh->triangleCount = count;
   const std::vector<int32_t> pointOf = numberVertices(triangles, count, n, slots, mesh);
   meshRelease(triangles);
   fillVertices(points, pointOf, mesh);
   findFaceZRange(mesh);
+  measureAverageSide(mesh);
   return true;
 }
 
@@ -228,35 +193,16 @@ bool readPointsList(const char* path, std::vector<MeshPoint>* points, ExportRead
 
 bool readPointsMesh(const char* path, ExportMesh* mesh, ExportReadError* error, ExportProgress* progress) {
   *mesh = ExportMesh{};
-  MeshPointsFile file;
-  if (openPointsFile(path, &file) != pointsFileOk) return fail(error, 0, "cannot open: not a readable file");
-  std::string outputPath;
-  if (readOutputPath(&file, &outputPath) != pointsFileOk) {
-    closePointsFile(&file);
-    return fail(error, 1, "expected the first line to be a path, found a line longer than any path (" +
-                              std::to_string(longestPathBytes()) + " bytes)");
-  }
-  const int32_t counted = countPoints(&file);
-  if (counted < 3) {
-    closePointsFile(&file);
-    return fail(error, 0,
-                "expected at least 3 points (x y z) after the first line, found " + std::to_string(counted));
-  }
-  MeshPoint* points = allocatePointTable(counted);
-  if (points == nullptr) {
-    closePointsFile(&file);
-    return fail(error, 0, "not enough memory for " + std::to_string(counted) + " points");
-  }
+  std::vector<MeshPoint> points;
   updateExportProgress(progress, "reading", 0, 1);
-  const int32_t n = readPoints(&file, points, counted);
-  closePointsFile(&file);
+  if (!readPointsList(path, &points, error)) return false;
+  const auto n = static_cast<int32_t>(points.size());
+  if (n < 3) return fail(error, 0, "expected at least 3 points (x y z) after the first line, found " + std::to_string(n));
+  points.resize(points.size() + 3);
   std::vector<MeshPoint> scratch(static_cast<size_t>(n));
-  sortPointsByX(points, n, scratch.data(), scratch.size() * sizeof(MeshPoint));
+  sortPointsByX(points.data(), n, scratch.data(), scratch.size() * sizeof(MeshPoint));
   updateExportProgress(progress, "meshing", 0, 1);
-  const bool meshed = n >= 3 ? meshSortedPoints(points, n, mesh, error)
-                             : fail(error, 0, "expected at least 3 points, found " + std::to_string(n));
-  meshRelease(points);
-  return meshed;
+  return meshSortedPoints(points.data(), n, mesh, error);
 }
 
 bool readExportInput(const char* path, int32_t kind, const std::string& columns,
