@@ -461,3 +461,14 @@ TEST(HostileInput, EarlyEndsLeaveAnExistingFileAlone) {
 }
 
 }  // namespace
+
+// Notepad's UTF-8 begins with a byte-order mark; the output's name does not.
+TEST(HostileInput, AByteOrderMarkBeforeTheOutputPathIsNotPartOfTheName) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/bom.tsv", "\xEF\xBB\xBF" "out.csv\n0 0 1\n4 0 2\n0 3 3\n");
+  const ProcessResult run = runTsvmeshBinary({"--no-wait", "bom.tsv"}, dir);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(fileExists(dir + "/out.csv"));
+  EXPECT_FALSE(fileExists(dir + "/\xEF\xBB\xBF" "out.csv"));
+  EXPECT_EQ(readFile(dir + "/out.csv").substr(0, 3), "1\r\n");
+}

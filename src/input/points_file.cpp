@@ -192,6 +192,8 @@ int32_t readOutputPath(MeshPointsFile* file, std::string* outputPath) {
     outputPath->clear();
     whole = takeFirstLine(file, nullptr, limit);
   }
+  // Notepad saves UTF-8 with a byte-order mark; it belongs to no file name.
+  if (whole && outputPath->compare(0, 3, "\xEF\xBB\xBF") == 0) outputPath->erase(0, 3);
   if (whole) return pointsFileOk;
   outputPath->clear();
   return pointsFileLongPath;

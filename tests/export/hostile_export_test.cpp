@@ -104,3 +104,19 @@ TEST(HostileExport, BaseReportSaysWhereGroundLevelWithTheBaseGoes) {
   EXPECT_NE(json.find("\"areaBelow\": 0, \"areaLevel\": 100}"), std::string::npos) << json;
   EXPECT_NE(json.find("\"volumeBelow\": 0,"), std::string::npos) << json;
 }
+
+TEST(HostileExport, ATriangleFileWithADamagedCountIsNamedAsBothReadings) {
+  const std::string dir = makeScratchDir();
+  const std::string rest = "\r\n14\r\n*******\r\n0.00,0.00,100.00\r\n10.00,0.00,101.00\r\n0.00,10.00,102.00\r\n";
+  const std::string both = ": read as a points file it holds 0 points; read as a triangle file its first line is "
+                           "not a count as tsvmesh writes it (digits alone, at most 10, no byte-order mark or blanks)\n";
+  writeFile(dir + "/space.csv", " 1" + rest);
+  EXPECT_EQ(runExport({"space.csv", "o.obj"}, dir).err, "tsvmesh-export: space.csv:1" + both);
+  writeFile(dir + "/long.csv", "12345678901" + rest);
+  EXPECT_EQ(runExport({"long.csv", "o.obj"}, dir).err, "tsvmesh-export: long.csv:1" + both);
+  writeFile(dir + "/bom.csv", "\xEF\xBB\xBF" "1" + rest);
+  const ProcessResult bom = runExport({"bom.csv", "o.obj"}, dir);
+  EXPECT_EQ(bom.status, 1);
+  EXPECT_EQ(bom.err.find("tsvmesh-export: bom.csv:1: expected the triangle count"), 0u) << bom.err;
+  EXPECT_FALSE(fileExists(dir + "/o.obj"));
+}

@@ -173,6 +173,26 @@ bool meshSortedPoints(MeshPoint* points, int32_t n, ExportMesh* mesh, ExportRead
   return true;
 }
 
+namespace {
+
+// A first line of digits that a triangle file's head would be but for a
+// byte-order mark, blanks or more than 10 digits.
+bool headLooksLikeACount(const char* path) {
+  MeshFileHandle file = noFile;
+  MeshFileInfo info{};
+  if (openFileForReading(path, &file, &info) != 0) return false;
+  char buffer[64];
+  const int64_t got = readFromFile(file, buffer, sizeof buffer);
+  closeFile(file);
+  int64_t at = got >= 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+  while (at < got && (buffer[at] == ' ' || buffer[at] == '\t')) ++at;
+  const int64_t first = at;
+  while (at < got && isDigit(buffer[at])) ++at;
+  return at > first && (at == got || buffer[at] == '\r' || buffer[at] == '\n' || buffer[at] == ' ');
+}
+
+}  // namespace
+
 bool readPointsList(const char* path, std::vector<MeshPoint>* points, ExportReadError* error) {
   points->clear();
   MeshPointsFile file;
@@ -188,6 +208,11 @@ bool readPointsList(const char* path, std::vector<MeshPoint>* points, ExportRead
   const int32_t n = counted > 0 ? readPoints(&file, points->data(), counted) : 0;
   closePointsFile(&file);
   points->resize(static_cast<size_t>(n));
+  if (n < 3 && headLooksLikeACount(path)) {
+    return fail(error, 1, "read as a points file it holds " + std::to_string(n) +
+                              " points; read as a triangle file its first line is not a count as tsvmesh writes it "
+                              "(digits alone, at most 10, no byte-order mark or blanks)");
+  }
   return true;
 }
 
