@@ -89,8 +89,8 @@ TEST(SurveyorSurface, ARidgeMeasuredAsABreaklineKeepsEverySegment) {
   ASSERT_EQ(runExport({"ridge.tsv", "plain.obj"}, dir).status, 0);
   const ProcessResult run = runExport({"ridge.tsv", "ridge.obj", "--breaklines", "ridge.txt"}, dir);
   ASSERT_EQ(run.status, 0) << run.err;
-  // The end points repeat the breakline's ends with their height: dropped.
-  EXPECT_EQ(run.err, "tsvmesh-export: ridge.tsv: note: 2 exact repeats of a point are dropped\n");
+  // The end points repeat the breakline's ends with their height: no blunder.
+  EXPECT_EQ(run.err, "");
   const ObjMesh mesh = readObj(readFile(dir + "/ridge.obj"));
   for (int i = 0; i < 10; ++i) {
     EXPECT_TRUE(hasEdge(mesh, {i * 10.0, 0.0}, {i * 10.0 + 10, 0.0})) << "segment " << i;
@@ -149,4 +149,35 @@ TEST(SurveyorSurface, BlundersAreSaidAloudAndHeightlessBreaklinesRefused) {
   EXPECT_EQ(clash.status, 1);
   EXPECT_EQ(clash.err, "tsvmesh-export: flat.txt is a --breaklines file; choose another output name\n");
   EXPECT_EQ(readFile(dir + "/flat.txt"), "0 0\n10 10\n");
+}
+
+// The bundled site with its stockpile's toe and the fence as breaklines:
+// every segment of both is an edge of the surface.
+TEST(SurveyorSurface, TheBundledSiteFollowsItsBreaklines) {
+  const std::string dir = makeScratchDir();
+  const std::string examples = std::string(TSVMESH_SOURCE_DIR) + "/examples/";
+  const ProcessResult run =
+      runExport({examples + "site.csv", "site.obj", "--breaklines", examples + "site-breaklines.txt"}, dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const ObjMesh mesh = readObj(readFile(dir + "/site.obj"));
+  std::istringstream lines(readFile(examples + "site-breaklines.txt"));
+  std::string line;
+  std::pair<double, double> previous;
+  bool inLine = false;
+  int32_t segments = 0;
+  while (std::getline(lines, line)) {
+    double x = 0, y = 0, z = 0;
+    if (std::sscanf(line.c_str(), "%lf %lf %lf", &x, &y, &z) != 3) {
+      inLine = false;
+      continue;
+    }
+    if (inLine) {
+      EXPECT_TRUE(hasEdge(mesh, previous, {x, y})) << line;
+      ++segments;
+    }
+    previous = {x, y};
+    inLine = true;
+  }
+  EXPECT_EQ(segments, 32 + 11);
 }

@@ -124,7 +124,8 @@ void noteRepeats(const Gathered& g, const engine::SurfaceResult& result, std::ve
     if (first == i) continue;
     const double z = g.xyz[i * 3 + 2], held = g.xyz[first * 3 + 2];
     if (z == held || std::isnan(z)) {
-      ++exact;
+      // A breakline drawn through the shots it was measured from is no repeat.
+      if (g.sources[i].file == g.sources[first].file) ++exact;
     } else if (named++ < 10) {
       notes->push_back("warning: " + placeOf(g, static_cast<int32_t>(i)) + " repeats the position of " +
                        placeOf(g, static_cast<int32_t>(first)) + " with height " + numberText(z) + " instead of " +
