@@ -40,9 +40,9 @@ bool writePicture(const ExportJob& job, int32_t format, ExportOutput* output, Ex
   const ExportMesh& mesh = *job.surface;
   const ExportOptions& options = *job.options;
   PictureRequest request;
+  // A sheet is meant for a client: tsvmesh's own statistic has no place on it.
   request.title = job.inputName + ": " + std::to_string(mesh.triangleCount) +
-                  (mesh.triangleCount == 1 ? " triangle" : " triangles") + ", average longest side " +
-                  (mesh.averageKnown ? std::to_string(mesh.averageSide) : "out of range");
+                  (mesh.triangleCount == 1 ? " triangle" : " triangles");
   request.format = format;
   request.size = options.size;
   request.flat = options.flat;

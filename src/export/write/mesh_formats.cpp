@@ -212,8 +212,7 @@ void writeLandXmlMesh(const ExportMesh& mesh, const std::string& surfaceName, co
   writeExportText(output, head);
   writeCgPoints(mesh, output);
   head = "  <Surfaces>\n    <Surface name=\"" + escapeXml(surfaceName) + "\" desc=\"";
-  head += std::to_string(mesh.triangleCount) + " triangles, average longest side ";
-  head += mesh.averageKnown ? std::to_string(mesh.averageSide) : std::string("out of range");
+  head += std::to_string(mesh.triangleCount) + (mesh.triangleCount == 1 ? " triangle" : " triangles");
   head += "\">\n" + landXmlSourceData(mesh) + "      <Definition surfType=\"TIN\">\n        <Pnts>\n";
   writeExportText(output, head);
 
