@@ -181,3 +181,17 @@ TEST(SurveyorSurface, TheBundledSiteFollowsItsBreaklines) {
   }
   EXPECT_EQ(segments, 32 + 11);
 }
+
+// Pictures draw what the surface follows: the breaklines in red.
+TEST(SurveyorSurface, PicturesDrawTheBreaklines) {
+  const std::string dir = makeScratchDir();
+  const std::string examples = std::string(TSVMESH_SOURCE_DIR) + "/examples/";
+  const ProcessResult plain = runExport({examples + "site.csv", "plain.svg", "--size", "400"}, dir);
+  if (plain.status == 2) GTEST_SKIP() << "this build has no .svg output";
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  ASSERT_EQ(runExport({examples + "site.csv", "lines.svg", "--size", "400", "--breaklines",
+                       examples + "site-breaklines.txt"}, dir).status, 0);
+  const std::string red = "stroke:rgb(80%,10%,10%)";
+  EXPECT_EQ(readFile(dir + "/plain.svg").find(red), std::string::npos);
+  EXPECT_NE(readFile(dir + "/lines.svg").find(red), std::string::npos);
+}

@@ -59,6 +59,7 @@ void buildPaperSheet(const ExportMesh& mesh, const PictureRequest& request, Shee
   addSheetSurface(sheet, mesh, layout, style, progress);
   addSheetGrid(sheet, layout, 6.0, 0.3);
   if (request.contours != nullptr) addSheetContours(sheet, *request.contours, layout, 0.25, 6.0, progress);
+  addSheetStructure(sheet, mesh, layout, 0.25);
   addPaperStrip(sheet, mesh, plot, request);
 }
 
@@ -81,6 +82,7 @@ void buildPlainSheet(const ExportMesh& mesh, const PictureRequest& request, Shee
     addSheetContours(sheet, *request.contours, layout, std::max(raster ? 1.0 : 0.4, size / 1600.0),
                      pictureBands(size).gridLabel, progress);
   }
+  addSheetStructure(sheet, mesh, layout, std::max(raster ? 1.0 : 0.4, size / 1600.0));
   addPictureFrame(sheet, mesh, layout, size, request);
 }
 

@@ -296,3 +296,33 @@ void addSheetContours(Sheet* sheet, const ExportContours& contours, const Pictur
   }
   unclipSheet(sheet);
 }
+
+void addSheetStructure(Sheet* sheet, const ExportMesh& mesh, const PictureLayout& layout, double lineWidth) {
+  if (mesh.breaklines.empty() && mesh.rings.empty()) return;
+  clipSheet(sheet, plotRectangle(layout));
+  // Red breaklines, the border dark green, holes dark blue.
+  const SheetPaint colours[3] = {{0.80, 0.10, 0.10, 1.0}, {0.05, 0.40, 0.15, 1.0}, {0.10, 0.20, 0.55, 1.0}};
+  for (int32_t kind = 0; kind < 3; ++kind) {
+    SheetPath path;
+    path.stroked = true;
+    path.stroke = colours[kind];
+    path.lineWidth = 1.5 * lineWidth;
+    path.roundJoin = true;
+    const std::vector<ExportPolyline>& lines = kind == 0 ? mesh.breaklines : mesh.rings;
+    for (size_t k = 0; k < lines.size(); ++k) {
+      const bool border = mesh.hasBorder && k == 0;
+      if (kind == 1 && !border) continue;
+      if (kind == 2 && border) continue;
+      std::vector<double> page;
+      for (const ExportVertex& v : lines[k].points) {
+        double px = 0.0, py = 0.0;
+        picturePosition(layout, v.x, v.y, &px, &py);
+        page.insert(page.end(), {px, py});
+      }
+      if (lines[k].closed && !lines[k].points.empty()) page.insert(page.end(), {page[0], page[1]});
+      addPolyline(&path, page);
+    }
+    if (!path.xy.empty()) addSheetPath(sheet, std::move(path));
+  }
+  unclipSheet(sheet);
+}

@@ -29,5 +29,8 @@ void addSheetGrid(Sheet* sheet, const PictureLayout& layout, double fontSize, do
 
 // Contour lines, index lines thicker, index lines labelled upright along
 // them; all clipped to the plot.
+// The breaklines, the border and the holes the surface follows, drawn over it.
+void addSheetStructure(Sheet* sheet, const ExportMesh& mesh, const PictureLayout& layout, double lineWidth);
+
 void addSheetContours(Sheet* sheet, const ExportContours& contours, const PictureLayout& layout, double lineWidth,
                       double fontSize, ExportProgress* progress);
