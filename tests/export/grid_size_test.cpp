@@ -164,3 +164,17 @@ TEST(GridSize, ComparedReportIsExactWithoutACell) {
             std::string::npos)
       << readFile(dir + "/r.txt");
 }
+
+// 0.3 is three cells of 0.1 in decimal but 2.9999999999999996 in binary:
+// the east column and north row on the surface's edge are kept, sampled
+// at the edge.
+TEST(GridSize, CentresOnTheSurfacesEdgeAreKeptWhateverTheBinaryRounding) {
+  const std::string dir = makeScratchDir();
+  writeFile(dir + "/square.tsv", "square.csv\n0 0 7\n0.3 0 7\n0 0.3 7\n0.3 0.3 7\n");
+  const ProcessResult run = runExport({"square.tsv", "g.asc", "--cell", "0.1"}, dir);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string grid = readFile(dir + "/g.asc");
+  EXPECT_NE(grid.find("ncols 4"), std::string::npos) << grid;
+  EXPECT_NE(grid.find("nrows 4"), std::string::npos) << grid;
+  EXPECT_EQ(grid.substr(grid.find("NODATA_value")), "NODATA_value -9999\n7 7 7 7\n7 7 7 7\n7 7 7 7\n7 7 7 7\n") << grid;
+}

@@ -127,12 +127,25 @@ int32_t faceHoldsPoint(double ax, double ay, double bx, double by, double cx, do
 }
 
 double gridCentreX(const ExportGridFrame& frame, int32_t column) {
-  return static_cast<double>(frame.firstColumn + column) * frame.cell;
+  return std::clamp(static_cast<double>(frame.firstColumn + column) * frame.cell, frame.lowX, frame.highX);
 }
 
 double gridCentreY(const ExportGridFrame& frame, int32_t row) {
-  return static_cast<double>(frame.topRow - row) * frame.cell;
+  return std::clamp(static_cast<double>(frame.topRow - row) * frame.cell, frame.lowY, frame.highY);
 }
+
+namespace {
+
+// k * cell at most limit, or beyond it by no more than the rounding of a
+// product of decimals (a few units in the last place).
+bool withinEdge(double k, double cell, double limit, bool upper) {
+  const double at = k * cell;
+  if (upper ? at <= limit : at >= limit) return true;
+  const double slack = 4.0 * (std::nextafter(std::fabs(limit), 1e308) - std::fabs(limit));
+  return upper ? at - limit <= slack : limit - at <= slack;
+}
+
+}  // namespace
 
 bool surfaceBox(const ExportMesh& mesh, const std::vector<uint8_t>& kept, ExportPlanBox* box) {
   bool any = false;
@@ -177,19 +190,23 @@ bool frameBox(const ExportPlanBox& box, double cell, ExportGridFrame* frame, std
     *problem = "--cell is too small for this surface: " + tooManyCells(east - west + 1.0, north - south + 1.0);
     return false;
   }
-  while ((west - 1.0) * cell >= xmin) west -= 1.0;
-  while (west * cell < xmin) west += 1.0;
-  while ((east + 1.0) * cell <= xmax) east += 1.0;
-  while (east * cell > xmax) east -= 1.0;
-  while ((south - 1.0) * cell >= ymin) south -= 1.0;
-  while (south * cell < ymin) south += 1.0;
-  while ((north + 1.0) * cell <= ymax) north += 1.0;
-  while (north * cell > ymax) north -= 1.0;
+  while (withinEdge(west - 1.0, cell, xmin, false)) west -= 1.0;
+  while (!withinEdge(west, cell, xmin, false)) west += 1.0;
+  while (withinEdge(east + 1.0, cell, xmax, true)) east += 1.0;
+  while (!withinEdge(east, cell, xmax, true)) east -= 1.0;
+  while (withinEdge(south - 1.0, cell, ymin, false)) south -= 1.0;
+  while (!withinEdge(south, cell, ymin, false)) south += 1.0;
+  while (withinEdge(north + 1.0, cell, ymax, true)) north += 1.0;
+  while (!withinEdge(north, cell, ymax, true)) north -= 1.0;
   if (east < west || north < south) {
     *problem = "the surface holds no cell centre: --cell is larger than the surface";
     return false;
   }
   frame->cell = cell;
+  frame->lowX = xmin;
+  frame->highX = xmax;
+  frame->lowY = ymin;
+  frame->highY = ymax;
   frame->firstColumn = static_cast<int64_t>(west);
   frame->topRow = static_cast<int64_t>(north);
   frame->columns = static_cast<int32_t>(east - west + 1.0);
@@ -209,6 +226,10 @@ bool uniteFrames(const ExportGridFrame& a, const ExportGridFrame& b, ExportGridF
     return false;
   }
   *frame = a;
+  frame->lowX = std::min(a.lowX, b.lowX);
+  frame->highX = std::max(a.highX, b.highX);
+  frame->lowY = std::min(a.lowY, b.lowY);
+  frame->highY = std::max(a.highY, b.highY);
   frame->firstColumn = static_cast<int64_t>(west);
   frame->topRow = static_cast<int64_t>(north);
   frame->columns = static_cast<int32_t>(east - west);

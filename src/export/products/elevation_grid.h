@@ -17,6 +17,10 @@ struct ExportGridFrame {
   int64_t topRow = 0;
   int32_t columns = 0;
   int32_t rows = 0;
+  // The box the centres are sampled within: a centre on the surface's edge
+  // in decimal (0.3 as 3 cells of 0.1) may land a rounding beyond it in
+  // binary, and is sampled at the edge instead.
+  double lowX = -1e308, highX = 1e308, lowY = -1e308, highY = 1e308;
 };
 
 // The most cells a grid may have (a gigabyte of doubles).
