@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds the fuzz targets and runs each for SECONDS seconds, one after the
 # other, then prints runs, executions per second and crashes per target.
-#   fuzz/run.sh SECONDS [points_file] [triangle_file] [triangulation] [polylines]
+#   fuzz/run.sh SECONDS [points_file] [triangle_file] [triangulation] [polylines] [field_file]
 # The seed corpora in fuzz/corpus stay as they are: each run grows a working
 # copy in $BUILD/corpus. Crashing inputs land in $BUILD/artifacts/TARGET/.
 set -eu
@@ -12,7 +12,7 @@ if [ $# -lt 1 ]; then
 fi
 seconds=$1
 shift
-targets=${*:-points_file triangle_file triangulation polylines}
+targets=${*:-points_file triangle_file triangulation polylines field_file}
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")

@@ -319,6 +319,12 @@ bool readFieldPoints(const char* path, const std::string& columns, const std::ve
   return readWholeFile(path, &bytes, error) && readRows(bytes, columns, leaveOut, points, error);
 }
 
+bool readFieldBytes(const char* bytes, size_t size, const std::string& columns,
+                    const std::vector<std::string>& leaveOut, FieldPoints* points, ExportReadError* error) {
+  *points = FieldPoints{};
+  return readRows(std::vector<char>(bytes, bytes + size), columns, leaveOut, points, error);
+}
+
 bool readFieldMesh(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
                    ExportMesh* mesh, ExportReadError* error, ExportProgress* progress) {
   *mesh = ExportMesh{};

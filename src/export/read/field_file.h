@@ -34,6 +34,10 @@ struct FieldPoints {
 bool readFieldPoints(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
                      FieldPoints* points, ExportReadError* error);
 
+// The same from bytes in memory.
+bool readFieldBytes(const char* bytes, size_t size, const std::string& columns,
+                    const std::vector<std::string>& leaveOut, FieldPoints* points, ExportReadError* error);
+
 // Reads a field file and meshes its points (x from E, y from N). columns
 // is --columns, or "" to take them from the header row; a header that
 // --columns contradicts is refused. The points, with their numbers,
