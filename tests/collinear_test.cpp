@@ -145,7 +145,7 @@ TEST(CollinearMeshTest, OnlySlantedExactLinesTakeTheLineSweep) {
 }
 
 // 100,000 points on y = 2x through the program: the plain sweep would take
-// minutes. Nothing is left, and the run says so in the specified bytes.
+// minutes. Nothing is left, and the run says so in its usual bytes.
 TEST(CollinearMeshTest, LongSlantedLineEndToEnd) {
   const std::string dir = makeScratchDir();
   std::string tsv = dir + "/out.csv\n";

@@ -37,15 +37,15 @@ TEST(FieldFile, HeaderNamesChooseTheColumnsInAnyCaseAndOrder) {
   writeFile(dir + "/f.csv", "\xEF\xBB\xBF" "Easting,Northing,Elev,Code\r\n10,20,5,KERB1\r\n12,20,6,KERB1\r\n"
                             "10,23,7,TREE OAK\r\n");
   EXPECT_EQ(exportInputKindOf((dir + "/f.csv").c_str()), inputFieldFile);
-  ExportMesh mesh;
+  FieldPoints points;
   ExportReadError error;
-  ASSERT_TRUE(readFieldMesh((dir + "/f.csv").c_str(), "", {}, &mesh, &error, nullptr)) << error.message;
-  ASSERT_EQ(mesh.surveyPoints.size(), 3u);
-  EXPECT_EQ(mesh.surveyPoints[0].x, 10.0);
-  EXPECT_EQ(mesh.surveyPoints[0].y, 20.0);
-  EXPECT_EQ(mesh.surveyPoints[2].z, 7.0);
-  EXPECT_EQ(mesh.surveyPoints[2].description, "TREE OAK");
-  EXPECT_EQ(mesh.triangleCount, 1);
+  ASSERT_TRUE(readFieldPoints((dir + "/f.csv").c_str(), "", {}, &points, &error)) << error.message;
+  ASSERT_EQ(points.surveyed.size(), 3u);
+  EXPECT_EQ(points.surveyed[0].x, 10.0);
+  EXPECT_EQ(points.surveyed[0].y, 20.0);
+  EXPECT_EQ(points.surveyed[2].z, 7.0);
+  EXPECT_EQ(points.surveyed[2].description, "TREE OAK");
+  EXPECT_EQ(points.lines, (std::vector<int64_t>{2, 3, 4}));
 }
 
 TEST(FieldFile, ColumnsAreNeededWithoutAHeaderAndMustAgreeWithOne) {
@@ -71,9 +71,9 @@ TEST(FieldFile, ColumnsAreNeededWithoutAHeaderAndMustAgreeWithOne) {
   EXPECT_EQ(typo.err, "tsvmesh-export: typo.csv:1: expected a number for Z (elevation), found \"1O\"\n");
   const ProcessResult none = runExport({"typo.csv", "typo.obj", "--points"}, dir);
   EXPECT_EQ(none.status, 1);
-  ExportMesh mesh;
+  FieldPoints points;
   ExportReadError error;
-  EXPECT_FALSE(readFieldMesh((dir + "/typo.csv").c_str(), "", {}, &mesh, &error, nullptr));
+  EXPECT_FALSE(readFieldPoints((dir + "/typo.csv").c_str(), "", {}, &points, &error));
   EXPECT_EQ(error.line, 1);
   EXPECT_NE(error.message.find("give them with --columns"), std::string::npos) << error.message;
 }

@@ -12,7 +12,8 @@
 
 #include "export/products/surface_difference.h"
 #include "export/read/mesh_file.h"
-#include "export/read/points_input.h"
+#include "export/surface/triangulate.h"
+#include "mesh/mesh_records.h"
 
 namespace {
 
@@ -65,13 +66,17 @@ Surface scattered(double x0, double y0, double x1, double y1, int32_t count, uin
     points.push_back({x0 + (x1 - x0) * (0.02 + 0.96 * u(random)), y0 + (y1 - y0) * (0.02 + 0.96 * u(random)), 0});
   }
   for (MeshPoint& p : points) p.z = z(p.x, p.y);
-  std::stable_sort(points.begin(), points.end(), [](const MeshPoint& a, const MeshPoint& b) { return a.x < b.x; });
-  const int32_t n = static_cast<int32_t>(points.size());
-  points.resize(points.size() + 3);
-  ExportMesh mesh;
-  ExportReadError error;
-  EXPECT_TRUE(meshSortedPoints(points.data(), n, &mesh, &error)) << error.message;
-  return {mesh.vertices, mesh.corners, {}};
+  // Meshed by the surface engine, the vertices in the points' order.
+  std::vector<double> xyz;
+  std::vector<ExportVertex> vertices;
+  for (const MeshPoint& p : points) {
+    xyz.insert(xyz.end(), {p.x, p.y, p.z});
+    vertices.push_back({p.x, p.y, p.z});
+  }
+  tsvmesh::surface::SurfaceResult result;
+  EXPECT_EQ(tsvmesh::surface::buildSurface(tsvmesh::surface::surfaceInput(xyz, {}), &result),
+            tsvmesh::surface::SurfaceStatus::kOk);
+  return {vertices, result.triangles, {}};
 }
 
 SurfaceDifference compare(const Surface& a, const Surface& b, int32_t expected = differenceDone) {

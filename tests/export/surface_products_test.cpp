@@ -19,6 +19,7 @@
 #include "export/read/mesh_file.h"
 #include "export/read/field_file.h"
 #include "export/read/points_input.h"
+#include "export/surface/build.h"
 #include "test_support.h"
 
 namespace {
@@ -43,7 +44,9 @@ ExportMesh meshOf(const std::vector<Xyz>& points) {
   writeFile(path, pointsText(points));
   ExportMesh mesh;
   ExportReadError error;
-  EXPECT_TRUE(readExportInput(path.c_str(), inputByContent, "", {}, &mesh, &error, nullptr)) << error.message;
+  SurfaceSource source;
+  source.path = path.c_str();
+  EXPECT_TRUE(buildSurface(source, &mesh, &error, nullptr)) << error.message;
   return mesh;
 }
 
@@ -78,33 +81,6 @@ bool runDebianPython(const std::string& dir, const std::string& imports, const s
 
 }  // namespace
 
-TEST(SurfaceInputTest, PointsFileGivesTsvmeshsTrianglesWithEveryDigit) {
-  // tsvmesh's own triangle file of the terrain example is the oracle: same
-  // faces in the same order, and every vertex is a point that rounds to
-  // that file's two decimals.
-  const std::string dir = makeScratchDir();
-  writeFile(dir + "/terrain.tsv", "terrain.csv\n" + readFile(std::string(TSVMESH_SOURCE_DIR) + "/examples/terrain.tsv")
-                                                        .substr(readFile(std::string(TSVMESH_SOURCE_DIR) +
-                                                                         "/examples/terrain.tsv").find('\n') + 1));
-  ASSERT_EQ(runTsvmeshBinary({"terrain.tsv"}, dir).status, 0);
-  ExportMesh fromPoints, fromTriangles;
-  ExportReadError error;
-  ASSERT_TRUE(readExportInput((dir + "/terrain.tsv").c_str(), inputByContent, "", {}, &fromPoints, &error, nullptr));
-  ASSERT_TRUE(readExportInput((dir + "/terrain.csv").c_str(), inputByContent, "", {}, &fromTriangles, &error, nullptr));
-  EXPECT_EQ(fromPoints.triangleCount, fromTriangles.triangleCount);
-  EXPECT_EQ(fromPoints.averageSide, fromTriangles.averageSide);
-  EXPECT_EQ(fromPoints.averageKnown, fromTriangles.averageKnown);
-  ASSERT_EQ(fromPoints.corners, fromTriangles.corners);
-  for (size_t v = 0; v < fromTriangles.vertices.size(); ++v) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%.2f,%.2f,%.2f", fromPoints.vertices[v].x, fromPoints.vertices[v].y,
-                  fromPoints.vertices[v].z);
-    const std::string expected(fromTriangles.text.data() + fromTriangles.textStart[v],
-                               fromTriangles.text.data() + fromTriangles.textStart[v + 1]);
-    ASSERT_EQ(text, expected) << "vertex " << v;
-  }
-}
-
 TEST(SurfaceInputTest, MillimetresSurviveIntoObjAndLandXml) {
   const std::string dir = makeScratchDir();
   writeFile(dir + "/mm.tsv", "mm.csv\n512345.123 6789012.456 123.457\n512346.001 6789012.999 123.4\n"
@@ -129,12 +105,12 @@ TEST(SurfaceInputTest, FieldFileWithHeaderQuotesAndCommasInDescriptions) {
             "\"1\"\"03\",5005,2010.75,12,\"\"\r\n");
   std::string columns, problem;
   ASSERT_TRUE(parseFieldColumns("pnezd", &columns, &problem));
-  ExportMesh mesh;
+  FieldPoints points;
   ExportReadError error;
-  ASSERT_TRUE(readFieldMesh((dir + "/site.csv").c_str(), columns, {}, &mesh, &error, nullptr)) << error.message;
-  ASSERT_EQ(mesh.vertexCount, 3);
-  ASSERT_EQ(mesh.surveyPoints.size(), 3u);
-  const ExportSurveyPoint* p = mesh.surveyPoints.data();
+  ASSERT_TRUE(readFieldPoints((dir + "/site.csv").c_str(), columns, {}, &points, &error)) << error.message;
+  ASSERT_EQ(points.read.size(), 3u);
+  ASSERT_EQ(points.surveyed.size(), 3u);
+  const ExportSurveyPoint* p = points.surveyed.data();
   EXPECT_TRUE(p[0].x == 2000.5 && p[0].y == 5000.125 && p[0].z == 10.25 && p[0].name == "101" &&
               p[0].description == "TREE, OAK");
   EXPECT_TRUE(p[1].x == 2000 && p[1].y == 5010 && p[1].name == "102" && p[1].description == "FENCE, POST 3");
@@ -180,9 +156,9 @@ TEST(SurfaceInputTest, MalformedFieldLinesAreNamedByLineAndLeaveNoOutput) {
 TEST(SurfaceInputTest, FirstLineLongerThanAnyPathIsRefusedAtLineOne) {
   const std::string path = makeScratchDir() + "/nul.tsv";
   writeFile(path, std::string(size_t{4} << 20, '\0'));
-  ExportMesh mesh;
+  std::vector<MeshPoint> points;
   ExportReadError error;
-  EXPECT_FALSE(readExportInput(path.c_str(), inputByContent, "", {}, &mesh, &error, nullptr));
+  EXPECT_FALSE(readPointsList(path.c_str(), &points, &error));
   EXPECT_EQ(error.line, 1);
   EXPECT_NE(error.message.find("longer than any path"), std::string::npos) << error.message;
 }
@@ -293,27 +269,6 @@ TEST(VolumeTest, PyramidAndStockpileCone) {
   const double exact = pi * 400 * 6 / 3;
   EXPECT_LT(m.above, exact);
   EXPECT_GT(m.above, exact * 0.995);
-}
-
-TEST(VolumeTest, SurveysOffsetByAHeightCutAndFillTheComparedAreaTimesIt) {
-  const auto ground = [](double x, double y) { return 100 + std::sin(x) + 0.1 * y * y; };
-  const ExportMesh before = meshOf(lattice(12, 1.0, ground));
-  const ExportMesh after = meshOf(lattice(12, 1.0, [&](double x, double y) { return ground(x, y) + 0.75; }));
-  ExportGridFrame a, b, frame;
-  std::string problem;
-  ASSERT_TRUE(frameSurface(before, {}, 0.25, &a, &problem) && frameSurface(after, {}, 0.25, &b, &problem) &&
-              uniteFrames(a, b, &frame, &problem));
-  std::vector<double> first, second;
-  sampleSurface(before, {}, frame, &first);
-  sampleSurface(after, {}, frame, &second);
-  ExportComparison raised, lowered;
-  compareGrids(frame, first, second, &raised);
-  compareGrids(frame, second, first, &lowered);
-  EXPECT_EQ(raised.cells, 49 * 49);
-  EXPECT_NEAR(raised.fill, raised.area * 0.75, 1e-9);
-  EXPECT_EQ(raised.cut, 0.0);
-  EXPECT_NEAR(lowered.cut, raised.fill, 1e-9);
-  EXPECT_NEAR(lowered.net, -raised.fill, 1e-9);
 }
 
 TEST(SurfaceOutputTest, ReportAndGridFilesFromTheTool) {

@@ -214,29 +214,6 @@ bool frameBox(const ExportPlanBox& box, double cell, ExportGridFrame* frame, std
   return true;
 }
 
-bool uniteFrames(const ExportGridFrame& a, const ExportGridFrame& b, ExportGridFrame* frame, std::string* problem) {
-  // Centres lie within +-4e15 cells of the origin (frameSurface), so the
-  // edges and their differences are exact in doubles.
-  const double west = std::min(static_cast<double>(a.firstColumn), static_cast<double>(b.firstColumn));
-  const double east = std::max(static_cast<double>(a.firstColumn) + a.columns, static_cast<double>(b.firstColumn) + b.columns);
-  const double north = std::max(static_cast<double>(a.topRow), static_cast<double>(b.topRow));
-  const double south = std::min(static_cast<double>(a.topRow) - a.rows, static_cast<double>(b.topRow) - b.rows);
-  if (!gridFits(east - west, north - south)) {
-    *problem = "--cell is too small for these surfaces: " + tooManyCells(east - west, north - south);
-    return false;
-  }
-  *frame = a;
-  frame->lowX = std::min(a.lowX, b.lowX);
-  frame->highX = std::max(a.highX, b.highX);
-  frame->lowY = std::min(a.lowY, b.lowY);
-  frame->highY = std::max(a.highY, b.highY);
-  frame->firstColumn = static_cast<int64_t>(west);
-  frame->topRow = static_cast<int64_t>(north);
-  frame->columns = static_cast<int32_t>(east - west);
-  frame->rows = static_cast<int32_t>(north - south);
-  return true;
-}
-
 namespace {
 
 // A row or column number computed in doubles, held within low .. high

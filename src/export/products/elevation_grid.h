@@ -46,10 +46,6 @@ bool frameSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, doub
 // centre lies in the box or the grid would exceed gridLargestCellCount.
 bool frameBox(const ExportPlanBox& box, double cell, ExportGridFrame* frame, std::string* problem);
 
-// The frame covering both (same cell size). false with problem filled when
-// it would be too large.
-bool uniteFrames(const ExportGridFrame& a, const ExportGridFrame& b, ExportGridFrame* frame, std::string* problem);
-
 double gridCentreX(const ExportGridFrame& frame, int32_t column);
 double gridCentreY(const ExportGridFrame& frame, int32_t row);
 

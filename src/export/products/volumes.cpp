@@ -107,22 +107,3 @@ void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bo
   measures->areaBelow = sides.areaBelow.value();
   measures->areaLevel = sides.areaLevel.value();
 }
-
-void compareGrids(const ExportGridFrame& frame, const std::vector<double>& first, const std::vector<double>& second,
-                  ExportComparison* comparison) {
-  *comparison = ExportComparison{};
-  comparison->frame = frame;
-  RunningSum cut, fill;
-  const double cellArea = frame.cell * frame.cell;
-  for (size_t i = 0; i < first.size(); ++i) {
-    if (std::isnan(first[i]) || std::isnan(second[i])) continue;
-    ++comparison->cells;
-    const double d = second[i] - first[i];
-    if (d > 0) fill.add(d * cellArea);
-    if (d < 0) cut.add(-d * cellArea);
-  }
-  comparison->area = static_cast<double>(comparison->cells) * cellArea;
-  comparison->cut = cut.value();
-  comparison->fill = fill.value();
-  comparison->net = comparison->fill - comparison->cut;
-}

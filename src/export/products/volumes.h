@@ -1,5 +1,5 @@
-// Areas and volumes of a surface: over its faces exactly, against a level
-// or, against a second surface, on a grid of cells.
+// Areas and volumes of a surface over its faces exactly, and against a
+// level (a second surface is compared in surface_difference).
 #pragma once
 
 #include <cstdint>
@@ -30,16 +30,3 @@ struct ExportSurfaceMeasures {
 // it crosses the level.
 void measureSurface(const ExportMesh& mesh, const std::vector<uint8_t>& kept, bool hasBase, double base,
                     ExportSurfaceMeasures* measures);
-
-struct ExportComparison {
-  ExportGridFrame frame;
-  int64_t cells = 0;   // cells both surfaces hold
-  double area = 0.0;   // cells * cell^2
-  double cut = 0.0;    // volume where the second surface lies lower than the first
-  double fill = 0.0;   // volume where it lies higher
-  double net = 0.0;    // fill - cut
-};
-
-// Compares two grids sampled on the same frame (NaN for empty cells).
-void compareGrids(const ExportGridFrame& frame, const std::vector<double>& first, const std::vector<double>& second,
-                  ExportComparison* comparison);

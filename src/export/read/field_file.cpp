@@ -325,25 +325,3 @@ bool readFieldBytes(const char* bytes, size_t size, const std::string& columns,
   return readRows(std::vector<char>(bytes, bytes + size), columns, leaveOut, points, error);
 }
 
-bool readFieldMesh(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
-                   ExportMesh* mesh, ExportReadError* error, ExportProgress* progress) {
-  *mesh = ExportMesh{};
-  FieldPoints points;
-  if (!readFieldPoints(path, columns, leaveOut, &points, error)) return false;
-  updateExportProgress(progress, "reading", 0, 1);
-  const int32_t n = static_cast<int32_t>(points.read.size());
-  if (n < 3) {
-    return fail(error, 0, "expected at least 3 points for the surface, found " + std::to_string(n) +
-                              (leaveOut.empty() ? "" : " after --leave-out"));
-  }
-
-  // tsvmesh's order: its own sort by x, equal x in file order.
-  std::vector<MeshPoint> sorted(static_cast<size_t>(n) + 3);
-  std::copy(points.read.begin(), points.read.end(), sorted.begin());
-  std::vector<MeshPoint> scratch(static_cast<size_t>(n));
-  sortPointsByX(sorted.data(), n, scratch.data(), scratch.size() * sizeof(MeshPoint));
-  updateExportProgress(progress, "meshing", 0, 1);
-  if (!meshSortedPoints(sorted.data(), n, mesh, error)) return false;
-  mesh->surveyPoints = std::move(points.surveyed);
-  return true;
-}

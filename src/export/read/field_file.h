@@ -38,10 +38,3 @@ bool readFieldPoints(const char* path, const std::string& columns, const std::ve
 bool readFieldBytes(const char* bytes, size_t size, const std::string& columns,
                     const std::vector<std::string>& leaveOut, FieldPoints* points, ExportReadError* error);
 
-// Reads a field file and meshes its points (x from E, y from N). columns
-// is --columns, or "" to take them from the header row; a header that
-// --columns contradicts is refused. The points, with their numbers,
-// descriptions and codes, also go into the surface's survey points in file
-// order; those whose code leaveOut names (any case) stay out of the mesh.
-bool readFieldMesh(const char* path, const std::string& columns, const std::vector<std::string>& leaveOut,
-                   ExportMesh* mesh, ExportReadError* error, ExportProgress* progress);

@@ -7,16 +7,16 @@
 
 namespace {
 
-struct FieldSpec {
+struct FieldColumn {
   const char* name;
   OGRFieldType type;
   bool boolean;
 };
 
-bool createFields(OGRLayerH layer, std::initializer_list<FieldSpec> fields) {
-  for (const FieldSpec& spec : fields) {
-    OGRFieldDefnH field = OGR_Fld_Create(spec.name, spec.type);
-    if (spec.boolean) OGR_Fld_SetSubType(field, OFSTBoolean);
+bool createFields(OGRLayerH layer, std::initializer_list<FieldColumn> fields) {
+  for (const FieldColumn& column : fields) {
+    OGRFieldDefnH field = OGR_Fld_Create(column.name, column.type);
+    if (column.boolean) OGR_Fld_SetSubType(field, OFSTBoolean);
     const bool ok = OGR_L_CreateField(layer, field, TRUE) == OGRERR_NONE;
     OGR_Fld_Destroy(field);
     if (!ok) return false;
