@@ -14,15 +14,10 @@
 
 #include "export/read/mesh_file.h"
 #include "export/write/picture.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
-}
 
 // Runs tsvmesh on a bundled example in dir; returns the triangle file's path.
 std::string meshExample(const std::string& dir, const std::string& name) {

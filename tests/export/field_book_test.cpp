@@ -9,14 +9,10 @@
 #include <vector>
 
 #include "export/products/coded_lines.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(std::vector<std::string> args, const std::string& dir) {
-  args.insert(args.begin(), "tsvmesh-export");
-  return runProgram(TSVMESH_EXPORT_BINARY, args, dir, "", 120);
-}
 
 // Runs Debian's Python on "imports" then script; false when the modules
 // (or Python) are missing.

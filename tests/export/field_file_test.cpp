@@ -8,15 +8,10 @@
 #include "export/read/field_file.h"
 #include "export/read/mesh_file.h"
 #include "export/read/points_input.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
-}
 
 std::string headerOf(const std::string& row) { return fieldHeaderColumns(row.data(), row.size()); }
 

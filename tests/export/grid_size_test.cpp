@@ -10,15 +10,10 @@
 #include "export/products/difference_grid.h"
 #include "export/products/elevation_grid.h"
 #include "export/read/mesh_file.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
-}
 
 // A points file of one unit triangle with its corner at (x, y).
 std::string triangleAt(const std::string& name, const std::string& x, const std::string& y, const std::string& x1,

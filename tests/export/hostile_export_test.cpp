@@ -6,15 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
-}
 
 const std::string square =
     "2\r\n14\r\n*******\r\n0.00,0.00,100.00\r\n10.00,0.00,101.00\r\n0.00,10.00,102.00\r\n"

@@ -13,15 +13,10 @@
 
 #include "export/read/mesh_file.h"
 #include "export/write/picture.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
-}
 
 bool havePoppler() {
   return fileExists("/usr/bin/pdftotext") && fileExists("/usr/bin/pdfinfo") && fileExists("/usr/bin/pdftoppm");

@@ -15,15 +15,10 @@
 #include "export/products/facing.h"
 #include "export/read/mesh_file.h"
 #include "export/write/terrain_page.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
-}
 
 // FNV-1a, 64 bits: a digest that is the same on every platform by definition.
 uint64_t digestOf(const std::string& bytes) {

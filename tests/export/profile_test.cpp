@@ -15,6 +15,7 @@
 #include "export/read/mesh_file.h"
 #include "export/read/polylines.h"
 #include "export/surface/build.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
@@ -46,11 +47,6 @@ std::vector<ProfileStation> stationsOf(const ExportProfile& profile, size_t stre
 // The pyramid of height 10 over the square [0, 10]^2: four faces meeting
 // at its apex (5, 5).
 const char* const pyramid = "0 0 0\n10 0 0\n10 10 0\n0 10 0\n5 5 10\n";
-
-ProcessResult runExport(std::vector<std::string> args, const std::string& dir) {
-  args.insert(args.begin(), "tsvmesh-export");
-  return runProgram(TSVMESH_EXPORT_BINARY, args, dir, "", 120);
-}
 
 }  // namespace
 

@@ -8,15 +8,10 @@
 #include <vector>
 
 #include "export/cli/formats.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
-}
 
 // Two faces over a 10 m square, z from 100 to 103.5.
 const std::string triangleFile =

@@ -20,6 +20,7 @@
 #include "export/read/field_file.h"
 #include "export/read/points_input.h"
 #include "export/surface/build.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
@@ -58,12 +59,6 @@ std::vector<Xyz> lattice(int32_t size, double step, Height height) {
     for (int32_t j = 0; j <= size; ++j) points.push_back({i * step, j * step, height(i * step, j * step)});
   }
   return points;
-}
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
 }
 
 // Runs a Python script with Debian's modules (imports, a line of Python);

@@ -15,6 +15,7 @@
 #include "export/products/mesh_edges.h"
 #include "export/products/site_boundary.h"
 #include "export/read/mesh_file.h"
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
@@ -91,12 +92,6 @@ std::vector<std::pair<double, double>> pointsOf(const ExportContours& contours, 
     points.emplace_back(contours.xy[at], contours.xy[at + 1]);
   }
   return points;
-}
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
 }
 
 // Runs a Python check with Debian's Python; exit status 77 means its

@@ -9,15 +9,10 @@
 #include <utility>
 #include <vector>
 
+#include "export_run.h"
 #include "test_support.h"
 
 namespace {
-
-ProcessResult runExport(const std::vector<std::string>& args, const std::string& dir) {
-  std::vector<std::string> argv{"tsvmesh-export"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return runProgram(TSVMESH_EXPORT_BINARY, argv, dir, "", 120);
-}
 
 // An OBJ's vertices (x y) and its faces' edges as pairs of positions.
 struct ObjMesh {
