@@ -57,13 +57,23 @@ bool readWholeFile(const char* path, std::vector<char>* bytes, ExportReadError* 
   return true;
 }
 
-int32_t exportInputKindOf(const char* path) {
+namespace {
+
+// The file's first bytes into buffer; how many, -1 when it cannot be read.
+int64_t readFirstBytes(const char* path, char* buffer, size_t size) {
   MeshFileHandle file = noFile;
   MeshFileInfo info{};
-  if (openFileForReading(path, &file, &info) != 0) return inputTriangleFile;
-  char buffer[1024];
-  const int64_t got = readFromFile(file, buffer, sizeof buffer);
+  if (openFileForReading(path, &file, &info) != 0) return -1;
+  const int64_t got = readFromFile(file, buffer, size);
   closeFile(file);
+  return got;
+}
+
+}  // namespace
+
+int32_t exportInputKindOf(const char* path) {
+  char buffer[1024];
+  const int64_t got = readFirstBytes(path, buffer, sizeof buffer);
   if (got <= 0) return inputTriangleFile;
   const bool bom = got >= 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0;
   const char* head = bom ? buffer + 3 : buffer;
@@ -86,12 +96,8 @@ namespace {
 // A first line of digits that a triangle file's head would be but for a
 // byte-order mark, blanks or more than 10 digits.
 bool headLooksLikeACount(const char* path) {
-  MeshFileHandle file = noFile;
-  MeshFileInfo info{};
-  if (openFileForReading(path, &file, &info) != 0) return false;
   char buffer[64];
-  const int64_t got = readFromFile(file, buffer, sizeof buffer);
-  closeFile(file);
+  const int64_t got = readFirstBytes(path, buffer, sizeof buffer);
   int64_t at = got >= 3 && std::memcmp(buffer, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
   while (at < got && (buffer[at] == ' ' || buffer[at] == '\t')) ++at;
   const int64_t first = at;
